@@ -1,0 +1,37 @@
+# Two commands for a fresh Debian machine: `make run` and `make test`.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+SANITIZE ?= OFF
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test bench clean initdb
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTALVORA_SANITIZE=$(SANITIZE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Creates the empty databases on first run, then starts the program.
+initdb: build
+	@$(BUILD_DIR)/tools/talvora-db init --if-missing
+
+run: initdb
+	@if [ -x $(BUILD_DIR)/src/app/talvora ]; then $(BUILD_DIR)/src/app/talvora; \
+	 else echo "The workstation program is not built yet; the databases are ready (talvora-db)."; fi
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVORA_BENCH=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@echo "Benchmarks are in build-bench/bench/"
+
+clean:
+	rm -rf $(BUILD_DIR) build-bench
