@@ -1,0 +1,59 @@
+#pragma once
+// A dataset over a local-SQL statement held line by line, with named
+// parameters. Changes to its rows are either refused (read-only), held only
+// in the dataset and never written (cached), or written to the statement's
+// one table (live).
+
+#include "dataset.h"
+#include "params.h"
+
+namespace talvora::data {
+
+class QueryDataset : public Dataset {
+    Q_OBJECT
+
+public:
+    enum class Mode { ReadOnly, Cached, Live };
+
+    QueryDataset(QString name, Database& db, Mode mode = Mode::ReadOnly, QObject* parent = nullptr);
+
+    Mode mode() const { return mode_; }
+
+    // --- the statement, line by line (line numbers here count from 0)
+    const QStringList& sql() const { return sql_; }
+    QString sqlText() const { return sql_.join(QStringLiteral("\r\n")); }
+    void setSql(const QStringList& lines);
+    void setSqlText(const QString& text); // split at line breaks
+    void setSqlLine(int line, const QString& text);
+    QString sqlLine(int line) const;
+    int sqlLineCount() const { return int(sql_.size()); }
+
+    // --- parameters of the statement; values survive a change of statement
+    bool hasParam(const QString& name) const;
+    void setParam(const QString& name, const QVariant& value); // throws when the statement has none
+    QVariant param(const QString& name) const;
+    QStringList paramNames() const;
+
+    // Runs the statement without opening: an INSERT, UPDATE or DELETE acts on
+    // the database and returns the rows affected; a SELECT is only checked.
+    int run();
+
+    bool canModify() const override { return mode_ != Mode::ReadOnly; }
+
+protected:
+    void readRows() override;
+    void storeRow(Row& row, const std::vector<bool>& changed, bool inserting) override;
+    void deleteRow(const Row& row) override;
+
+private:
+    void statementChanged();
+    const TableDef* liveTable() const;
+
+    Mode mode_;
+    QStringList sql_;
+    QStringList paramNames_;
+    Params values_;
+    QString baseTable_;
+};
+
+} // namespace talvora::data
