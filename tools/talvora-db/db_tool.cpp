@@ -1,0 +1,192 @@
+#include "db_tool.h"
+
+#include "common/errors.h"
+#include "data/database.h"
+#include "data/query_dataset.h"
+#include "data/sqlite_db.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace talvora::tools {
+
+using namespace talvora::data;
+
+namespace {
+
+struct Target {
+    QString alias;
+    const Schema* schema;
+};
+
+const Target kTargets[] = {
+    {QString::fromLatin1(kWorkstationAlias), &workstationSchema()},
+    {QString::fromLatin1(kErrorAlias), &errorSchema()},
+};
+
+QString cell(const Field& f)
+{
+    if (f.isNull())
+        return {};
+    switch (f.type()) {
+    case FieldType::Date:
+        return f.asDate().toString(QStringLiteral("dd.MM.yyyy"));
+    case FieldType::DateTime:
+        return f.asDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    case FieldType::FmtMemo:
+    case FieldType::Blob:
+        return QString::number(f.asBytes().size());
+    default:
+        break;
+    }
+    if (f.value().typeId() == QMetaType::QByteArray)
+        return QString::number(f.asBytes().size());
+    QString s = f.asString();
+    s.replace(u'\\', QStringLiteral("\\\\"));
+    s.replace(u'\t', QStringLiteral("\\t"));
+    s.replace(u'\n', QStringLiteral("\\n"));
+    s.replace(u'\r', QStringLiteral("\\r"));
+    return s;
+}
+
+const Schema& schemaFor(const QString& alias)
+{
+    for (const Target& t : kTargets)
+        if (t.alias.compare(alias, Qt::CaseInsensitive) == 0)
+            return *t.schema;
+    throw Error(QStringLiteral("Неизвестный псевдоним «%1» (ожидается pacientdata или Errors)").arg(alias));
+}
+
+QVariant paramValue(const QString& text)
+{
+    bool ok = false;
+    const int i = text.toInt(&ok);
+    if (ok)
+        return i;
+    return text;
+}
+
+} // namespace
+
+QStringList initDatabases(const AliasResolver& aliases, bool skipExisting)
+{
+    QStringList created;
+    for (const Target& t : kTargets) {
+        const QString file = aliases.databaseFile(t.alias);
+        if (QFileInfo::exists(file)) {
+            if (skipExisting)
+                continue;
+            throw Error(QStringLiteral("База данных «%1» уже существует (%2); она не изменена.").arg(t.alias, file));
+        }
+        if (!QDir().mkpath(aliases.directory(t.alias)))
+            throw Error(QStringLiteral("Не удалось создать каталог %1").arg(aliases.directory(t.alias)));
+        // Build under a temporary name so that a failure leaves no half-made database.
+        const QString temp = file + QStringLiteral(".new");
+        QFile::remove(temp);
+        {
+            SqliteConnection conn(temp, true);
+            SqliteTransaction tx(conn);
+            for (const QString& sql : t.schema->createStatements())
+                conn.exec(sql);
+            tx.commit();
+        }
+        if (!QFile::rename(temp, file))
+            throw Error(QStringLiteral("Не удалось создать файл %1").arg(file));
+        created << file;
+    }
+    return created;
+}
+
+void runStatement(const AliasResolver& aliases, const QString& alias, const QString& statement,
+                  const Params& params, QTextStream& out)
+{
+    const Schema& schema = schemaFor(alias);
+    Database db(QStringLiteral("tool"), alias, QStringLiteral("TOOL"), schema, aliases);
+    db.open();
+    const TranslatedStatement t = db.translate(statement);
+    if (t.kind != StatementKind::Select) {
+        out << db.execute(statement, params) << '\n';
+        return;
+    }
+    QueryDataset q(QStringLiteral("query"), db);
+    q.setSqlText(statement);
+    for (const auto& [name, value] : params.items())
+        if (q.hasParam(name))
+            q.setParam(name, value);
+    q.open();
+    out << q.fieldNames().join(u'\t') << '\n';
+    for (int r = 0; r < q.recordCount(); ++r) {
+        q.moveTo(r);
+        QStringList cells;
+        for (int f = 0; f < q.fieldCount(); ++f)
+            cells << cell(q.fieldAt(f));
+        out << cells.join(u'\t') << '\n';
+    }
+}
+
+int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    const QString usage = QStringLiteral(
+        "Использование:\n"
+        "  talvora-db init [--alias ИМЯ=КАТАЛОГ ...] [--if-missing]\n"
+        "  talvora-db sql [--alias pacientdata|Errors] [--alias ИМЯ=КАТАЛОГ ...] [--param ИМЯ=ЗНАЧЕНИЕ ...] 'ОПЕРАТОР'\n");
+    try {
+        if (args.isEmpty()) {
+            err << usage;
+            return 1;
+        }
+        const QString command = args.first();
+        AliasResolver aliases;
+        QString alias = QString::fromLatin1(kWorkstationAlias);
+        Params params;
+        QStringList rest;
+        bool ifMissing = false;
+        for (int i = 1; i < args.size(); ++i) {
+            const QString& a = args[i];
+            if (a == u"--alias" || a == u"--param") {
+                if (i + 1 >= args.size())
+                    throw Error(QStringLiteral("После %1 нужно значение").arg(a));
+                const QString v = args[++i];
+                const int eq = v.indexOf(u'=');
+                if (a == u"--alias") {
+                    if (eq > 0)
+                        aliases.setDirectory(v.left(eq), v.mid(eq + 1));
+                    else
+                        alias = v;
+                } else {
+                    if (eq <= 0)
+                        throw Error(QStringLiteral("Параметр задаётся как ИМЯ=ЗНАЧЕНИЕ: %1").arg(v));
+                    params.set(v.left(eq), paramValue(v.mid(eq + 1)));
+                }
+            } else if (a == u"--if-missing") {
+                ifMissing = true;
+            } else {
+                rest << a;
+            }
+        }
+        if (command == u"init") {
+            const QStringList created = initDatabases(aliases, ifMissing);
+            for (const QString& f : created)
+                out << QStringLiteral("Создана база данных: %1\n").arg(f);
+            return 0;
+        }
+        if (command == u"sql") {
+            if (rest.size() != 1) {
+                err << usage;
+                return 1;
+            }
+            runStatement(aliases, alias, rest.first(), params, out);
+            return 0;
+        }
+        err << usage;
+        return 1;
+    } catch (const Error& e) {
+        err << e.message() << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        err << QString::fromUtf8(e.what()) << '\n';
+        return 1;
+    }
+}
+
+} // namespace talvora::tools
