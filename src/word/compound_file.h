@@ -1,0 +1,73 @@
+#pragma once
+// OLE compound files (the "structured storage" container of .doc files).
+// The reader takes versions 3 (512-byte sectors) and 4 (4096-byte sectors);
+// the writer produces version 3. Only the streams directly under the root
+// storage are exposed: that is all a Word document needs.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace talvora::word {
+
+class CompoundFileReader {
+public:
+    // Parses the header, the allocation tables and the directory. Throws
+    // talvora::Error when the bytes are not a sound compound file.
+    explicit CompoundFileReader(const QByteArray& bytes);
+
+    int majorVersion() const { return majorVersion_; }
+    QByteArray rootClsid() const { return rootClsid_; }
+    QStringList streamNames() const;
+    bool hasStream(const QString& name) const;
+    // The whole stream; throws when it is missing or its sector chain is broken.
+    QByteArray stream(const QString& name) const;
+
+    static bool looksLikeCompoundFile(const QByteArray& bytes);
+
+private:
+    struct Entry {
+        QString name;
+        uint32_t start = 0;
+        uint64_t size = 0;
+    };
+
+    QByteArray readChain(uint32_t start, uint64_t size) const;
+    QByteArray readMiniChain(uint32_t start, uint64_t size) const;
+    const Entry* find(const QString& name) const;
+
+    QByteArray bytes_;
+    int majorVersion_ = 3;
+    int sectorShift_ = 9;
+    uint32_t sectorCount_ = 0;
+    uint32_t miniCutoff_ = 4096;
+    std::vector<uint32_t> fat_;
+    std::vector<uint32_t> miniFat_;
+    QByteArray miniStream_;
+    QByteArray rootClsid_;
+    std::vector<Entry> streams_;
+};
+
+class CompoundFileWriter {
+public:
+    // The class id of the root storage, 16 bytes as stored.
+    void setRootClsid(const QByteArray& clsid) { rootClsid_ = clsid; }
+    void addStream(const QString& name, const QByteArray& data);
+    QByteArray finish() const;
+
+private:
+    struct Stream {
+        QString name;
+        QByteArray data;
+    };
+    QByteArray rootClsid_ = QByteArray(16, '\0');
+    std::vector<Stream> streams_;
+};
+
+// The class id {00020906-0000-0000-C000-000000000046} of a Word 97–2003 document,
+// in its stored byte order.
+QByteArray wordDocumentClsid();
+
+} // namespace talvora::word

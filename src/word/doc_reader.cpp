@@ -1,0 +1,836 @@
+#include "word/doc_reader.h"
+
+#include "common/errors.h"
+#include "word/binary.h"
+#include "word/compound_file.h"
+#include "word/fib.h"
+#include "word/sprm.h"
+#include "word/text_formats.h"
+
+#include <QHash>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace talvora::word {
+
+namespace {
+
+[[noreturn]] void damaged(const QString& what)
+{
+    throw Error(QStringLiteral("Документ Word повреждён: %1").arg(what));
+}
+
+const QString kEncrypted = QStringLiteral(
+    "Документ зашифрован (защищён паролем на открытие) и не может быть прочитан. "
+    "Снимите пароль в Word и сохраните документ заново.");
+const QString kOldFormat = QStringLiteral(
+    "Документ сохранён в формате Word 6.0/95 или более старом, который не поддерживается. "
+    "Сохраните его в Word как «Документ Word 97–2003».");
+
+// Bytes 0x80–0x9F of 8-bit text pieces stand for these characters; every
+// other byte is the code point of the same value.
+constexpr char16_t kCompressedHigh[32] = {
+    0x0080, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x008E, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178,
+};
+
+struct Piece {
+    int32_t cpStart = 0, cpEnd = 0;
+    uint32_t fc = 0;       // byte offset of the first character
+    bool compressed = false;
+    uint16_t prm = 0;
+    int bytesPerChar() const { return compressed ? 1 : 2; }
+};
+
+// A run of a formatted disk page: bytes [fcStart, fcEnd) of the text carry `grpprl`.
+struct FkpRun {
+    uint32_t fcStart = 0, fcEnd = 0;
+    ByteView grpprl;
+    uint16_t istd = 0;
+};
+
+struct StyleDef {
+    bool present = false;
+    uint16_t sti = 0x0FFE;
+    uint8_t kind = 0; // 1 paragraph, 2 character, 3 table, 4 list
+    uint16_t base = 0x0FFF;
+    QString name;
+    ByteView papx;
+    ByteView chpx;
+};
+
+// One stretch of main text whose character formatting is the same.
+struct Segment {
+    int32_t cpStart = 0, cpEnd = 0;
+    ByteView grpprl;
+    int piece = 0;
+};
+
+struct Paragraph {
+    int32_t start = 0, end = 0; // [start, end) without the mark
+    ParaProps pap;
+    bool rowEnd = false;
+};
+
+class DocReader {
+public:
+    explicit DocReader(const QByteArray& bytes);
+    Document read();
+
+private:
+    void readFib();
+    void readPieces();
+    void readText();
+    void readFonts();
+    void readStyles();
+    void readSection();
+    std::vector<FkpRun> readFkps(int plcIndex, bool paragraphs);
+    std::pair<uint32_t, uint32_t> fcLcb(int index) const;
+    ByteView tableRange(int index) const;
+
+    uint32_t fcOf(int32_t cp, int* pieceIndex = nullptr) const;
+    const FkpRun* runAt(const std::vector<FkpRun>& runs, uint32_t fc, size_t* nextIndex = nullptr) const;
+    ByteView pieceGrpprl(int piece) const;
+
+    const ParaProps& styleParaProps(uint16_t istd);
+    const CharProps& styleCharProps(uint16_t istd);
+    CharProps charProps(const ParaProps& pap, const Segment& seg);
+    ParaProps paraProps(int32_t markCp);
+
+    void buildSegments();
+    void buildDocument(QTextDocument& doc);
+
+    QByteArray fileBytes_;
+    QByteArray word_;
+    QByteArray table_;
+    QByteArray data_;
+    ByteView wv_, tv_, dv_;
+
+    uint16_t nFib_ = 0;
+    uint16_t flags_ = 0;
+    std::array<int32_t, 11> lw_{};
+    std::vector<std::pair<uint32_t, uint32_t>> fcLcb_;
+
+    std::vector<Piece> pieces_;
+    std::vector<ByteView> prcs_;
+    QString text_;
+    int32_t ccpText_ = 0;
+
+    QStringList fonts_;
+    std::vector<StyleDef> styles_;
+    uint16_t defaultFont_ = 0;
+    std::vector<std::optional<ParaProps>> stylePap_;
+    std::vector<std::optional<CharProps>> styleChp_;
+    std::vector<char> resolving_;
+
+    std::vector<FkpRun> chpRuns_, papRuns_;
+    std::vector<Segment> segments_;
+    SectionProps section_;
+};
+
+DocReader::DocReader(const QByteArray& bytes) : fileBytes_(bytes) {}
+
+std::pair<uint32_t, uint32_t> DocReader::fcLcb(int index) const
+{
+    if (index < 0 || size_t(index) >= fcLcb_.size())
+        return {0, 0};
+    return fcLcb_[index];
+}
+
+ByteView DocReader::tableRange(int index) const
+{
+    const auto [fc, lcb] = fcLcb(index);
+    if (lcb == 0 || !tv_.ok(fc, lcb))
+        return {};
+    return tv_.sub(fc, lcb);
+}
+
+Document DocReader::read()
+{
+    if (!CompoundFileReader::looksLikeCompoundFile(fileBytes_))
+        throw Error(QStringLiteral("Файл не является документом Word 97–2003"));
+    CompoundFileReader cfb(fileBytes_);
+    if (!cfb.hasStream(QStringLiteral("WordDocument"))) {
+        if (cfb.hasStream(QStringLiteral("EncryptionInfo")) || cfb.hasStream(QStringLiteral("EncryptedPackage")))
+            throw Error(kEncrypted);
+        throw Error(QStringLiteral("Файл не является документом Word: в нём нет потока WordDocument"));
+    }
+    word_ = cfb.stream(QStringLiteral("WordDocument"));
+    wv_ = ByteView(word_);
+    readFib();
+    const QString tableName = (flags_ & fib::kFlagWhichTable) ? QStringLiteral("1Table") : QStringLiteral("0Table");
+    if (!cfb.hasStream(tableName))
+        damaged(QStringLiteral("нет потока %1").arg(tableName));
+    table_ = cfb.stream(tableName);
+    tv_ = ByteView(table_);
+    if (cfb.hasStream(QStringLiteral("Data"))) {
+        data_ = cfb.stream(QStringLiteral("Data"));
+        dv_ = ByteView(data_);
+    }
+
+    readPieces();
+    readText();
+    readFonts();
+    readStyles();
+    readSection();
+    chpRuns_ = readFkps(fib::PlcfBteChpx, false);
+    papRuns_ = readFkps(fib::PlcfBtePapx, true);
+    buildSegments();
+
+    Document doc;
+    buildDocument(doc.text());
+    PageSetup& page = doc.page;
+    page.pageWidth = section_.pageWidth;
+    page.pageHeight = section_.pageHeight;
+    page.landscape = section_.landscape;
+    page.marginTop = std::abs(section_.top);
+    page.marginBottom = std::abs(section_.bottom);
+    page.marginLeft = section_.left;
+    page.marginRight = section_.right;
+    page.headerDistance = section_.headerTop;
+    page.footerDistance = section_.footerBottom;
+    page.gutter = section_.gutter;
+    return doc;
+}
+
+void DocReader::readFib()
+{
+    if (!wv_.ok(0, fib::kBaseSize + 2))
+        damaged(QStringLiteral("заголовок FIB обрезан"));
+    const uint16_t ident = wv_.u16(0);
+    nFib_ = wv_.u16(2);
+    flags_ = wv_.u16(0x0A);
+    if (flags_ & (fib::kFlagEncrypted | fib::kFlagObfuscated))
+        throw Error(kEncrypted);
+    if (ident != fib::kIdent && ident != 0xA5DC)
+        throw Error(QStringLiteral("Файл не является документом Word: неверная подпись FIB"));
+    if (nFib_ < fib::kWord97)
+        throw Error(kOldFormat);
+
+    qint64 at = fib::kBaseSize;
+    const uint16_t csw = wv_.u16(at);
+    at += 2 + 2 * qint64(csw);
+    const uint16_t cslw = wv_.u16(at);
+    at += 2;
+    for (int i = 0; i < int(lw_.size()) && i < cslw; ++i)
+        lw_[i] = wv_.i32(at + 4 * i);
+    at += 4 * qint64(cslw);
+    const uint16_t cbRgFcLcb = wv_.u16(at);
+    at += 2;
+    const int pairs = std::min<int>(cbRgFcLcb, fib::kRgFcLcb97Count);
+    if (!wv_.ok(at, qint64(pairs) * 8))
+        damaged(QStringLiteral("заголовок FIB обрезан"));
+    fcLcb_.resize(fib::kRgFcLcb97Count, {0, 0});
+    for (int i = 0; i < pairs; ++i)
+        fcLcb_[i] = {wv_.u32(at + 8 * i), wv_.u32(at + 8 * i + 4)};
+    ccpText_ = std::max<int32_t>(0, lw_[fib::CcpText]);
+}
+
+void DocReader::readPieces()
+{
+    const ByteView clx = tableRange(fib::Clx);
+    if (clx.size() == 0)
+        damaged(QStringLiteral("нет таблицы фрагментов текста"));
+    qint64 at = 0;
+    ByteView plc;
+    bool found = false;
+    while (clx.ok(at, 1)) {
+        const uint8_t type = clx.u8(at);
+        if (type == 1) {
+            const int16_t cb = clx.i16(at + 1);
+            if (cb < 0)
+                damaged(QStringLiteral("неверная длина свойств фрагмента"));
+            prcs_.push_back(clx.sub(at + 3, cb));
+            at += 3 + cb;
+        } else if (type == 2) {
+            const uint32_t lcb = clx.u32(at + 1);
+            plc = clx.sub(at + 5, lcb);
+            found = true;
+            break;
+        } else {
+            damaged(QStringLiteral("неверная таблица фрагментов текста"));
+        }
+    }
+    if (!found || plc.size() < 4 + 12)
+        damaged(QStringLiteral("нет таблицы фрагментов текста"));
+    const qint64 n = (plc.size() - 4) / 12;
+    pieces_.reserve(size_t(n));
+    int32_t previous = 0;
+    qint64 totalChars = 0;
+    for (qint64 i = 0; i < n; ++i) {
+        Piece p;
+        p.cpStart = plc.i32(4 * i);
+        p.cpEnd = plc.i32(4 * (i + 1));
+        const qint64 pcd = 4 * (n + 1) + 8 * i;
+        const uint32_t fcRaw = plc.u32(pcd + 2);
+        p.prm = plc.u16(pcd + 6);
+        p.compressed = (fcRaw & 0x40000000) != 0;
+        p.fc = p.compressed ? (fcRaw & 0x3FFFFFFF) / 2 : (fcRaw & 0x3FFFFFFF);
+        if (p.cpStart != previous || p.cpEnd < p.cpStart)
+            damaged(QStringLiteral("фрагменты текста не следуют друг за другом"));
+        const qint64 chars = qint64(p.cpEnd) - p.cpStart;
+        if (!wv_.ok(p.fc, chars * p.bytesPerChar()))
+            damaged(QStringLiteral("фрагмент текста выходит за границы потока"));
+        totalChars += chars;
+        // Every character occupies at least one byte of the stream, so a longer
+        // text means pieces reuse the same bytes: refuse it rather than grow.
+        if (totalChars > wv_.size())
+            damaged(QStringLiteral("фрагменты текста длиннее потока"));
+        previous = p.cpEnd;
+        pieces_.push_back(p);
+    }
+}
+
+void DocReader::readText()
+{
+    qint64 total = pieces_.empty() ? 0 : pieces_.back().cpEnd;
+    text_.resize(qsizetype(total));
+    char16_t* out = reinterpret_cast<char16_t*>(text_.data());
+    for (const Piece& p : pieces_) {
+        const qint64 chars = qint64(p.cpEnd) - p.cpStart;
+        const char* src = wv_.data() + p.fc;
+        char16_t* dst = out + p.cpStart;
+        if (p.compressed) {
+            for (qint64 i = 0; i < chars; ++i) {
+                const uint8_t b = uint8_t(src[i]);
+                dst[i] = (b >= 0x80 && b <= 0x9F) ? kCompressedHigh[b - 0x80] : char16_t(b);
+            }
+        } else {
+            for (qint64 i = 0; i < chars; ++i)
+                dst[i] = le16(src + 2 * i);
+        }
+    }
+    ccpText_ = std::min<int32_t>(ccpText_, int32_t(total));
+}
+
+void DocReader::readFonts()
+{
+    const ByteView st = tableRange(fib::SttbfFfn);
+    if (st.size() < 4)
+        return;
+    qint64 at = 0;
+    int count = st.u16(0);
+    if (count == 0xFFFF) {
+        count = st.u16(2);
+        at = 2;
+    }
+    const int extra = st.u16(at + 2);
+    at += 4;
+    for (int i = 0; i < count && st.ok(at, 1); ++i) {
+        const int cb = st.u8(at);
+        QString name;
+        if (st.ok(at + 1, cb)) {
+            for (qint64 k = 39; k + 1 < cb; k += 2) {
+                const char16_t c = st.u16(at + 1 + k);
+                if (c == 0)
+                    break;
+                name.append(QChar(c));
+            }
+        }
+        fonts_ << name;
+        at += 1 + cb + extra;
+    }
+}
+
+void DocReader::readStyles()
+{
+    const ByteView s = tableRange(fib::Stshf);
+    if (s.size() < 4)
+        return;
+    const int cbStshi = s.u16(0);
+    if (!s.ok(2, cbStshi) || cbStshi < 4)
+        return;
+    const int cstd = s.u16(2);
+    const int cbBase = s.u16(4);
+    if (cbStshi >= 14)
+        defaultFont_ = s.u16(2 + 12);
+    qint64 at = 2 + cbStshi;
+    styles_.resize(size_t(cstd));
+    for (int i = 0; i < cstd && s.ok(at, 2); ++i) {
+        const int cbStd = s.u16(at);
+        at += 2;
+        if (cbStd == 0)
+            continue;
+        if (!s.ok(at, cbStd))
+            break;
+        const ByteView std = s.sub(at, cbStd);
+        at += cbStd;
+        if (cbStd < cbBase || cbBase < 10)
+            continue;
+        StyleDef& d = styles_[size_t(i)];
+        d.present = true;
+        d.sti = std.u16(0) & 0x0FFF;
+        d.kind = std.u16(2) & 0x000F;
+        d.base = std.u16(2) >> 4;
+        const int cupx = std.u16(4) & 0x000F;
+        qint64 p = cbBase;
+        if (std.ok(p, 2)) {
+            const int cch = std.u16(p);
+            if (std.ok(p + 2, 2 * qint64(cch))) {
+                for (int k = 0; k < cch; ++k)
+                    d.name.append(QChar(char16_t(std.u16(p + 2 + 2 * k))));
+            }
+            p += 2 + 2 * qint64(cch) + 2;
+        }
+        // The property groups, each with its length, padded to even size.
+        std::vector<ByteView> upx;
+        for (int k = 0; k < cupx && std.ok(p, 2); ++k) {
+            const int cb = std.u16(p);
+            if (!std.ok(p + 2, cb))
+                break;
+            upx.push_back(std.sub(p + 2, cb));
+            p += 2 + cb + (cb & 1);
+        }
+        auto papxOf = [](ByteView u) { return u.size() >= 2 ? u.sub(2, u.size() - 2) : ByteView(); };
+        if (d.kind == 1) {
+            if (upx.size() > 0)
+                d.papx = papxOf(upx[0]);
+            if (upx.size() > 1)
+                d.chpx = upx[1];
+        } else if (d.kind == 2) {
+            if (upx.size() > 0)
+                d.chpx = upx[0];
+        } else if (d.kind == 3) {
+            if (upx.size() > 1)
+                d.papx = papxOf(upx[1]);
+            if (upx.size() > 2)
+                d.chpx = upx[2];
+        } else if (d.kind == 4) {
+            if (upx.size() > 0)
+                d.papx = papxOf(upx[0]);
+        }
+    }
+    stylePap_.resize(styles_.size());
+    styleChp_.resize(styles_.size());
+    resolving_.assign(styles_.size(), 0);
+}
+
+const ParaProps& DocReader::styleParaProps(uint16_t istd)
+{
+    static const ParaProps none;
+    if (istd >= styles_.size() || !styles_[istd].present)
+        return none;
+    if (stylePap_[istd])
+        return *stylePap_[istd];
+    if (resolving_[istd] & 1)
+        return none; // a base chain that loops back
+    resolving_[istd] |= 1;
+    const StyleDef& d = styles_[istd];
+    ParaProps p = d.base != 0x0FFF && d.base != istd ? styleParaProps(d.base) : ParaProps{};
+    forEachSprm(d.papx, [&](uint16_t code, ByteView o) { applyParaSprm(p, code, o); });
+    p.style = istd;
+    resolving_[istd] &= ~1;
+    stylePap_[istd] = p;
+    return *stylePap_[istd];
+}
+
+const CharProps& DocReader::styleCharProps(uint16_t istd)
+{
+    static CharProps none;
+    none.font = defaultFont_;
+    if (istd >= styles_.size() || !styles_[istd].present)
+        return none;
+    if (styleChp_[istd])
+        return *styleChp_[istd];
+    if (resolving_[istd] & 2)
+        return none;
+    resolving_[istd] |= 2;
+    const StyleDef& d = styles_[istd];
+    const CharProps base = d.base != 0x0FFF && d.base != istd ? styleCharProps(d.base) : none;
+    CharProps c = base;
+    forEachSprm(d.chpx, [&](uint16_t code, ByteView o) { applyCharSprm(c, base, code, o); });
+    resolving_[istd] &= ~2;
+    styleChp_[istd] = c;
+    return *styleChp_[istd];
+}
+
+std::vector<FkpRun> DocReader::readFkps(int plcIndex, bool paragraphs)
+{
+    std::vector<FkpRun> runs;
+    const ByteView plc = tableRange(plcIndex);
+    if (plc.size() < 12)
+        return runs;
+    const qint64 n = (plc.size() - 4) / 8;
+    std::vector<uint32_t> pages;
+    pages.reserve(size_t(n));
+    for (qint64 i = 0; i < n; ++i)
+        pages.push_back(plc.u32(4 * (n + 1) + 4 * i) & 0x3FFFFF);
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    // A run covers at least one character, so more runs than characters (plus
+    // one per page) can only come from a damaged file.
+    const size_t maxRuns = size_t(text_.size()) + pages.size() + 16;
+
+    for (uint32_t pn : pages) {
+        const qint64 base = qint64(pn) * 512;
+        if (!wv_.ok(base, 512))
+            continue;
+        const ByteView page = wv_.sub(base, 512);
+        const int count = page.u8(511);
+        const qint64 tableEnd = 4 * qint64(count + 1) + qint64(count) * (paragraphs ? 13 : 1);
+        if (count == 0 || tableEnd > 511)
+            continue;
+        for (int i = 0; i < count; ++i) {
+            FkpRun run;
+            run.fcStart = page.u32(4 * i);
+            run.fcEnd = page.u32(4 * (i + 1));
+            if (run.fcEnd <= run.fcStart)
+                continue;
+            const int b = page.u8(4 * qint64(count + 1) + (paragraphs ? 13 * i : i));
+            if (b != 0) {
+                const qint64 off = 2 * qint64(b);
+                if (!paragraphs) {
+                    const int cb = page.u8(off);
+                    if (page.ok(off + 1, cb) && off + 1 + cb <= 511)
+                        run.grpprl = page.sub(off + 1, cb);
+                } else {
+                    int cb = page.u8(off);
+                    qint64 start = off + 1;
+                    qint64 size = 2 * qint64(cb) - 1;
+                    if (cb == 0) {
+                        size = 2 * qint64(page.u8(off + 1));
+                        start = off + 2;
+                    }
+                    if (size >= 2 && page.ok(start, size) && start + size <= 511) {
+                        run.istd = page.u16(start);
+                        run.grpprl = page.sub(start + 2, size - 2);
+                    }
+                }
+            }
+            runs.push_back(run);
+            if (runs.size() > maxRuns)
+                damaged(QStringLiteral("слишком много участков форматирования"));
+        }
+    }
+    std::stable_sort(runs.begin(), runs.end(), [](const FkpRun& a, const FkpRun& b) { return a.fcStart < b.fcStart; });
+    return runs;
+}
+
+uint32_t DocReader::fcOf(int32_t cp, int* pieceIndex) const
+{
+    auto it = std::upper_bound(pieces_.begin(), pieces_.end(), cp,
+                               [](int32_t v, const Piece& p) { return v < p.cpStart; });
+    if (it == pieces_.begin())
+        return 0;
+    --it;
+    if (it->cpEnd <= cp && std::next(it) != pieces_.end())
+        ++it;
+    if (pieceIndex)
+        *pieceIndex = int(it - pieces_.begin());
+    return it->fc + uint32_t(cp - it->cpStart) * uint32_t(it->bytesPerChar());
+}
+
+const FkpRun* DocReader::runAt(const std::vector<FkpRun>& runs, uint32_t fc, size_t* nextIndex) const
+{
+    auto it = std::upper_bound(runs.begin(), runs.end(), fc, [](uint32_t v, const FkpRun& r) { return v < r.fcStart; });
+    if (nextIndex)
+        *nextIndex = size_t(it - runs.begin());
+    if (it == runs.begin())
+        return nullptr;
+    const FkpRun& r = *std::prev(it);
+    return fc < r.fcEnd ? &r : nullptr;
+}
+
+ByteView DocReader::pieceGrpprl(int piece) const
+{
+    const uint16_t prm = pieces_[size_t(piece)].prm;
+    if (prm & 1) {
+        const size_t index = prm >> 1;
+        if (index < prcs_.size())
+            return prcs_[index];
+    }
+    return {};
+}
+
+void DocReader::readSection()
+{
+    const ByteView plc = tableRange(fib::PlcfSed);
+    if (plc.size() < 4 + 4 + 12)
+        return;
+    // The first section carries the page set-up of the document.
+    const uint32_t fcSepx = plc.u32(8 + 2);
+    if (fcSepx == 0xFFFFFFFF || !wv_.ok(fcSepx, 2))
+        return;
+    const int cb = wv_.u16(fcSepx);
+    if (!wv_.ok(fcSepx + 2, cb))
+        return;
+    forEachSprm(wv_.sub(fcSepx + 2, cb), [&](uint16_t code, ByteView o) { applySectionSprm(section_, code, o); });
+}
+
+void DocReader::buildSegments()
+{
+    int32_t cp = 0;
+    for (size_t pi = 0; pi < pieces_.size() && cp < ccpText_; ++pi) {
+        const Piece& p = pieces_[pi];
+        cp = std::max(cp, p.cpStart);
+        const int32_t end = std::min(p.cpEnd, ccpText_);
+        const int bpc = p.bytesPerChar();
+        while (cp < end) {
+            const uint32_t fc = p.fc + uint32_t(cp - p.cpStart) * uint32_t(bpc);
+            size_t next = 0;
+            const FkpRun* run = runAt(chpRuns_, fc, &next);
+            uint32_t fcEnd = 0;
+            Segment s;
+            s.piece = int(pi);
+            s.cpStart = cp;
+            if (run) {
+                fcEnd = run->fcEnd;
+                s.grpprl = run->grpprl;
+            } else {
+                fcEnd = next < chpRuns_.size() ? chpRuns_[next].fcStart : 0xFFFFFFFF;
+            }
+            const qint64 span = (qint64(fcEnd) - fc + bpc - 1) / bpc;
+            s.cpEnd = int32_t(std::min<qint64>(end, cp + std::max<qint64>(1, span)));
+            if (!segments_.empty() && segments_.back().cpEnd == s.cpStart
+                && segments_.back().grpprl.data() == s.grpprl.data() && segments_.back().grpprl.size() == s.grpprl.size()
+                && segments_.back().piece == s.piece)
+                segments_.back().cpEnd = s.cpEnd;
+            else
+                segments_.push_back(s);
+            cp = s.cpEnd;
+        }
+    }
+}
+
+ParaProps DocReader::paraProps(int32_t markCp)
+{
+    int piece = 0;
+    const uint32_t fc = fcOf(markCp, &piece);
+    const FkpRun* run = runAt(papRuns_, fc);
+    const uint16_t istd = run ? run->istd : 0;
+    ParaProps p = styleParaProps(istd);
+    p.style = istd;
+    auto apply = [&](uint16_t code, ByteView o) {
+        if (code == sprm::PHugePapx) {
+            // The properties did not fit the page; they are in the Data stream.
+            const uint32_t at = o.u32(0);
+            if (dv_.ok(at, 2) && dv_.ok(at + 2, dv_.u16(at)))
+                forEachSprm(dv_.sub(at + 2, dv_.u16(at)), [&](uint16_t c, ByteView v) { applyParaSprm(p, c, v); });
+            return;
+        }
+        applyParaSprm(p, code, o);
+    };
+    if (run)
+        forEachSprm(run->grpprl, apply);
+    if (!pieces_.empty())
+        forEachSprm(pieceGrpprl(piece), apply);
+    return p;
+}
+
+CharProps DocReader::charProps(const ParaProps& pap, const Segment& seg)
+{
+    CharProps base = styleCharProps(pap.style);
+    // A character style named in the run applies over the paragraph style.
+    uint16_t charStyle = 10;
+    forEachSprm(seg.grpprl, [&](uint16_t code, ByteView o) {
+        if (code == sprm::CIstd)
+            charStyle = o.u16(0);
+    });
+    if (charStyle != 10 && charStyle < styles_.size() && styles_[charStyle].present && styles_[charStyle].kind == 2) {
+        std::vector<uint16_t> chain;
+        for (uint16_t s = charStyle; s < styles_.size() && styles_[s].present && styles_[s].kind == 2 && chain.size() < 16;
+             s = styles_[s].base)
+            chain.push_back(s);
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            const CharProps before = base;
+            forEachSprm(styles_[*it].chpx, [&](uint16_t code, ByteView o) { applyCharSprm(base, before, code, o); });
+        }
+        base.charStyle = charStyle;
+    }
+    CharProps c = base;
+    forEachSprm(seg.grpprl, [&](uint16_t code, ByteView o) { applyCharSprm(c, base, code, o); });
+    forEachSprm(pieceGrpprl(seg.piece), [&](uint16_t code, ByteView o) { applyCharSprm(c, base, code, o); });
+    return c;
+}
+
+struct FormatKey {
+    const char* grpprl;
+    qsizetype size;
+    int piece;
+    uint16_t style;
+    bool operator==(const FormatKey&) const = default;
+};
+
+size_t qHash(const FormatKey& k, size_t seed = 0)
+{
+    return qHashMulti(seed, quintptr(k.grpprl), k.size, k.piece, k.style);
+}
+
+void DocReader::buildDocument(QTextDocument& doc)
+{
+    // Paragraphs of the main text: each ends with a paragraph mark (or a table
+    // cell mark); text after the last mark still makes a paragraph.
+    std::vector<Paragraph> paragraphs;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text_.constData());
+    int32_t start = 0;
+    for (int32_t cp = 0; cp < ccpText_; ++cp) {
+        if (t[cp] == 0x0D || t[cp] == 0x07) {
+            Paragraph p;
+            p.start = start;
+            p.end = cp;
+            p.pap = paraProps(cp);
+            // The mark that ends a table row holds no text of its own.
+            p.rowEnd = t[cp] == 0x07 && p.pap.tableRowEnd && cp == start;
+            paragraphs.push_back(p);
+            start = cp + 1;
+        }
+    }
+    if (start < ccpText_) {
+        Paragraph p;
+        p.start = start;
+        p.end = ccpText_;
+        p.pap = paraProps(ccpText_ - 1);
+        paragraphs.push_back(p);
+    }
+
+    QTextCursor cursor(&doc);
+    QHash<FormatKey, QTextCharFormat> formats;
+    auto formatOf = [&](const ParaProps& pap, const Segment& seg) -> std::pair<QTextCharFormat, bool> {
+        const FormatKey key{seg.grpprl.data(), seg.grpprl.size(), seg.piece, pap.style};
+        auto it = formats.find(key);
+        if (it == formats.end()) {
+            const CharProps c = charProps(pap, seg);
+            QTextCharFormat f = toCharFormat(c, fonts_);
+            f.setProperty(QTextFormat::UserProperty, c.special);
+            if (c.deleted)
+                f.setProperty(QTextFormat::UserProperty + 1, true);
+            it = formats.insert(key, f);
+        }
+        return {*it, it->boolProperty(QTextFormat::UserProperty)};
+    };
+    auto clean = [](QTextCharFormat f) {
+        f.clearProperty(QTextFormat::UserProperty);
+        f.clearProperty(QTextFormat::UserProperty + 1);
+        return f;
+    };
+
+    std::vector<bool> fieldInstruction; // per open field: still in its instruction part
+    auto hiddenByField = [&] {
+        for (bool instr : fieldInstruction)
+            if (instr)
+                return true;
+        return false;
+    };
+    int footnote = 0;
+    bool firstBlock = true;
+    bool breakBeforeNext = false;
+    size_t segIndex = 0;
+    QString chunk;
+    chunk.reserve(1024);
+
+    for (const Paragraph& para : paragraphs) {
+        if (para.rowEnd)
+            continue;
+        QTextBlockFormat blockFormat = toBlockFormat(para.pap);
+        if (para.pap.style < styles_.size() && styles_[para.pap.style].present) {
+            const uint16_t sti = styles_[para.pap.style].sti;
+            if (sti >= 1 && sti <= 9)
+                blockFormat.setHeadingLevel(sti);
+        }
+        // The character format of the paragraph mark goes to the block.
+        while (segIndex < segments_.size() && segments_[segIndex].cpEnd <= para.start)
+            ++segIndex;
+        size_t markSeg = segIndex;
+        while (markSeg < segments_.size() && segments_[markSeg].cpEnd <= para.end)
+            ++markSeg;
+        QTextCharFormat markFormat;
+        if (markSeg < segments_.size())
+            markFormat = clean(formatOf(para.pap, segments_[markSeg]).first);
+        if (breakBeforeNext) {
+            blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            breakBeforeNext = false;
+        }
+        if (firstBlock) {
+            cursor.setBlockFormat(blockFormat);
+            cursor.setBlockCharFormat(markFormat);
+            firstBlock = false;
+        } else {
+            cursor.insertBlock(blockFormat, markFormat);
+        }
+
+        for (size_t si = segIndex; si < segments_.size() && segments_[si].cpStart < para.end; ++si) {
+            const Segment& seg = segments_[si];
+            const int32_t from = std::max(seg.cpStart, para.start);
+            const int32_t to = std::min(seg.cpEnd, para.end);
+            if (from >= to)
+                continue;
+            auto [format, special] = formatOf(para.pap, seg);
+            const bool deleted = format.boolProperty(QTextFormat::UserProperty + 1);
+            const QTextCharFormat plain = clean(format);
+            chunk.clear();
+            auto flush = [&] {
+                if (!chunk.isEmpty()) {
+                    cursor.insertText(chunk, plain);
+                    chunk.clear();
+                }
+            };
+            for (int32_t cp = from; cp < to; ++cp) {
+                const char16_t ch = t[cp];
+                if (ch == 0x13) {
+                    fieldInstruction.push_back(true);
+                    continue;
+                }
+                if (ch == 0x14) {
+                    if (!fieldInstruction.empty())
+                        fieldInstruction.back() = false;
+                    continue;
+                }
+                if (ch == 0x15) {
+                    if (!fieldInstruction.empty())
+                        fieldInstruction.pop_back();
+                    continue;
+                }
+                if (deleted || hiddenByField())
+                    continue;
+                switch (ch) {
+                case 0x09: chunk.append(QChar(u'\t')); break;
+                case 0x0B:
+                case 0x0E: chunk.append(QChar(QChar::LineSeparator)); break;
+                case 0x0C: {
+                    // A page (or section) break: what follows starts a new page.
+                    flush();
+                    QTextBlockFormat next = blockFormat;
+                    next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    if (cursor.block().length() <= 1)
+                        cursor.setBlockFormat(next);
+                    else if (cp + 1 < para.end)
+                        cursor.insertBlock(next, markFormat);
+                    else
+                        breakBeforeNext = true;
+                    break;
+                }
+                case 0x1E: chunk.append(QChar(0x2011)); break;
+                case 0x1F: chunk.append(QChar(0x00AD)); break;
+                case 0x02:
+                    if (special)
+                        chunk.append(QString::number(++footnote));
+                    break;
+                default:
+                    if (ch >= 0x20)
+                        chunk.append(QChar(ch));
+                    // Other control characters mark objects (pictures,
+                    // drawings, annotations) that the model does not hold yet.
+                    break;
+                }
+            }
+            flush();
+        }
+    }
+}
+
+} // namespace
+
+Document readDoc(const QByteArray& docFileBytes)
+{
+    DocReader reader(docFileBytes);
+    return reader.read();
+}
+
+} // namespace talvora::word

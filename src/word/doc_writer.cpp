@@ -1,0 +1,687 @@
+#include "word/doc_writer.h"
+
+#include "common/errors.h"
+#include "word/binary.h"
+#include "word/compound_file.h"
+#include "word/fib.h"
+#include "word/sprm.h"
+#include "word/text_formats.h"
+
+#include <QHash>
+#include <QTextBlock>
+
+#include <map>
+#include <vector>
+
+namespace talvora::word {
+
+namespace {
+
+constexpr uint32_t kTextOffset = 0x400;
+constexpr uint16_t kLidRussian = 0x0419;
+constexpr int kFibSize = fib::kBaseSize + 2 + 28 + 2 + 88 + 2 + fib::kRgFcLcb97Count * 8 + 2;
+constexpr int kDopSize = 500;
+const QString kNormalFont = QStringLiteral("Times New Roman");
+
+struct CharRun {
+    int32_t cpEnd;
+    CharProps chp;
+};
+
+struct ParaRun {
+    int32_t cpEnd; // just past the paragraph mark
+    ParaProps pap;
+};
+
+class Sprms {
+public:
+    void u8(uint16_t code, uint8_t v) { w_.u16(code); w_.u8(v); }
+    void u16(uint16_t code, uint16_t v) { w_.u16(code); w_.u16(v); }
+    void i16(uint16_t code, int16_t v) { w_.u16(code); w_.i16(v); }
+    void u32(uint16_t code, uint32_t v) { w_.u16(code); w_.u32(v); }
+    void raw(uint16_t code, const QByteArray& operand) { w_.u16(code); w_.bytes(operand); }
+    const QByteArray& bytes() const { return out_; }
+
+private:
+    QByteArray out_;
+    ByteWriter w_{out_};
+};
+
+QByteArray colorRef(QRgb rgb, bool automatic = false)
+{
+    QByteArray b(4, '\0');
+    b[0] = char(qRed(rgb));
+    b[1] = char(qGreen(rgb));
+    b[2] = char(qBlue(rgb));
+    b[3] = automatic ? char(0xFF) : char(0);
+    return b;
+}
+
+int16_t clamp16(int v) { return int16_t(std::clamp(v, -31680, 31680)); }
+
+// Character modifiers for what differs from the style's properties.
+QByteArray chpx(const CharProps& c, const CharProps& s)
+{
+    Sprms g;
+    if (c.font != s.font) {
+        g.u16(sprm::CRgFtc0, c.font);
+        g.u16(sprm::CRgFtc1, c.font);
+        g.u16(sprm::CRgFtc2, c.font);
+    }
+    if (c.halfPoints != s.halfPoints)
+        g.u16(sprm::CHps, uint16_t(c.halfPoints));
+    if (c.bold != s.bold)
+        g.u8(sprm::CFBold, c.bold);
+    if (c.italic != s.italic)
+        g.u8(sprm::CFItalic, c.italic);
+    if (c.strike != s.strike)
+        g.u8(sprm::CFStrike, c.strike);
+    if (c.doubleStrike != s.doubleStrike)
+        g.u8(sprm::CFDStrike, c.doubleStrike);
+    if (c.caps != s.caps)
+        g.u8(sprm::CFCaps, c.caps);
+    if (c.smallCaps != s.smallCaps)
+        g.u8(sprm::CFSmallCaps, c.smallCaps);
+    if (c.underline != s.underline)
+        g.u8(sprm::CKul, c.underline);
+    if (c.color) {
+        g.u8(sprm::CIco, c.ico);
+        g.raw(sprm::CCv, colorRef(*c.color));
+    }
+    if (c.highlight)
+        g.u8(sprm::CHighlight, c.highlight);
+    else if (c.shading) {
+        QByteArray shd;
+        ByteWriter w(shd);
+        w.u8(10);
+        w.bytes(colorRef(0, true));
+        w.bytes(colorRef(*c.shading));
+        w.u16(0); // clear pattern: the background colour shows
+        g.raw(sprm::CShd, shd);
+    }
+    if (c.iss != s.iss)
+        g.u8(sprm::CIss, c.iss);
+    return g.bytes();
+}
+
+// Paragraph modifiers for what differs from the defaults; the style adds nothing else.
+QByteArray papx(const ParaProps& p)
+{
+    Sprms g;
+    if (p.jc != 0) {
+        g.u8(sprm::PJc80, p.jc);
+        g.u8(sprm::PJc, p.jc);
+    }
+    if (p.left != 0) {
+        g.i16(sprm::PDxaLeft80, clamp16(p.left));
+        g.i16(sprm::PDxaLeft, clamp16(p.left));
+    }
+    if (p.right != 0) {
+        g.i16(sprm::PDxaRight80, clamp16(p.right));
+        g.i16(sprm::PDxaRight, clamp16(p.right));
+    }
+    if (p.firstLine != 0) {
+        g.i16(sprm::PDxaLeft1_80, clamp16(p.firstLine));
+        g.i16(sprm::PDxaLeft1, clamp16(p.firstLine));
+    }
+    if (p.before != 0)
+        g.u16(sprm::PDyaBefore, uint16_t(std::clamp(p.before, 0, 31680)));
+    if (p.after != 0)
+        g.u16(sprm::PDyaAfter, uint16_t(std::clamp(p.after, 0, 31680)));
+    if (!(p.lineMultiple && p.lineSpacing == 240)) {
+        QByteArray lspd;
+        ByteWriter w(lspd);
+        w.i16(clamp16(p.lineSpacing));
+        w.i16(p.lineMultiple ? 1 : 0);
+        g.raw(sprm::PDyaLine, lspd);
+    }
+    if (p.pageBreakBefore)
+        g.u8(sprm::PFPageBreakBefore, 1);
+    if (p.keep)
+        g.u8(sprm::PFKeep, 1);
+    if (p.keepNext)
+        g.u8(sprm::PFKeepFollow, 1);
+    return g.bytes();
+}
+
+// Formatted disk pages: 512-byte pages mapping text byte ranges to properties.
+class FkpBuilder {
+public:
+    explicit FkpBuilder(bool paragraphs) : paragraphs_(paragraphs) {}
+
+    // `prop` is the stored property record (CHPX or PAPX in a page), empty for none.
+    void add(uint32_t fcStart, uint32_t fcEnd, const QByteArray& prop)
+    {
+        if (!fits(prop)) {
+            flush();
+        }
+        if (entries_.empty())
+            pageStart_ = fcStart;
+        Entry e{fcEnd, 0};
+        if (!prop.isEmpty()) {
+            auto it = offsets_.find(prop);
+            if (it != offsets_.end()) {
+                e.offset = *it;
+            } else {
+                propEnd_ = (propEnd_ - int(prop.size())) & ~1;
+                props_.append({propEnd_, prop});
+                offsets_.insert(prop, propEnd_);
+                e.offset = propEnd_;
+            }
+        }
+        entries_.push_back(e);
+    }
+
+    void flush()
+    {
+        if (entries_.empty())
+            return;
+        QByteArray page(512, '\0');
+        const int n = int(entries_.size());
+        put32(page, 0, pageStart_);
+        for (int i = 0; i < n; ++i)
+            put32(page, 4 * (i + 1), entries_[size_t(i)].fcEnd);
+        const int table = 4 * (n + 1);
+        for (int i = 0; i < n; ++i)
+            page[table + (paragraphs_ ? 13 : 1) * i] = char(entries_[size_t(i)].offset / 2);
+        for (const auto& [offset, prop] : props_)
+            std::memcpy(page.data() + offset, prop.constData(), size_t(prop.size()));
+        page[511] = char(n);
+        pages_.push_back(page);
+        firstFcs_.push_back(pageStart_);
+        lastFc_ = entries_.back().fcEnd;
+        entries_.clear();
+        props_.clear();
+        offsets_.clear();
+        propEnd_ = 511;
+    }
+
+    const std::vector<QByteArray>& pages() const { return pages_; }
+    const std::vector<uint32_t>& firstFcs() const { return firstFcs_; }
+    uint32_t lastFc() const { return lastFc_; }
+
+private:
+    struct Entry {
+        uint32_t fcEnd;
+        int offset;
+    };
+
+    bool fits(const QByteArray& prop) const
+    {
+        const int n = int(entries_.size()) + 1;
+        if (n > (paragraphs_ ? 0x1D : 0x65))
+            return false;
+        const int front = 4 * (n + 1) + n * (paragraphs_ ? 13 : 1);
+        int end = propEnd_;
+        if (!prop.isEmpty() && !offsets_.contains(prop))
+            end = (end - int(prop.size())) & ~1;
+        return front <= end;
+    }
+
+    bool paragraphs_;
+    uint32_t pageStart_ = 0;
+    uint32_t lastFc_ = 0;
+    std::vector<Entry> entries_;
+    QList<QPair<int, QByteArray>> props_;
+    QHash<QByteArray, int> offsets_;
+    int propEnd_ = 511;
+    std::vector<QByteArray> pages_;
+    std::vector<uint32_t> firstFcs_;
+};
+
+QByteArray chpxRecord(const QByteArray& grpprl)
+{
+    if (grpprl.isEmpty())
+        return {};
+    QByteArray r;
+    r.append(char(grpprl.size()));
+    r.append(grpprl);
+    return r;
+}
+
+QByteArray papxRecord(uint16_t istd, const QByteArray& grpprl)
+{
+    QByteArray body;
+    ByteWriter w(body);
+    w.u16(istd);
+    w.bytes(grpprl);
+    QByteArray r;
+    if (body.size() % 2 == 1) {
+        r.append(char((body.size() + 1) / 2));
+    } else {
+        r.append('\0');
+        r.append(char(body.size() / 2));
+    }
+    r.append(body);
+    return r;
+}
+
+// The font table: names and their records.
+class FontTable {
+public:
+    FontTable() { index(kNormalFont); }
+
+    uint16_t index(const QString& family)
+    {
+        QString name = family.left(100);
+        auto it = indices_.find(name.toLower());
+        if (it != indices_.end())
+            return *it;
+        const uint16_t i = uint16_t(names_.size());
+        names_ << name;
+        indices_.insert(name.toLower(), i);
+        return i;
+    }
+
+    QByteArray bytes() const
+    {
+        QByteArray out;
+        ByteWriter w(out);
+        w.u16(uint16_t(names_.size()));
+        w.u16(0);
+        for (const QString& name : names_) {
+            const int cb = 39 + 2 * (int(name.size()) + 1);
+            w.u8(uint8_t(cb));
+            const QString lower = name.toLower();
+            const bool mono = lower.contains(QLatin1String("courier")) || lower.contains(QLatin1String("mono"));
+            const bool sans = lower.contains(QLatin1String("arial")) || lower.contains(QLatin1String("sans"))
+                || lower.contains(QLatin1String("verdana")) || lower.contains(QLatin1String("tahoma"));
+            // Pitch, TrueType, family: roman, swiss (sans serif) or modern (fixed pitch).
+            const uint8_t family = mono ? 3 : sans ? 2 : 1;
+            w.u8(uint8_t((mono ? 1 : 2) | 0x04 | (family << 4)));
+            w.u16(400);  // weight
+            w.u8(204);   // Cyrillic character set
+            w.u8(0);     // no alternative name
+            w.zeros(10); // PANOSE
+            w.zeros(24); // font signature
+            for (QChar ch : name)
+                w.u16(ch.unicode());
+            w.u16(0);
+        }
+        return out;
+    }
+
+private:
+    QStringList names_;
+    QHash<QString, uint16_t> indices_;
+};
+
+QByteArray xstz(const QString& s)
+{
+    QByteArray out;
+    ByteWriter w(out);
+    w.u16(uint16_t(s.size()));
+    for (QChar ch : s)
+        w.u16(ch.unicode());
+    w.u16(0);
+    return out;
+}
+
+void appendUpx(ByteWriter& w, const QByteArray& upx)
+{
+    w.u16(uint16_t(upx.size()));
+    w.bytes(upx);
+    if (upx.size() % 2)
+        w.u8(0);
+}
+
+// One style record (STD) with the 10-byte base used by Word 97.
+QByteArray styleRecord(uint16_t sti, uint8_t kind, uint16_t base, uint16_t next, const QString& name,
+                       const QByteArray& papxBody, const QByteArray& chpxBody)
+{
+    QByteArray std;
+    ByteWriter w(std);
+    w.u16(sti & 0x0FFF);
+    w.u16(uint16_t((kind & 0x0F) | (base << 4)));
+    w.u16(uint16_t((kind == 1 ? 2 : 1) | (next << 4)));
+    w.u16(0); // bchUpe: filled by Word when needed
+    w.u16(0); // grfstd
+    w.bytes(xstz(name));
+    if (kind == 1) {
+        QByteArray upx;
+        ByteWriter u(upx);
+        u.u16(0); // the style's own istd is implied
+        u.bytes(papxBody);
+        appendUpx(w, upx);
+    }
+    appendUpx(w, chpxBody);
+    return std;
+}
+
+QByteArray styleSheet(const CharProps& normal, const std::vector<int>& headingLevels)
+{
+    constexpr int kStyleCount = 15;
+    std::vector<QByteArray> records(kStyleCount);
+    {
+        Sprms c;
+        c.u16(sprm::CRgFtc0, normal.font);
+        c.u16(sprm::CRgFtc1, normal.font);
+        c.u16(sprm::CRgFtc2, normal.font);
+        c.u16(sprm::CHps, uint16_t(normal.halfPoints));
+        c.u16(0x486D, kLidRussian); // language, Word 97 form
+        c.u16(0x4873, kLidRussian); // language
+        records[0] = styleRecord(0, 1, 0x0FFF, 0, QStringLiteral("Normal"), {}, c.bytes());
+    }
+    for (int level : headingLevels) {
+        Sprms p;
+        p.u8(sprm::POutLvl, uint8_t(level - 1));
+        p.u8(sprm::PFKeepFollow, 1);
+        records[size_t(level)] = styleRecord(uint16_t(level), 1, 0, 0, QStringLiteral("heading %1").arg(level), p.bytes(), {});
+    }
+    records[10] = styleRecord(65, 2, 0x0FFF, 10, QStringLiteral("Default Paragraph Font"), {}, {});
+
+    QByteArray out;
+    ByteWriter w(out);
+    w.u16(18);          // size of the header that follows
+    w.u16(kStyleCount); // styles
+    w.u16(10);          // size of the fixed part of each style record
+    w.u16(1);           // built-in style names are written
+    w.u16(0x005B);      // highest built-in style identifier known
+    w.u16(kStyleCount); // fixed-position styles
+    w.u16(0);           // version of built-in names
+    w.u16(normal.font); // default fonts: ASCII, East Asian, other
+    w.u16(normal.font);
+    w.u16(normal.font);
+    for (const QByteArray& r : records) {
+        w.u16(uint16_t(r.size()));
+        w.bytes(r);
+    }
+    return out;
+}
+
+QByteArray documentProperties()
+{
+    QByteArray dop(kDopSize, '\0');
+    put16(dop, 0, 0x0002);  // widow control
+    put16(dop, 2, 0x0004);  // footnotes numbered from 1
+    put16(dop, 10, 720);    // default tab stop: 1.25 cm
+    put16(dop, 14, 360);    // hyphenation zone
+    put16(dop, 0x36, 0x0004 | 0x0001); // endnotes numbered from 1 (nEdn = 1), at the end of the document
+    return dop;
+}
+
+QByteArray compObj()
+{
+    QByteArray out;
+    ByteWriter w(out);
+    w.u32(0xFFFE0001);
+    w.u32(0x00000A03);
+    w.u32(0xFFFFFFFF);
+    w.bytes(wordDocumentClsid());
+    auto ansi = [&](const QByteArray& s) {
+        w.u32(uint32_t(s.size() + 1));
+        w.bytes(s);
+        w.u8(0);
+    };
+    ansi("Microsoft Word 97-2003 Document");
+    ansi("MSWordDoc");
+    ansi("Word.Document.8");
+    w.u32(0x71B239F4);
+    w.u32(0);
+    w.u32(0);
+    w.u32(0);
+    return out;
+}
+
+QByteArray summaryInformation()
+{
+    QByteArray out;
+    ByteWriter w(out);
+    w.u16(0xFFFE);
+    w.u16(0);
+    w.u32(0x00020006);
+    w.zeros(16);
+    w.u32(1);
+    w.bytes(QByteArray("\xE0\x85\x9F\xF2\xF9\x4F\x68\x10\xAB\x91\x08\x00\x2B\x27\xB3\xD9", 16));
+    w.u32(48);
+    // One section: the code page and the name of the writing program.
+    const QByteArray app("Talvora");
+    const uint32_t appSize = 8 + uint32_t((app.size() + 1 + 3) & ~3);
+    const uint32_t headerSize = 8 + 2 * 8;
+    const uint32_t codepageAt = headerSize;
+    const uint32_t appAt = codepageAt + 8;
+    w.u32(appAt + appSize);
+    w.u32(2);
+    w.u32(1);
+    w.u32(codepageAt);
+    w.u32(0x12);
+    w.u32(appAt);
+    w.u32(2); // VT_I2
+    w.u16(1251);
+    w.u16(0);
+    w.u32(0x1E); // VT_LPSTR
+    w.u32(uint32_t(app.size() + 1));
+    w.bytes(app);
+    w.u8(0);
+    w.padTo(4);
+    return out;
+}
+
+char16_t storedChar(char16_t c)
+{
+    switch (c) {
+    case QChar::LineSeparator: return 0x0B;
+    case 0x00AD: return 0x1F;
+    case 0x2011: return 0x1E;
+    case QChar::ParagraphSeparator: return 0x0B;
+    case QChar::Nbsp: return 0xA0;
+    case u'\t': return 0x09;
+    default: break;
+    }
+    // Other control characters have meanings in the stored text (paragraph and
+    // cell marks, fields, objects): they must not be written as text.
+    if (c < 0x20 || c == QChar::ObjectReplacementCharacter)
+        return 0;
+    return c;
+}
+
+} // namespace
+
+QByteArray writeDoc(const Document& document)
+{
+    const QTextDocument& doc = document.text();
+    FontTable fonts;
+    CharProps normal;
+    normal.font = 0;
+    normal.halfPoints = 24;
+    auto fontIndex = [&](const QString& family) { return fonts.index(family); };
+
+    // Text and runs.
+    QString text;
+    text.reserve(doc.characterCount() + 1);
+    std::vector<CharRun> charRuns;
+    std::vector<ParaRun> paraRuns;
+    std::vector<int> headingLevels;
+    auto addChars = [&](const CharProps& chp) {
+        const int32_t end = int32_t(text.size());
+        if (!charRuns.empty() && charRuns.back().chp == chp)
+            charRuns.back().cpEnd = end;
+        else if (charRuns.empty() || charRuns.back().cpEnd < end)
+            charRuns.push_back({end, chp});
+    };
+    QHash<int, CharProps> propsOfFormat; // by format index inside the document
+    auto propsOf = [&](const QTextFormat& f, int index) {
+        auto it = propsOfFormat.find(index);
+        if (it == propsOfFormat.end())
+            it = propsOfFormat.insert(index, fromCharFormat(f.toCharFormat(), fontIndex, normal));
+        return *it;
+    };
+
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (!frag.isValid())
+                continue;
+            const QString s = frag.text();
+            const qsizetype before = text.size();
+            for (QChar ch : s) {
+                const char16_t c = storedChar(ch.unicode());
+                if (c)
+                    text.append(QChar(c));
+            }
+            if (text.size() > before)
+                addChars(propsOf(frag.charFormat(), frag.charFormatIndex()));
+        }
+        text.append(QChar(0x0D));
+        addChars(propsOf(b.charFormat(), b.charFormatIndex()));
+        ParaProps pap = fromBlockFormat(b.blockFormat());
+        if (pap.style != 0 && std::find(headingLevels.begin(), headingLevels.end(), pap.style) == headingLevels.end())
+            headingLevels.push_back(pap.style);
+        paraRuns.push_back({int32_t(text.size()), pap});
+    }
+    if (qint64(text.size()) * 2 + kTextOffset > 0x3FFFFFFF)
+        throw Error(QStringLiteral("Документ слишком велик для записи в формате Word 97–2003"));
+    const int32_t ccpText = int32_t(text.size());
+
+    // WordDocument: FIB, text, formatted disk pages, section properties.
+    QByteArray word;
+    ByteWriter ww(word);
+    ww.zeros(kTextOffset);
+    for (QChar ch : text)
+        ww.u16(ch.unicode());
+    ww.padTo(512);
+
+    auto fcOf = [](int32_t cp) { return kTextOffset + uint32_t(cp) * 2; };
+    FkpBuilder chpFkp(false), papFkp(true);
+    {
+        int32_t start = 0;
+        QHash<int, QByteArray> cache;
+        for (const CharRun& r : charRuns) {
+            chpFkp.add(fcOf(start), fcOf(r.cpEnd), chpxRecord(chpx(r.chp, normal)));
+            start = r.cpEnd;
+        }
+        chpFkp.flush();
+        start = 0;
+        for (const ParaRun& r : paraRuns) {
+            papFkp.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, papx(r.pap)));
+            start = r.cpEnd;
+        }
+        papFkp.flush();
+    }
+    auto writePages = [&](const FkpBuilder& fkp, QByteArray& plc) {
+        ByteWriter pw(plc);
+        std::vector<uint32_t> pns;
+        for (const QByteArray& page : fkp.pages()) {
+            pns.push_back(uint32_t(word.size() / 512));
+            ww.bytes(page);
+        }
+        for (uint32_t fc : fkp.firstFcs())
+            pw.u32(fc);
+        pw.u32(fkp.lastFc());
+        for (uint32_t pn : pns)
+            pw.u32(pn);
+    };
+    QByteArray plcChpx, plcPapx;
+    writePages(chpFkp, plcChpx);
+    writePages(papFkp, plcPapx);
+
+    const uint32_t fcSepx = uint32_t(word.size());
+    {
+        const PageSetup& p = document.page;
+        Sprms s;
+        s.u8(sprm::SBOrientation, p.landscape ? 2 : 1);
+        s.u16(sprm::SXaPage, uint16_t(std::clamp(p.pageWidth, 144, 31680)));
+        s.u16(sprm::SYaPage, uint16_t(std::clamp(p.pageHeight, 144, 31680)));
+        s.u16(sprm::SDxaLeft, uint16_t(std::clamp(p.marginLeft, 0, 31680)));
+        s.u16(sprm::SDxaRight, uint16_t(std::clamp(p.marginRight, 0, 31680)));
+        s.i16(sprm::SDyaTop, clamp16(p.marginTop));
+        s.i16(sprm::SDyaBottom, clamp16(p.marginBottom));
+        s.u16(sprm::SDyaHdrTop, uint16_t(std::clamp(p.headerDistance, 0, 31680)));
+        s.u16(sprm::SDyaHdrBottom, uint16_t(std::clamp(p.footerDistance, 0, 31680)));
+        if (p.gutter)
+            s.u16(sprm::SDzaGutter, uint16_t(std::clamp(p.gutter, 0, 31680)));
+        ww.u16(uint16_t(s.bytes().size()));
+        ww.bytes(s.bytes());
+    }
+
+    // 1Table.
+    QByteArray table;
+    ByteWriter tw(table);
+    std::vector<std::pair<uint32_t, uint32_t>> fcLcb(fib::kRgFcLcb97Count, {0, 0});
+    auto place = [&](int index, const QByteArray& bytes) {
+        tw.padTo(2);
+        fcLcb[size_t(index)] = {uint32_t(table.size()), uint32_t(bytes.size())};
+        tw.bytes(bytes);
+    };
+    std::sort(headingLevels.begin(), headingLevels.end());
+    const QByteArray stsh = styleSheet(normal, headingLevels);
+    place(fib::StshfOrig, stsh);
+    fcLcb[fib::Stshf] = fcLcb[fib::StshfOrig];
+    {
+        QByteArray sed;
+        ByteWriter s(sed);
+        s.u32(0);
+        s.u32(uint32_t(ccpText));
+        s.u16(0);
+        s.u32(fcSepx);
+        s.u16(0);
+        s.u32(0xFFFFFFFF);
+        place(fib::PlcfSed, sed);
+    }
+    place(fib::PlcfBteChpx, plcChpx);
+    place(fib::PlcfBtePapx, plcPapx);
+    place(fib::SttbfFfn, fonts.bytes());
+    place(fib::Dop, documentProperties());
+    {
+        QByteArray clx;
+        ByteWriter c(clx);
+        c.u8(2);
+        c.u32(4 * 2 + 8);
+        c.u32(0);
+        c.u32(uint32_t(ccpText));
+        c.u16(0);
+        c.u32(kTextOffset); // Unicode text: the plain byte offset
+        c.u16(0);
+        place(fib::Clx, clx);
+    }
+
+    // The FIB.
+    {
+        QByteArray f;
+        ByteWriter w(f);
+        w.u16(fib::kIdent);
+        w.u16(fib::kWord97);
+        w.u16(0x6A62);       // product build
+        w.u16(kLidRussian);
+        w.u16(0);            // pnNext
+        w.u16(fib::kFlagWhichTable | fib::kFlagExtChar);
+        w.u16(0x00BF);       // nFibBack
+        w.u32(0);            // key
+        w.u8(0);             // created on Windows
+        w.u8(0);
+        w.u16(0);
+        w.u16(0);
+        w.u32(0);
+        w.u32(0);
+        w.u16(14);           // csw
+        for (int i = 0; i < 14; ++i)
+            w.u16(i == 13 ? kLidRussian : 0);
+        w.u16(22);           // cslw
+        for (int i = 0; i < 22; ++i) {
+            if (i == fib::CbMac)
+                w.u32(uint32_t(word.size()));
+            else if (i == fib::CcpText)
+                w.u32(uint32_t(ccpText));
+            else
+                w.u32(0);
+        }
+        w.u16(fib::kRgFcLcb97Count);
+        for (auto [fc, lcb] : fcLcb) {
+            w.u32(fc);
+            w.u32(lcb);
+        }
+        w.u16(0); // cswNew
+        Q_ASSERT(f.size() == kFibSize);
+        std::memcpy(word.data(), f.constData(), size_t(f.size()));
+    }
+
+    CompoundFileWriter cfb;
+    cfb.setRootClsid(wordDocumentClsid());
+    cfb.addStream(QStringLiteral("WordDocument"), word);
+    cfb.addStream(QStringLiteral("1Table"), table);
+    cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
+    cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
+    return cfb.finish();
+}
+
+} // namespace talvora::word

@@ -1,0 +1,37 @@
+#include "word/document.h"
+
+namespace talvora::word {
+
+namespace {
+std::unique_ptr<QTextDocument> newTextDocument()
+{
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setUndoRedoEnabled(false);
+    doc->setDocumentMargin(0);
+    return doc;
+}
+} // namespace
+
+Document::Document() : text_(newTextDocument()) {}
+
+Document::Document(std::unique_ptr<QTextDocument> text, const PageSetup& page)
+    : page(page), text_(text ? std::move(text) : newTextDocument())
+{
+}
+
+Document::~Document() = default;
+
+std::unique_ptr<QTextDocument> Document::takeText()
+{
+    auto t = std::move(text_);
+    text_ = newTextDocument();
+    return t;
+}
+
+Document Document::clone() const
+{
+    std::unique_ptr<QTextDocument> copy(text_->clone());
+    return Document(std::move(copy), page);
+}
+
+} // namespace talvora::word

@@ -1,0 +1,56 @@
+#pragma once
+// The in-memory document: a QTextDocument with the text, paragraph and
+// character formats, and the page set-up of its section beside it.
+
+#include <QTextDocument>
+
+#include <memory>
+
+namespace talvora::word {
+
+// Page size, orientation and margins, all in twips (1/1440 inch).
+struct PageSetup {
+    int pageWidth = 11906;  // A4
+    int pageHeight = 16838;
+    bool landscape = false;
+    int marginTop = 1134;    // 2 cm
+    int marginBottom = 1134; // 2 cm
+    int marginLeft = 1701;   // 3 cm
+    int marginRight = 850;   // 1.5 cm
+    int headerDistance = 709;
+    int footerDistance = 709;
+    int gutter = 0;
+
+    bool operator==(const PageSetup&) const = default;
+};
+
+class Document {
+public:
+    Document();
+    Document(std::unique_ptr<QTextDocument> text, const PageSetup& page);
+    Document(Document&&) noexcept = default;
+    Document& operator=(Document&&) noexcept = default;
+    ~Document();
+
+    QTextDocument& text() { return *text_; }
+    const QTextDocument& text() const { return *text_; }
+    // Hands the QTextDocument over (to a view, say); the Document is left empty.
+    std::unique_ptr<QTextDocument> takeText();
+
+    PageSetup page;
+
+    Document clone() const;
+
+private:
+    std::unique_ptr<QTextDocument> text_;
+};
+
+// Model conventions shared by the reader and the writer:
+// - one QTextBlock per paragraph; a line break inside it is U+2028;
+// - lengths in the formats are points (twips / 20);
+// - a page break in the text starts a new block whose format breaks the page before it;
+// - an optional hyphen is U+00AD, a non-breaking hyphen U+2011.
+inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
+inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
+
+} // namespace talvora::word

@@ -1,0 +1,130 @@
+#include "word/document_text.h"
+
+#include "word/text_formats.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QJsonArray>
+#include <QTextBlock>
+
+namespace talvora::word {
+
+namespace {
+
+QString visibleText(QString s)
+{
+    s.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
+    s.remove(QChar(0x00AD));
+    s.remove(QChar(QChar::ObjectReplacementCharacter));
+    return s;
+}
+
+QString alignmentName(Qt::Alignment a)
+{
+    a &= Qt::AlignHorizontal_Mask;
+    if (a & Qt::AlignHCenter)
+        return QStringLiteral("center");
+    if (a & Qt::AlignJustify)
+        return QStringLiteral("justify");
+    if (a & Qt::AlignRight)
+        return QStringLiteral("right");
+    return QStringLiteral("left");
+}
+
+QJsonObject runJson(const QString& text, const QTextCharFormat& f)
+{
+    QJsonObject r;
+    r[QStringLiteral("text")] = visibleText(text);
+    const QStringList families = f.fontFamilies().toStringList();
+    if (!families.isEmpty())
+        r[QStringLiteral("font")] = families.first();
+    if (f.hasProperty(QTextFormat::FontPointSize))
+        r[QStringLiteral("size")] = f.fontPointSize();
+    if (f.fontWeight() >= QFont::DemiBold)
+        r[QStringLiteral("bold")] = true;
+    if (f.fontItalic())
+        r[QStringLiteral("italic")] = true;
+    if (f.underlineStyle() != QTextCharFormat::NoUnderline)
+        r[QStringLiteral("underline")] = true;
+    if (f.fontStrikeOut())
+        r[QStringLiteral("strike")] = true;
+    if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush)
+        r[QStringLiteral("color")] = f.foreground().color().name();
+    if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+        r[QStringLiteral("highlight")] = f.background().color().name();
+    if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+        r[QStringLiteral("vertical")] = QStringLiteral("superscript");
+    else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
+        r[QStringLiteral("vertical")] = QStringLiteral("subscript");
+    return r;
+}
+
+} // namespace
+
+QString plainText(const Document& document)
+{
+    QString out;
+    const QTextDocument& doc = document.text();
+    out.reserve(doc.characterCount() + 16);
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        out += visibleText(b.text());
+        out += QChar(u'\n');
+    }
+    return out;
+}
+
+QJsonObject dumpDocument(const Document& document)
+{
+    QJsonObject root;
+    const PageSetup& p = document.page;
+    QJsonObject page;
+    page[QStringLiteral("width")] = p.pageWidth;
+    page[QStringLiteral("height")] = p.pageHeight;
+    page[QStringLiteral("orientation")] = p.landscape ? QStringLiteral("landscape") : QStringLiteral("portrait");
+    page[QStringLiteral("marginTop")] = p.marginTop;
+    page[QStringLiteral("marginBottom")] = p.marginBottom;
+    page[QStringLiteral("marginLeft")] = p.marginLeft;
+    page[QStringLiteral("marginRight")] = p.marginRight;
+    page[QStringLiteral("headerDistance")] = p.headerDistance;
+    page[QStringLiteral("footerDistance")] = p.footerDistance;
+    root[QStringLiteral("page")] = page;
+
+    QJsonArray paragraphs;
+    for (QTextBlock b = document.text().begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat f = b.blockFormat();
+        const ParaProps pp = fromBlockFormat(f);
+        QJsonObject para;
+        para[QStringLiteral("text")] = visibleText(b.text());
+        para[QStringLiteral("alignment")] = alignmentName(f.alignment());
+        para[QStringLiteral("indentLeft")] = pp.left;
+        para[QStringLiteral("indentRight")] = pp.right;
+        para[QStringLiteral("indentFirstLine")] = pp.firstLine;
+        para[QStringLiteral("spaceBefore")] = pp.before;
+        para[QStringLiteral("spaceAfter")] = pp.after;
+        if (f.lineHeightType() != QTextBlockFormat::SingleHeight) {
+            QJsonObject ls;
+            ls[QStringLiteral("rule")] = pp.lineMultiple ? QStringLiteral("multiple")
+                : pp.lineSpacing < 0                     ? QStringLiteral("exact")
+                                                         : QStringLiteral("atLeast");
+            ls[QStringLiteral("value")] = pp.lineMultiple ? pp.lineSpacing / 240.0 : std::abs(pp.lineSpacing);
+            para[QStringLiteral("lineSpacing")] = ls;
+        }
+        if (pp.pageBreakBefore)
+            para[QStringLiteral("pageBreakBefore")] = true;
+        if (f.headingLevel() > 0)
+            para[QStringLiteral("headingLevel")] = f.headingLevel();
+        QJsonArray runs;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (frag.isValid())
+                runs.append(runJson(frag.text(), frag.charFormat()));
+        }
+        para[QStringLiteral("runs")] = runs;
+        paragraphs.append(para);
+    }
+    root[QStringLiteral("paragraphs")] = paragraphs;
+    return root;
+}
+
+} // namespace talvora::word
