@@ -18,6 +18,7 @@ struct Token {
     QString text;       // identifier, number, punctuation, literal content or parameter name
     QChar quote;        // for String: '"' or '\''
     bool raw = false;   // emitted as is (already SQLite text)
+    int begin = 0, end = 0; // span in the statement's text
 };
 
 [[noreturn]] void fail(const QString& statement, const QString& reason)
@@ -44,7 +45,7 @@ std::vector<Token> tokenize(const QString& s)
             int j = i + 1;
             while (j < n && isIdentChar(s[j]))
                 ++j;
-            out.push_back({Tok::Ident, s.mid(i, j - i), {}});
+            out.push_back({Tok::Ident, s.mid(i, j - i), {}, false, i, j});
             i = j;
             continue;
         }
@@ -58,7 +59,7 @@ std::vector<Token> tokenize(const QString& s)
                     ++j;
             }
             // A number glued to a word ("0ORDER") is the number, then the word.
-            out.push_back({Tok::Number, s.mid(i, j - i), {}});
+            out.push_back({Tok::Number, s.mid(i, j - i), {}, false, i, j});
             i = j;
             continue;
         }
@@ -81,7 +82,7 @@ std::vector<Token> tokenize(const QString& s)
             }
             if (!closed)
                 fail(s, QStringLiteral("кавычка не закрыта"));
-            out.push_back({Tok::String, content, c});
+            out.push_back({Tok::String, content, c, false, i, j + 1});
             i = j + 1;
             continue;
         }
@@ -89,19 +90,19 @@ std::vector<Token> tokenize(const QString& s)
             int j = i + 1;
             while (j < n && isIdentChar(s[j]))
                 ++j;
-            out.push_back({Tok::Param, s.mid(i + 1, j - i - 1), {}});
+            out.push_back({Tok::Param, s.mid(i + 1, j - i - 1), {}, false, i, j});
             i = j;
             continue;
         }
         const QString two = s.mid(i, 2);
         if (two == u"<=" || two == u">=" || two == u"<>" || two == u"!=" || two == u"||") {
-            out.push_back({Tok::Punct, two, {}});
+            out.push_back({Tok::Punct, two, {}, false, i, i + 2});
             i += 2;
             continue;
         }
         static const QString singles = QStringLiteral("(),.*=<>+-/;");
         if (singles.contains(c)) {
-            out.push_back({Tok::Punct, QString(c), {}});
+            out.push_back({Tok::Punct, QString(c), {}, false, i, i + 1});
             ++i;
             continue;
         }
@@ -594,6 +595,9 @@ void Translator::handleSelectList(TranslatedStatement& out)
                 toks_[start].text = ref->second->alias + QStringLiteral(".rowid");
                 toks_[start].raw = true;
             }
+        } else if (rc.name.isEmpty() && end > start && toks_[start].end > 0) {
+            // A computed column is named by its text, as written.
+            rc.name = text_.mid(toks_[start].begin, toks_[end - 1].end - toks_[start].begin).simplified();
         }
         cols.push_back(rc);
         start = k + 1;
