@@ -64,14 +64,15 @@ SqliteConnection& Database::connection()
     return *conn_;
 }
 
-const TranslatedStatement& Database::translate(const QString& statement)
+const TranslatedStatement& Database::translate(const QString& statement, TranslateOptions options)
 {
-    auto it = translations_.find(statement);
+    const QString key = (options.lazyMemos ? QStringLiteral("L") : QStringLiteral("E")) + statement;
+    auto it = translations_.find(key);
     if (it != translations_.end())
         return *it;
     if (translations_.size() > 512)
         translations_.clear();
-    return *translations_.insert(statement, translateStatement(statement, schema_));
+    return *translations_.insert(key, translateStatement(statement, schema_, options));
 }
 
 SqliteStatement Database::prepareBound(const TranslatedStatement& t, const Params& params)

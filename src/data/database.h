@@ -42,7 +42,7 @@ public:
     SqliteConnection& connection();
 
     // Translates a statement (cached by its text).
-    const TranslatedStatement& translate(const QString& statement);
+    const TranslatedStatement& translate(const QString& statement, TranslateOptions options = {});
 
     // Runs one INSERT, UPDATE or DELETE; returns the number of rows affected.
     // A SELECT is prepared and run to its end; it returns 0.

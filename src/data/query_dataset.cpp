@@ -99,7 +99,7 @@ int QueryDataset::run()
 void QueryDataset::readRows()
 {
     Database& db = database();
-    const TranslatedStatement t = db.translate(sqlText());
+    const TranslatedStatement t = db.translate(sqlText(), TranslateOptions{lazyMemos_});
     if (t.kind != StatementKind::Select)
         throw Error(QStringLiteral("%1: открыть можно только оператор SELECT.\nОператор: %2")
                         .arg(name(), t.original.simplified()));

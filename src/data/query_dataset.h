@@ -40,6 +40,10 @@ public:
 
     bool canModify() const override { return mode_ != Mode::ReadOnly; }
 
+    // Memo texts are read with the rows instead of on request (for readers
+    // that go through every row's texts).
+    void setLazyMemos(bool lazy) { lazyMemos_ = lazy; }
+
 protected:
     void readRows() override;
     void storeRow(Row& row, const std::vector<bool>& changed, bool inserting) override;
@@ -54,6 +58,7 @@ private:
     QStringList paramNames_;
     Params values_;
     QString baseTable_;
+    bool lazyMemos_ = true;
 };
 
 } // namespace talvora::data

@@ -98,9 +98,15 @@ QStringList Schema::createStatements() const
 {
     QStringList out;
     for (const TableDef& t : tables_) {
+        // Stored order: short values first, texts and documents last, so that
+        // reading a row's short values never walks through long texts.
         QStringList cols;
-        for (const FieldDef& f : t.fields)
-            cols << QStringLiteral("\"%1\" %2").arg(f.name, sqlType(f));
+        for (int pass = 0; pass < 3; ++pass)
+            for (const FieldDef& f : t.fields) {
+                const int rank = isBlobType(f.type) ? 2 : (f.type == FieldType::Memo ? 1 : 0);
+                if (rank == pass)
+                    cols << QStringLiteral("\"%1\" %2").arg(f.name, sqlType(f));
+            }
         out << QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
         for (const IndexDef& i : t.indexes) {
             QStringList f;
@@ -169,7 +175,9 @@ const Schema& workstationSchema()
                   F("Pjal", FT::Memo),          F("Psomat", FT::Memo),
                   F("Pnst", FT::Memo),          F("Pves", FT::Integer),
                   F("Pwight", FT::Integer),     F("Precom", FT::Memo)},
-                 {{QStringLiteral("Pacient_Potd"), {QStringLiteral("Potd")}}}},
+                 {{QStringLiteral("Pacient_List"),
+                   {QStringLiteral("Potd"), QStringLiteral("Palat"), QStringLiteral("Pname"), QStringLiteral("PdP")}},
+                  {QStringLiteral("Pacient_Diagnoses"), {QStringLiteral("PdiaK"), QStringLiteral("PdiaV")}}}},
         TableDef{QStringLiteral("Vipis"), QStringLiteral("Vipis.DB"),
                  {F("VID", FT::AutoInc), F("Vpac", FT::Integer), F("Vtype", FT::Integer),
                   F("Vdate", FT::DateTime), F("Vres", FT::Blob)},

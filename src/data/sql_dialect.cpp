@@ -153,8 +153,8 @@ struct TableRef {
 
 class Translator {
 public:
-    Translator(const QString& text, const Schema& schema)
-        : text_(text), schema_(schema), toks_(tokenize(text))
+    Translator(const QString& text, const Schema& schema, TranslateOptions options)
+        : text_(text), schema_(schema), options_(options), toks_(tokenize(text))
     {
     }
 
@@ -182,6 +182,7 @@ private:
 
     QString text_;
     const Schema& schema_;
+    TranslateOptions options_;
     std::vector<Token> toks_;
     std::vector<TableRef> tables_;
     std::vector<size_t> tableTokens_; // indexes of tokens that name a table
@@ -584,7 +585,7 @@ void Translator::handleSelectList(TranslatedStatement& out)
             rc.field = f.name;
             rc.type = f.type;
             rc.size = f.size;
-            if (isHeavyType(f.type)) {
+            if (isBlobType(f.type) || (f.type == FieldType::Memo && options_.lazyMemos)) {
                 rc.lazy = true;
                 // The row id of the table stands in for the value.
                 for (size_t t = start; t < end; ++t) {
@@ -791,9 +792,9 @@ QVariant storageValue(const QVariant& value, FieldType partner)
     return value;
 }
 
-TranslatedStatement translateStatement(const QString& text, const Schema& schema)
+TranslatedStatement translateStatement(const QString& text, const Schema& schema, TranslateOptions options)
 {
-    return Translator(text, schema).run();
+    return Translator(text, schema, options).run();
 }
 
 } // namespace talvora::data

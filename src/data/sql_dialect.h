@@ -48,9 +48,15 @@ struct TranslatedStatement {
     int paramIndex(const QString& name) const; // -1 when absent
 };
 
+struct TranslateOptions {
+    // Memo columns of a plain SELECT are read on request like BLOBs; off for
+    // readers that go through every row's texts anyway.
+    bool lazyMemos = true;
+};
+
 // Translates one statement; throws talvora::Error naming the statement when it
 // cannot be translated faithfully.
-TranslatedStatement translateStatement(const QString& text, const Schema& schema);
+TranslatedStatement translateStatement(const QString& text, const Schema& schema, TranslateOptions options = {});
 
 // The SQLite name of a parameter as the translation writes it.
 QString sqliteParamName(const QString& name);

@@ -33,7 +33,7 @@ void TableDataset::buildFields()
         f.table = t.name;
         f.tableField = d.name;
         f.column = int(i);
-        if (isBlobType(d.type))
+        if (isHeavyType(d.type))
             f.lazyIndex = lazy++;
         else
             lightColumns_.push_back(int(i));

@@ -1,7 +1,7 @@
 #pragma once
 // A dataset over one whole table, in key order or on a secondary index with a
 // master link. Only the keys are read on opening; a row's values are read when
-// it is first shown, and BLOB values only when asked for.
+// it is first shown, and memo and BLOB values only when asked for.
 
 #include "dataset.h"
 
