@@ -198,14 +198,15 @@ QByteArray CompoundFileReader::readChain(uint32_t start, uint64_t size) const
     if (!untilEnd)
         out.reserve(qsizetype(size));
     uint32_t sector = start;
-    uint32_t steps = 0;
+    std::vector<bool> visited(sectorCount_, false);
     while (sector != kEndOfChain) {
         if (!untilEnd && uint64_t(out.size()) >= size)
             break;
         if (sector > kMaxRegSect || sector >= sectorCount_ || sector >= fat_.size())
             corrupt(QStringLiteral("сектор %1 вне файла").arg(sector));
-        if (++steps > sectorCount_)
+        if (visited[sector])
             corrupt(QStringLiteral("цикл в цепочке секторов"));
+        visited[sector] = true;
         const qint64 at = (qint64(sector) + 1) * sectorSize;
         const qint64 n = std::min<qint64>(sectorSize, bytes_.size() - at);
         out.append(bytes_.constData() + at, n);
@@ -228,12 +229,13 @@ QByteArray CompoundFileReader::readMiniChain(uint32_t start, uint64_t size) cons
     QByteArray out;
     out.reserve(qsizetype(size));
     uint32_t sector = start;
-    size_t steps = 0;
+    std::vector<bool> visited(miniFat_.size(), false);
     while (uint64_t(out.size()) < size) {
         if (sector == kEndOfChain || sector >= miniFat_.size())
             corrupt(QStringLiteral("цепочка мини-секторов оборвана"));
-        if (++steps > miniFat_.size())
+        if (visited[sector])
             corrupt(QStringLiteral("цикл в цепочке мини-секторов"));
+        visited[sector] = true;
         const qint64 at = qint64(sector) * kMiniSectorSize;
         if (at + kMiniSectorSize > miniStream_.size())
             corrupt(QStringLiteral("мини-сектор вне мини-потока"));

@@ -101,6 +101,8 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
     }
     if (c.iss != s.iss)
         g.u8(sprm::CIss, c.iss);
+    if (c.hpsPos != s.hpsPos)
+        g.i16(sprm::CHpsPos, c.hpsPos);
     return g.bytes();
 }
 
@@ -392,11 +394,13 @@ QByteArray styleSheet(const CharProps& normal, const std::vector<int>& headingLe
 QByteArray documentProperties()
 {
     QByteArray dop(kDopSize, '\0');
-    put16(dop, 0, 0x0002);  // widow control
+    put16(dop, 0, 0x0042);  // widow control; footnotes at the bottom of the page
     put16(dop, 2, 0x0004);  // footnotes numbered from 1
-    put16(dop, 10, 720);    // default tab stop: 1.25 cm
+    put16(dop, 10, 709);    // default tab stop: 1.25 cm
     put16(dop, 14, 360);    // hyphenation zone
-    put16(dop, 0x36, 0x0004 | 0x0001); // endnotes numbered from 1 (nEdn = 1), at the end of the document
+    put16(dop, 32, 1);      // revision number
+    put16(dop, 52, 0x0004); // endnotes numbered from 1
+    put16(dop, 54, 0x0003); // endnotes at the end of the document
     return dop;
 }
 

@@ -163,6 +163,7 @@ void applyCharSprm(CharProps& c, const CharProps& base, uint16_t code, ByteView 
         break;
     }
     case sprm::CIss: c.iss = o.u8(0) <= 2 ? o.u8(0) : 0; break;
+    case sprm::CHpsPos: c.hpsPos = o.i16(0); break;
     case sprm::CRgFtc0: c.font = o.u16(0); break;
     case sprm::CIstd: c.charStyle = o.u16(0); break;
     default: break;

@@ -35,6 +35,7 @@ inline constexpr uint16_t CIco = 0x2A42;
 inline constexpr uint16_t CHps = 0x4A43;
 inline constexpr uint16_t CHpsInc = 0x2A44;
 inline constexpr uint16_t CIss = 0x2A48;
+inline constexpr uint16_t CHpsPos = 0x4845;
 inline constexpr uint16_t CRgFtc0 = 0x4A4F;
 inline constexpr uint16_t CRgFtc1 = 0x4A50;
 inline constexpr uint16_t CRgFtc2 = 0x4A51;
@@ -114,6 +115,7 @@ struct CharProps {
     uint8_t highlight = 0;   // ico of the highlight, 0 = none
     std::optional<QRgb> shading; // background colour from shading
     uint8_t iss = 0;         // 1 superscript, 2 subscript
+    int16_t hpsPos = 0;      // raised (> 0) or lowered (< 0), half-points
     bool special = false;    // the character is a special object (picture, footnote mark, field char)
     bool fieldVanish = false;
     bool deleted = false;    // a tracked deletion

@@ -43,6 +43,12 @@ QTextCharFormat toCharFormat(const CharProps& c, const QStringList& fonts)
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (c.iss == 2)
         f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    else if (c.hpsPos != 0) {
+        // Text moved up or down by a distance (how LibreOffice stores sub- and
+        // superscripts, with a smaller size of its own) shows as such.
+        f.setVerticalAlignment(c.hpsPos > 0 ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignSubScript);
+        f.setProperty(RaisePositionProperty, int(c.hpsPos));
+    }
     return f;
 }
 
@@ -133,10 +139,23 @@ CharProps fromCharFormat(const QTextCharFormat& f, const std::function<uint16_t(
         if (c.highlight == 0)
             c.shading = rgb;
     }
+    c.iss = 0;
+    c.hpsPos = 0;
+    const int raise = f.intProperty(RaisePositionProperty);
     switch (f.verticalAlignment()) {
-    case QTextCharFormat::AlignSuperScript: c.iss = 1; break;
-    case QTextCharFormat::AlignSubScript: c.iss = 2; break;
-    default: c.iss = 0; break;
+    case QTextCharFormat::AlignSuperScript:
+        if (raise > 0)
+            c.hpsPos = int16_t(std::min(raise, 32767));
+        else
+            c.iss = 1;
+        break;
+    case QTextCharFormat::AlignSubScript:
+        if (raise < 0)
+            c.hpsPos = int16_t(std::max(raise, -32767));
+        else
+            c.iss = 2;
+        break;
+    default: break;
     }
     return c;
 }

@@ -17,6 +17,7 @@ enum FormatProperty {
     UnderlineKindProperty = QTextFormat::UserProperty + 0x100, // int: stored underline kind
     KeepWithNextProperty,                                       // bool
     DoubleStrikeProperty,                                       // bool
+    RaisePositionProperty,                                      // int: half-points up (> 0) or down
 };
 
 QTextCharFormat toCharFormat(const CharProps& chp, const QStringList& fonts);

@@ -31,6 +31,7 @@ const char* kUsage =
     "  unwrap ВХОД ВЫХОД.doc   извлечь .doc из BLOB документа\n"
     "  from-html ВХОД.html ВЫХОД.doc  записать HTML как .doc\n"
     "  info ФАЙЛ               потоки составного файла\n"
+    "  stream ФАЙЛ ИМЯ         содержимое потока (\\x01CompObj — с кодом символа)\n"
     "ФАЙЛ — документ .doc или BLOB документа (начинается с «BDOC»).\n";
 
 QByteArray readFile(const QString& path)
@@ -96,6 +97,13 @@ int run(const QStringList& args)
             out += shown.toUtf8() + " " + QByteArray::number(cfb.stream(name).size()) + "\n";
         }
         writeStdout(out);
+    } else if (command == QLatin1String("stream")) {
+        need(2);
+        CompoundFileReader cfb(docBytesOf(readFile(args[1])));
+        QString name = args[2];
+        if (name.startsWith(QLatin1String("\\x")) && name.size() >= 4)
+            name = QChar(char16_t(name.mid(2, 2).toUShort(nullptr, 16))) + name.mid(4);
+        writeStdout(cfb.stream(name));
     } else {
         throw Error(QString::fromUtf8(kUsage));
     }

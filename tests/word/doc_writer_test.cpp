@@ -1,0 +1,234 @@
+// Writing .doc files: round trips of the reference documents and of models
+// built here, and what other programs need to open our files.
+
+#include "test_support.h"
+#include "word/doc_reader.h"
+#include "word/doc_writer.h"
+#include "word/document_blob.h"
+#include "word/document_io.h"
+#include "word/document_text.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+using namespace talvora;
+using namespace talvora::word;
+
+namespace {
+
+const char* const kFixtures[] = {"plain_ru", "char_formats", "para_formats", "table", "lists",
+                                 "header_footer", "image", "template_discharge", "long"};
+
+Document roundTrip(const Document& doc)
+{
+    return readDoc(writeDoc(doc));
+}
+
+} // namespace
+
+TEST(DocWriter, ReferenceDocumentsSurviveARoundTrip)
+{
+    for (const char* name : kFixtures) {
+        const Document original = readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc")));
+        const Document again = roundTrip(original);
+        EXPECT_EQ(plainText(again), plainText(original)) << name;
+        // Same paragraphs, runs, character and paragraph properties, page set-up.
+        EXPECT_EQ(QJsonDocument(dumpDocument(again)).toJson(), QJsonDocument(dumpDocument(original)).toJson()) << name;
+        EXPECT_EQ(again.page, original.page) << name;
+    }
+}
+
+TEST(DocWriter, OutputIsAWordCompoundFile)
+{
+    Document doc;
+    doc.text().setPlainText(QStringLiteral("Текст"));
+    const QByteArray file = writeDoc(doc);
+    CompoundFileReader cfb(file);
+    EXPECT_EQ(cfb.rootClsid(), wordDocumentClsid());
+    for (const char* s : {"WordDocument", "1Table"})
+        EXPECT_TRUE(cfb.hasStream(QString::fromLatin1(s))) << s;
+    const QByteArray compObj = cfb.stream(QStringLiteral("\x01") + QStringLiteral("CompObj"));
+    EXPECT_TRUE(compObj.contains("Word.Document.8"));
+    EXPECT_TRUE(compObj.contains("MSWordDoc"));
+    EXPECT_TRUE(cfb.hasStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation")));
+
+    const QByteArray word = cfb.stream(QStringLiteral("WordDocument"));
+    EXPECT_EQ(le16(word.constData()), 0xA5EC);
+    EXPECT_EQ(le16(word.constData() + 2), 0x00C1);
+    EXPECT_TRUE(le16(word.constData() + 0x0A) & 0x0200); // properties are in 1Table
+    // The blob helpers put the same file behind the BDOC header.
+    EXPECT_EQ(unwrapDocumentBlob(blobFromDocument(doc)), file);
+}
+
+TEST(DocWriter, KeepsEveryFormatOfTheModel)
+{
+    Document doc;
+    doc.page.landscape = true;
+    doc.page.pageWidth = 16838;
+    doc.page.pageHeight = 11906;
+    doc.page.marginLeft = 567;
+    doc.page.marginTop = 1417;
+    QTextCursor c(&doc.text());
+
+    QTextBlockFormat heading;
+    heading.setHeadingLevel(2);
+    heading.setAlignment(Qt::AlignHCenter);
+    c.setBlockFormat(heading);
+    QTextCharFormat big;
+    big.setFontFamilies({QStringLiteral("Arial")});
+    big.setFontPointSize(18);
+    big.setFontWeight(QFont::Bold);
+    c.insertText(QStringLiteral("Заголовок"), big);
+
+    QTextBlockFormat body;
+    body.setAlignment(Qt::AlignJustify);
+    body.setLeftMargin(28.35);
+    body.setRightMargin(14.2);
+    body.setTextIndent(-18);
+    body.setTopMargin(6);
+    body.setBottomMargin(3);
+    body.setLineHeight(150, QTextBlockFormat::ProportionalHeight);
+    body.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    c.insertBlock(body);
+    QTextCharFormat odd;
+    odd.setForeground(QColor(0x12, 0x34, 0x56)); // not one of the 16 named colours
+    odd.setBackground(QColor(255, 255, 0));       // a highlight colour
+    odd.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    odd.setFontStrikeOut(true);
+    c.insertText(QStringLiteral("цвет"), odd);
+    QTextCharFormat sup;
+    sup.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    sup.setFontItalic(true);
+    sup.setBackground(QColor(0xAB, 0xCD, 0xEF)); // shading, not a highlight
+    c.insertText(QStringLiteral("2"), sup);
+
+    QTextBlockFormat exact;
+    exact.setLineHeight(14, QTextBlockFormat::FixedHeight);
+    c.insertBlock(exact);
+    c.insertText(QString::fromUtf16(u"строка\u2028вторая\tтаб\u00ADмяг\u2011кий"));
+
+    const Document again = roundTrip(doc);
+    EXPECT_EQ(again.page, doc.page);
+    EXPECT_EQ(plainText(again), plainText(doc));
+
+    QTextBlock b = again.text().begin();
+    EXPECT_EQ(b.blockFormat().headingLevel(), 2);
+    EXPECT_EQ(b.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QTextCharFormat f = b.begin().fragment().charFormat();
+    EXPECT_EQ(f.fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(f.fontPointSize(), 18.0);
+    EXPECT_EQ(f.fontWeight(), QFont::Bold);
+
+    b = b.next();
+    const QTextBlockFormat bf = b.blockFormat();
+    EXPECT_EQ(bf.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+    EXPECT_NEAR(bf.leftMargin(), 28.35, 0.05);
+    EXPECT_NEAR(bf.rightMargin(), 14.2, 0.05);
+    EXPECT_NEAR(bf.textIndent(), -18, 0.05);
+    EXPECT_NEAR(bf.topMargin(), 6, 0.05);
+    EXPECT_NEAR(bf.bottomMargin(), 3, 0.05);
+    EXPECT_EQ(bf.lineHeightType(), QTextBlockFormat::ProportionalHeight);
+    EXPECT_NEAR(bf.lineHeight(), 150, 0.5);
+    EXPECT_TRUE(bf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+    auto it = b.begin();
+    f = it.fragment().charFormat();
+    EXPECT_EQ(f.foreground().color(), QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(f.background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(f.underlineStyle(), QTextCharFormat::WaveUnderline);
+    EXPECT_TRUE(f.fontStrikeOut());
+    ++it;
+    f = it.fragment().charFormat();
+    EXPECT_EQ(f.verticalAlignment(), QTextCharFormat::AlignSuperScript);
+    EXPECT_TRUE(f.fontItalic());
+    EXPECT_EQ(f.background().color(), QColor(0xAB, 0xCD, 0xEF));
+
+    b = b.next();
+    EXPECT_EQ(b.blockFormat().lineHeightType(), QTextBlockFormat::FixedHeight);
+    EXPECT_NEAR(b.blockFormat().lineHeight(), 14, 0.05);
+}
+
+TEST(DocWriter, ManyParagraphsAndRunsSpanSeveralPages)
+{
+    // More runs and paragraphs than one formatted disk page holds.
+    Document doc;
+    QTextCursor c(&doc.text());
+    for (int i = 0; i < 700; ++i) {
+        if (i)
+            c.insertBlock();
+        QTextBlockFormat bf;
+        bf.setLeftMargin(i % 50);
+        c.setBlockFormat(bf);
+        for (int k = 0; k < 3; ++k) {
+            QTextCharFormat cf;
+            cf.setFontPointSize(8 + (i + k) % 30);
+            cf.setFontWeight(k == 1 ? QFont::Bold : QFont::Normal);
+            c.insertText(QStringLiteral("абзац %1 часть %2 ").arg(i).arg(k), cf);
+        }
+    }
+    const Document again = roundTrip(doc);
+    EXPECT_EQ(again.text().blockCount(), 700);
+    EXPECT_EQ(QJsonDocument(dumpDocument(again)).toJson(), QJsonDocument(dumpDocument(roundTrip(again))).toJson());
+    const QTextBlock last = again.text().lastBlock();
+    EXPECT_EQ(last.blockFormat().leftMargin(), 699 % 50);
+    EXPECT_EQ(last.begin().fragment().charFormat().fontPointSize(), 8 + 699 % 30);
+}
+
+TEST(DocWriter, ControlCharactersInTheModelCannotBreakTheStructure)
+{
+    // Characters that mean paragraph, cell or field marks in a .doc must not be
+    // written as text: they would split paragraphs or hide text when read back.
+    Document doc;
+    QTextCursor c(&doc.text());
+    c.insertText(QString::fromUtf16(u"a\x13" u"b\x14" u"c\x15" u"d\x07" u"e\x0C" u"f\x01" u"g"));
+    const Document again = roundTrip(doc);
+    EXPECT_EQ(again.text().blockCount(), 1);
+    EXPECT_EQ(plainText(again), QStringLiteral("abcdefg\n"));
+}
+
+TEST(DocWriter, EmptyDocument)
+{
+    const Document again = roundTrip(Document());
+    EXPECT_EQ(plainText(again), QStringLiteral("\n"));
+    EXPECT_EQ(again.page, PageSetup());
+}
+
+TEST(DocWriter, LibreOfficeReadsTheSameText)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList inputs;
+    for (const char* name : kFixtures) {
+        const QString path = dir.filePath(QString::fromLatin1(name) + QStringLiteral(".doc"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(writeDoc(readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc")))));
+        inputs << path;
+    }
+    QProcess p;
+    p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                                 QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("txt:Text"),
+                                 QStringLiteral("--outdir"), dir.filePath(QStringLiteral("out"))}
+                + inputs);
+    ASSERT_TRUE(p.waitForFinished(300000));
+    for (const char* name : kFixtures) {
+        QFile f(dir.filePath(QStringLiteral("out/") + QString::fromLatin1(name) + QStringLiteral(".txt")));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+        QString got = QString::fromUtf8(f.readAll());
+        if (got.startsWith(QChar(0xFEFF)))
+            got.remove(0, 1);
+        got.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        const QString expected = plainText(readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc"))));
+        EXPECT_EQ(got.trimmed(), expected.trimmed()) << name;
+    }
+}

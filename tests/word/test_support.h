@@ -1,0 +1,226 @@
+#pragma once
+// Helpers shared by the document tests: fixture access and a builder of small
+// .doc files with hand-made piece tables, as Word writes them (several pieces,
+// 8-bit pieces beside Unicode ones, text stored out of order).
+
+#include "word/binary.h"
+#include "word/compound_file.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <ostream>
+#include <vector>
+
+// Readable failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace talvora::word::test {
+
+inline QString dataPath(const QString& name)
+{
+    return QStringLiteral(TALVORA_TEST_DATA "/") + name;
+}
+
+inline QByteArray readData(const QString& name)
+{
+    QFile f(dataPath(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+struct TestPiece {
+    QString text;
+    bool compressed = false;   // stored as 8-bit text
+    QByteArray chpx;           // character modifiers for the whole piece
+    QByteArray papx;           // paragraph modifiers for marks inside the piece
+};
+
+struct BuildOptions {
+    uint16_t nFib = 0x00C1;
+    uint16_t flags = 0x0200;   // the 1Table stream
+    uint16_t fcLcbCount = 93;  // pairs in the FIB
+    QByteArray sepx;           // section modifiers
+};
+
+// 8-bit text as stored: the byte of each character (callers use characters
+// that have one).
+inline QByteArray compressedBytes(const QString& s)
+{
+    static const std::pair<char16_t, uint8_t> high[] = {
+        {0x201C, 0x93}, {0x201D, 0x94}, {0x2013, 0x96}, {0x2014, 0x97}, {0x2026, 0x85}, {0x2122, 0x99}};
+    QByteArray out;
+    for (QChar c : s) {
+        uint8_t b = uint8_t(c.unicode());
+        for (auto [u, v] : high)
+            if (c.unicode() == u)
+                b = v;
+        out.append(char(b));
+    }
+    return out;
+}
+
+inline QByteArray buildDoc(const std::vector<TestPiece>& pieces, const BuildOptions& o = {})
+{
+    QByteArray word(0x800, '\0'); // room for the longest FIB
+    ByteWriter w(word);
+    // Pieces are stored last first, so the stored order differs from the text order.
+    std::vector<uint32_t> fcs(pieces.size());
+    for (size_t k = pieces.size(); k-- > 0;) {
+        fcs[k] = uint32_t(word.size());
+        if (pieces[k].compressed)
+            w.bytes(compressedBytes(pieces[k].text));
+        else
+            for (QChar c : pieces[k].text)
+                w.u16(c.unicode());
+        w.padTo(2);
+    }
+    w.padTo(512);
+
+    struct Span { uint32_t start, end; QByteArray prop; };
+    auto fkp = [&](bool para) {
+        std::vector<Span> spans;
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            const uint32_t len = uint32_t(pieces[k].text.size()) * (pieces[k].compressed ? 1 : 2);
+            spans.push_back({fcs[k], fcs[k] + len, para ? pieces[k].papx : pieces[k].chpx});
+        }
+        std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+        // Contiguous runs: gaps between pieces become runs without properties.
+        std::vector<Span> runs;
+        for (const Span& s : spans) {
+            if (!runs.empty() && runs.back().end < s.start)
+                runs.push_back({runs.back().end, s.start, {}});
+            runs.push_back(s);
+        }
+        QByteArray page(512, '\0');
+        const int n = int(runs.size());
+        for (int i = 0; i < n; ++i)
+            put32(page, 4 * i, runs[i].start);
+        put32(page, 4 * n, runs.back().end);
+        int end = 511;
+        for (int i = 0; i < n; ++i) {
+            QByteArray rec;
+            if (para) {
+                QByteArray body(2, '\0'); // style 0
+                body += runs[i].prop;
+                if (body.size() % 2)
+                    rec = QByteArray(1, char((body.size() + 1) / 2)) + body;
+                else
+                    rec = QByteArray(1, '\0') + QByteArray(1, char(body.size() / 2)) + body;
+            } else if (!runs[i].prop.isEmpty()) {
+                rec = QByteArray(1, char(runs[i].prop.size())) + runs[i].prop;
+            }
+            if (rec.isEmpty())
+                continue;
+            end = (end - int(rec.size())) & ~1;
+            std::memcpy(page.data() + end, rec.constData(), size_t(rec.size()));
+            page[4 * (n + 1) + (para ? 13 : 1) * i] = char(end / 2);
+        }
+        page[511] = char(n);
+        const uint32_t pn = uint32_t(word.size() / 512);
+        word.append(page);
+        QByteArray plc;
+        ByteWriter p(plc);
+        p.u32(runs.front().start);
+        p.u32(runs.back().end);
+        p.u32(pn);
+        return plc;
+    };
+    const QByteArray plcChpx = fkp(false);
+    const QByteArray plcPapx = fkp(true);
+    uint32_t fcSepx = 0xFFFFFFFF;
+    if (!o.sepx.isEmpty()) {
+        fcSepx = uint32_t(word.size());
+        w.u16(uint16_t(o.sepx.size()));
+        w.bytes(o.sepx);
+    }
+
+    QByteArray table;
+    ByteWriter t(table);
+    std::vector<std::pair<uint32_t, uint32_t>> fcLcb(std::max<int>(o.fcLcbCount, 34), {0, 0});
+    auto place = [&](int index, const QByteArray& b) {
+        fcLcb[size_t(index)] = {uint32_t(table.size()), uint32_t(b.size())};
+        t.bytes(b);
+    };
+    int32_t cp = 0;
+    QByteArray clx;
+    ByteWriter c(clx);
+    c.u8(2);
+    c.u32(uint32_t(4 * (pieces.size() + 1) + 8 * pieces.size()));
+    for (const TestPiece& p : pieces) {
+        c.i32(cp);
+        cp += int32_t(p.text.size());
+    }
+    c.i32(cp);
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        c.u16(0);
+        c.u32(pieces[k].compressed ? (fcs[k] * 2) | 0x40000000 : fcs[k]);
+        c.u16(0);
+    }
+    place(33, clx);
+    place(12, plcChpx);
+    place(13, plcPapx);
+    if (fcSepx != 0xFFFFFFFF) {
+        QByteArray sed;
+        ByteWriter s(sed);
+        s.i32(0);
+        s.i32(cp);
+        s.u16(0);
+        s.u32(fcSepx);
+        s.u16(0);
+        s.u32(0xFFFFFFFF);
+        place(6, sed);
+    }
+
+    QByteArray f;
+    ByteWriter fw(f);
+    fw.u16(0xA5EC);
+    fw.u16(o.nFib);
+    fw.u16(0);
+    fw.u16(0x0419);
+    fw.u16(0);
+    fw.u16(o.flags);
+    fw.u16(0xBF);
+    fw.zeros(32 - f.size());
+    fw.u16(14);
+    fw.zeros(28);
+    fw.u16(22);
+    for (int i = 0; i < 22; ++i)
+        fw.i32(i == 3 ? cp : i == 0 ? int32_t(word.size()) : 0);
+    fw.u16(o.fcLcbCount);
+    for (int i = 0; i < o.fcLcbCount; ++i) {
+        fw.u32(fcLcb[size_t(i)].first);
+        fw.u32(fcLcb[size_t(i)].second);
+    }
+    fw.u16(0);
+    std::memcpy(word.data(), f.constData(), size_t(f.size()));
+
+    CompoundFileWriter cfb;
+    cfb.setRootClsid(wordDocumentClsid());
+    cfb.addStream(QStringLiteral("WordDocument"), word);
+    cfb.addStream((o.flags & 0x0200) ? QStringLiteral("1Table") : QStringLiteral("0Table"), table);
+    return cfb.finish();
+}
+
+// The same compound file with one stream changed by `edit`.
+template <typename Edit>
+QByteArray editStream(const QByteArray& file, const QString& name, Edit edit)
+{
+    CompoundFileReader in(file);
+    CompoundFileWriter out;
+    out.setRootClsid(in.rootClsid());
+    for (const QString& s : in.streamNames()) {
+        QByteArray bytes = in.stream(s);
+        if (s == name)
+            edit(bytes);
+        out.addStream(s, bytes);
+    }
+    return out.finish();
+}
+
+} // namespace talvora::word::test
