@@ -290,8 +290,12 @@ TEST_F(Datasets, LargeTableIsReadRowByRow)
     // Thousands of rows with long memo texts: only keys are held until rows are shown.
     Params p;
     p.set(QStringLiteral("t"), QString(5000, u'т'));
-    for (int i = 0; i < 5000; ++i)
-        dbs.sql(QStringLiteral("insert into pacient (Pname, Potd, PdP, PdiaK) values (\"П\", 1, \"01.01.2020\", :t)"), p);
+    {
+        SqliteTransaction tx(dbs.ppp().connection());
+        for (int i = 0; i < 5000; ++i)
+            dbs.sql(QStringLiteral("insert into pacient (Pname, Potd, PdP, PdiaK) values (\"П\", 1, \"01.01.2020\", :t)"), p);
+        tx.commit();
+    }
     TableDataset pac(QStringLiteral("Pac_t"), dbs.ppp(), QStringLiteral("Pacient.DB"));
     pac.open();
     EXPECT_EQ(pac.recordCount(), 5000);
