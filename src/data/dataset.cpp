@@ -538,6 +538,7 @@ void Dataset::post()
     checkActive();
     if (!editing())
         return;
+    emit updateRecordRequested();
     fire(beforePost);
     const bool inserting = state_ == DatasetState::Insert;
     if (checksRequired()) {
@@ -632,6 +633,7 @@ void Dataset::checkBrowseMode()
     checkActive();
     if (!editing())
         return;
+    emit updateRecordRequested();
     if (modified_)
         post();
     else

@@ -184,6 +184,9 @@ signals:
     void fieldValueChanged(int field);     // a value of the edit buffer changed
     void rowInserted(int displayRow);
     void rowRemoved(int displayRow);
+    // Bound controls write what the user typed into the edit buffer now
+    // (sent before a row is posted and before a move leaves it).
+    void updateRecordRequested();
 
 protected:
     struct Row {

@@ -1,0 +1,30 @@
+#pragma once
+// The application object: the program's title and Russian locale, Qt's own
+// texts in Russian, and the general error display — an error that an event
+// handler lets through is shown in one box and the window stays usable; a
+// silent abort ends the operation without a word.
+
+#include <QApplication>
+
+#include <exception>
+
+namespace talvora {
+
+class TalvoraApplication : public QApplication {
+    Q_OBJECT
+
+public:
+    TalvoraApplication(int& argc, char** argv);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Sets the Russian locale for the program (dates dd.MM.yyyy, decimal comma)
+// whatever the system's, and installs Qt's Russian translation.
+void setUpRussianLocale(QCoreApplication& app);
+
+// Shows the general error message for an exception (nothing for a silent abort).
+void showGeneralError(const std::exception& e);
+void showGeneralError(const std::exception_ptr& e);
+
+} // namespace talvora

@@ -1,0 +1,97 @@
+#include "workstation.h"
+
+#include "boilerplates/boilerplate_dialog.h"
+#include "boilerplates/settings_window.h"
+#include "boilerplates/text_editor_window.h"
+#include "common/error_report_window.h"
+#include "data/data_module.h"
+#include "patient/document_type_dialog.h"
+#include "patient/patient_window.h"
+#include "service/setup_wizard.h"
+#include "start_window.h"
+#include "templates/designer_window.h"
+#include "treatment/dose_calculator_window.h"
+#include "treatment/treatment_window.h"
+#include "ui/dialog_service.h"
+
+namespace talvora {
+
+Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makePatientWindow)
+{
+    auto built = [this](const char* name) { creationOrder << QString::fromLatin1(name); };
+    form1 = std::make_unique<TForm1>();
+    built("TForm1");
+    form2 = std::make_unique<TForm2>();
+    built("TForm2");
+    dm = std::make_unique<data::TDM>(std::move(aliases));
+    built("TDM");
+    form1->attachData(*dm);
+    form2->attachData(*dm);
+    try {
+        form3 = makePatientWindow ? makePatientWindow(*dm) : std::make_unique<TForm3>(*dm);
+        built("TForm3");
+    } catch (...) {
+        form3.reset(); // the rest of the workstation starts without it
+    }
+    form4 = std::make_unique<TForm4>(*dm);
+    built("TForm4");
+    form5 = std::make_unique<TForm5>(*dm);
+    built("TForm5");
+    form6 = std::make_unique<TForm6>(*dm);
+    built("TForm6");
+    form7 = std::make_unique<TForm7>(*dm);
+    built("TForm7");
+    form8 = std::make_unique<TForm8>(*dm);
+    built("TForm8");
+    form9 = std::make_unique<TForm9>(*dm);
+    built("TForm9");
+    form10 = std::make_unique<TForm10>(*dm);
+    built("TForm10");
+    form11 = std::make_unique<TForm11>(*dm);
+    built("TForm11");
+
+    form1->openPatientWindow = [this] { openPatientWindow(); };
+    form1->openTemplateDesigner = [this] { form2->open(); };
+    form1->openSettings = [this] { form5->open(); };
+    form1->departmentClicked = [this] {
+        if (form3)
+            form3->RefreshPatientList();
+    };
+}
+
+Workstation::~Workstation()
+{
+    // Windows first (they use the data module), the start window last.
+    form11.reset();
+    form10.reset();
+    form9.reset();
+    form8.reset();
+    form7.reset();
+    form6.reset();
+    form5.reset();
+    form4.reset();
+    form3.reset();
+    form2.reset();
+    dm.reset();
+    form1.reset();
+}
+
+void Workstation::show() { form1->show(); }
+
+void Workstation::openPatientWindow()
+{
+    if (!form3) {
+        dialogs().notice(QStringLiteral("Окно «Пациент» не удалось построить при запуске программы.\n"
+                                        "Закройте программу и запустите её снова; если ошибка повторится, "
+                                        "сообщите о ней разработчику."));
+        return;
+    }
+    form3->open();
+}
+
+QString startupFailureMessage(const QString& engineMessage)
+{
+    return QStringLiteral("Не удалось открыть базу данных, программа будет закрыта.\n\n%1").arg(engineMessage);
+}
+
+} // namespace talvora

@@ -1,0 +1,53 @@
+#include "workstation_window.h"
+
+#include <QStyle>
+#include <QToolButton>
+
+namespace talvora::ui {
+
+namespace {
+
+std::function<void(int, const QString&)>& reportHandler()
+{
+    static std::function<void(int, const QString&)> handler;
+    return handler;
+}
+
+} // namespace
+
+WorkstationWindow::WorkstationWindow(const QString& caption, QSize size, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(caption);
+    resize(size);
+}
+
+QToolButton* WorkstationWindow::makeErrorReportButton(int windowNumber, const QString& prefix, QWidget* parent)
+{
+    auto* b = new QToolButton(parent ? parent : this);
+    b->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    b->setToolTip(QString::fromUtf8(kErrorReportHint));
+    b->setObjectName(QStringLiteral("errorReportButton"));
+    connect(b, &QToolButton::clicked, this, [windowNumber, prefix] { ReportError(windowNumber, prefix); });
+    return b;
+}
+
+void WorkstationWindow::open()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void ReportError(int windowNumber, const QString& prefix)
+{
+    if (reportHandler())
+        reportHandler()(windowNumber, prefix);
+}
+
+void setReportErrorHandler(std::function<void(int, const QString&)> handler)
+{
+    reportHandler() = std::move(handler);
+}
+
+} // namespace talvora::ui

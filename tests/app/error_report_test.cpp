@@ -1,0 +1,99 @@
+#include "app/workstation.h"
+#include "common/disk_serial.h"
+#include "common/error_report_window.h"
+#include "common/program_state.h"
+#include "data/data_module.h"
+#include "patient/patient_window.h"
+#include "temp_databases.h"
+#include "ui/scripted_dialogs.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace talvora;
+
+namespace {
+
+class FixedSerial : public DiskSerialSource {
+public:
+    QString serial() override { return QStringLiteral("WD-123456"); }
+};
+
+class ErrorReports : public ::testing::Test {
+protected:
+    void SetUp() override { setDiskSerialSource(&serial); }
+    void TearDown() override { setDiskSerialSource(nullptr); }
+
+    test::TempDatabases dbs;
+    ScriptedDialogs dialogs;
+    FixedSerial serial;
+};
+
+} // namespace
+
+TEST_F(ErrorReports, AWindowsButtonOpensTheDialogAndSavingStoresTheReport)
+{
+    Workstation ws(dbs.aliases());
+    auto* button = ws.form3->findChild<QToolButton*>(QStringLiteral("errorReportButton"));
+    ASSERT_NE(button, nullptr);
+    button->click();
+    TForm9& dialog = *ws.form9;
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.windowNumber(), 3);
+    EXPECT_EQ(dialog.prefix(), QStringLiteral("Пациент: "));
+
+    dialog.titleEdit()->setText(QString(300, u'т'));
+    dialog.descriptionEdit()->setPlainText(QStringLiteral("строка 1\nстрока 2"));
+    dialog.saveButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
+    // The fields keep their text for the next opening.
+    EXPECT_EQ(dialog.titleEdit()->text().size(), 300);
+
+    const QVariant name = dbs.scalar(QStringLiteral("select ErrName from Errors"));
+    EXPECT_EQ(name.toString().size(), 255);
+    EXPECT_TRUE(name.toString().startsWith(QStringLiteral("Пациент: ттт")));
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrMem from Errors")).toString(), QStringLiteral("строка 1\r\nстрока 2"));
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrProg from Errors")).toString(), QStringLiteral("Talvora"));
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrVers from Errors")).toInt(), 230608);
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrOwner from Errors")).toString(), QStringLiteral("WD-123456"));
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrStatus from Errors")).toInt(), 1);
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrForm from Errors")).toInt(), 3);
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrDate from Errors")).toDate(), QDate::currentDate());
+}
+
+TEST_F(ErrorReports, DefaultsOnNewRowsOfTheListAndTheDateRenewedOnEdit)
+{
+    dbs.sql(QStringLiteral("insert into Errors (ErrName, ErrDate, ErrStatus, ErrOwner) values (\"старое\", \"01.01.2020\", 2, \"X\")"));
+    Workstation ws(dbs.aliases());
+    data::Dataset& list = *ws.dm->Err_q;
+    list.edit();
+    EXPECT_EQ(list.field(QStringLiteral("ErrDate")).asDate(), QDate::currentDate());
+    EXPECT_EQ(list.field(QStringLiteral("ErrStatus")).asInteger(), 2);
+    EXPECT_EQ(list.field(QStringLiteral("ErrOwner")).asString(), QStringLiteral("X"));
+    list.cancel();
+    list.append();
+    EXPECT_EQ(list.field(QStringLiteral("ErrStatus")).asInteger(), 1);
+    EXPECT_EQ(list.field(QStringLiteral("ErrProg")).asString(), QStringLiteral("Talvora"));
+    EXPECT_TRUE(list.field(QStringLiteral("ErrForm")).isNull());
+    list.post();
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select count(*) from Errors")).toInt(), 2);
+}
+
+TEST_F(ErrorReports, AReportWithoutADiskSerialIsStoredAllTheSame)
+{
+    class NoSerial : public DiskSerialSource {
+    public:
+        QString serial() override { return {}; }
+    } none;
+    setDiskSerialSource(&none);
+    Workstation ws(dbs.aliases());
+    ui::ReportError(8, QStringLiteral("Калькулятор дозы: "));
+    ws.form9->titleEdit()->setText(QStringLiteral("не считает"));
+    ws.form9->SaveReport();
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrName from Errors")).toString(), QStringLiteral("Калькулятор дозы: не считает"));
+    EXPECT_TRUE(dbs.scalar(QStringLiteral("select ErrOwner from Errors")).toString().isEmpty());
+}
