@@ -79,6 +79,8 @@ struct Paragraph {
     bool rowEnd = false;
 };
 
+QByteArray singleModifier(uint16_t prm);
+
 class DocReader {
 public:
     explicit DocReader(const QByteArray& bytes);
@@ -98,6 +100,7 @@ private:
     uint32_t fcOf(int32_t cp, int* pieceIndex = nullptr) const;
     const FkpRun* runAt(const std::vector<FkpRun>& runs, uint32_t fc, size_t* nextIndex = nullptr) const;
     ByteView pieceGrpprl(int piece) const;
+    std::vector<QByteArray> prm0_; // per piece: its single modifier, if any
 
     const ParaProps& styleParaProps(uint16_t istd);
     const CharProps& styleCharProps(uint16_t istd);
@@ -285,6 +288,7 @@ void DocReader::readPieces()
             damaged(QStringLiteral("фрагменты текста длиннее потока"));
         previous = p.cpEnd;
         pieces_.push_back(p);
+        prm0_.push_back((p.prm & 1) ? QByteArray() : singleModifier(p.prm));
     }
 }
 
@@ -545,6 +549,34 @@ ByteView DocReader::pieceGrpprl(int piece) const
         const size_t index = prm >> 1;
         if (index < prcs_.size())
             return prcs_[index];
+        return {};
+    }
+    return ByteView(prm0_[size_t(piece)]);
+}
+
+// A piece may carry one modifier with a one-byte operand in place of a
+// reference to a group: its number selects the modifier.
+QByteArray singleModifier(uint16_t prm)
+{
+    static const std::pair<uint8_t, uint16_t> table[] = {
+        {0x04, sprm::PJc80},          {0x05, sprm::PJc80},       {0x07, sprm::PFKeep},
+        {0x08, sprm::PFKeepFollow},   {0x09, sprm::PFPageBreakBefore}, {0x18, sprm::PFInTable},
+        {0x19, sprm::PFTtp},          {0x41, sprm::CFRMarkDel},  {0x43, sprm::CFFldVanish},
+        {0x4D, sprm::CHighlight},     {0x55, sprm::CFBold},      {0x56, sprm::CFItalic},
+        {0x57, sprm::CFStrike},       {0x58, sprm::CFOutline},   {0x59, sprm::CFShadow},
+        {0x5A, sprm::CFSmallCaps},    {0x5B, sprm::CFCaps},      {0x5C, sprm::CFVanish},
+        {0x5E, sprm::CKul},
+    };
+    const uint8_t isprm = (prm >> 1) & 0x7F;
+    const uint8_t value = uint8_t(prm >> 8);
+    for (auto [index, code] : table) {
+        if (index == isprm) {
+            QByteArray g;
+            ByteWriter w(g);
+            w.u16(code);
+            w.u8(value);
+            return g;
+        }
     }
     return {};
 }
@@ -676,8 +708,9 @@ void DocReader::buildDocument(QTextDocument& doc)
             p.start = start;
             p.end = cp;
             p.pap = paraProps(cp);
-            // The mark that ends a table row holds no text of its own.
-            p.rowEnd = t[cp] == 0x07 && p.pap.tableRowEnd && cp == start;
+            // The mark that ends a table row (or a row of a nested table)
+            // holds no text of its own.
+            p.rowEnd = p.pap.tableRowEnd && cp == start;
             paragraphs.push_back(p);
             start = cp + 1;
         }

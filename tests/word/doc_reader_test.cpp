@@ -193,6 +193,18 @@ TEST(DocReader, PiecesOfBothKindsInAnyStoredOrder)
     EXPECT_EQ(paragraphOf(d, 1)[QStringLiteral("alignment")].toString(), QStringLiteral("left"));
 }
 
+TEST(DocReader, ModifierCarriedByThePiece)
+{
+    // Word marks a quick change of a whole piece with one modifier in the
+    // piece table itself: here bold (0x55) and italic (0x56), both on.
+    TestPiece boldPiece{QStringLiteral("жирный "), false, {}, {}, uint16_t((0x55 << 1) | (1 << 8))};
+    TestPiece italicPiece{QStringLiteral("italic\r"), true, {}, {}, uint16_t((0x56 << 1) | (1 << 8))};
+    const QJsonObject d = dumpDocument(readDoc(test::buildDoc({boldPiece, italicPiece})));
+    EXPECT_TRUE(runOf(d, 0, QStringLiteral("жирный")).value(QStringLiteral("bold")).toBool());
+    EXPECT_FALSE(runOf(d, 0, QStringLiteral("жирный")).contains(QStringLiteral("italic")));
+    EXPECT_TRUE(runOf(d, 0, QStringLiteral("italic")).value(QStringLiteral("italic")).toBool());
+}
+
 TEST(DocReader, AnyLaterFibVersionAndSize)
 {
     const std::vector<TestPiece> pieces = {{QStringLiteral("Текст\r"), false, {}, {}}};

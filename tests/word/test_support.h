@@ -39,6 +39,7 @@ struct TestPiece {
     bool compressed = false;   // stored as 8-bit text
     QByteArray chpx;           // character modifiers for the whole piece
     QByteArray papx;           // paragraph modifiers for marks inside the piece
+    uint16_t prm = 0;          // the piece's own property modifier
 };
 
 struct BuildOptions {
@@ -160,7 +161,7 @@ inline QByteArray buildDoc(const std::vector<TestPiece>& pieces, const BuildOpti
     for (size_t k = 0; k < pieces.size(); ++k) {
         c.u16(0);
         c.u32(pieces[k].compressed ? (fcs[k] * 2) | 0x40000000 : fcs[k]);
-        c.u16(0);
+        c.u16(pieces[k].prm);
     }
     place(33, clx);
     place(12, plcChpx);

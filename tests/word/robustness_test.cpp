@@ -1,0 +1,98 @@
+// Damaged and hostile input: every input ends in a model or talvora::Error,
+// never a crash, a hang or a huge allocation. Files under data/fuzz are
+// inputs the fuzzer once found troublesome.
+
+#include "test_support.h"
+#include "word/doc_reader.h"
+#include "word/doc_writer.h"
+#include "word/document_blob.h"
+#include "word/document_io.h"
+
+#include "common/errors.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using namespace talvora;
+using namespace talvora::word;
+
+namespace {
+
+// Reads, and writes again what was read; false when the reader refused.
+bool survives(const QByteArray& bytes)
+{
+    try {
+        const Document doc = readDocument(bytes);
+        readDoc(writeDoc(doc));
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+} // namespace
+
+TEST(Robustness, FuzzerFinds)
+{
+    const QDir dir(test::dataPath(QStringLiteral("fuzz")));
+    const QStringList files = dir.entryList(QDir::Files);
+    for (const QString& name : files) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QElapsedTimer t;
+        t.start();
+        survives(f.readAll());
+        EXPECT_LT(t.elapsed(), 5000) << name.toStdString();
+    }
+}
+
+TEST(Robustness, RandomDamageToReferenceDocuments)
+{
+    QRandomGenerator rng(20240611);
+    for (const char* name : {"plain_ru", "char_formats", "table", "template_discharge"}) {
+        const QByteArray good = test::readData(QString::fromLatin1(name) + QStringLiteral(".doc"));
+        ASSERT_FALSE(good.isEmpty());
+        for (int round = 0; round < 300; ++round) {
+            QByteArray bad = good;
+            const int changes = 1 + int(rng.bounded(8));
+            for (int k = 0; k < changes; ++k) {
+                const int at = int(rng.bounded(bad.size()));
+                switch (rng.bounded(3)) {
+                case 0: bad[at] = char(rng.bounded(256)); break;
+                case 1: bad[at] = char(0xFF); break;
+                default: put32(bad, std::min<qsizetype>(at, bad.size() - 4), rng.generate()); break;
+                }
+            }
+            survives(bad);
+        }
+        for (qsizetype cut = 0; cut < good.size(); cut += 97)
+            EXPECT_FALSE(survives(good.left(cut)) && cut < 512) << name << " cut at " << cut;
+    }
+}
+
+TEST(Robustness, HostileLengthsAreRefused)
+{
+    const QByteArray good = test::readData("plain_ru.doc");
+    // A piece table that claims far more text than the stream holds.
+    const QByteArray hugeText = test::editStream(good, QStringLiteral("WordDocument"), [](QByteArray& w) {
+        put32(w, 32 + 2 + 28 + 2 + 4 * 3, 0x7FFFFFF0); // ccpText
+    });
+    EXPECT_TRUE(survives(hugeText)); // clamped to the text that exists
+
+    const QByteArray word = CompoundFileReader(good).stream(QStringLiteral("WordDocument"));
+    const uint32_t fcClx = le32(word.constData() + 32 + 2 + 28 + 2 + 88 + 2 + 33 * 8);
+    const QByteArray hugePieces = test::editStream(good, QStringLiteral("1Table"), [&](QByteArray& t) {
+        // The piece's end moved far out: it no longer fits the stream.
+        ASSERT_EQ(t[fcClx], '\x02');
+        put32(t, fcClx + 5 + 4, 0x3FFFFFFF);
+    });
+    EXPECT_FALSE(survives(hugePieces));
+
+    // A BLOB whose length field points past its end.
+    QByteArray blob = wrapDocumentBlob(good);
+    put32(blob, 8, uint32_t(good.size() + 1));
+    EXPECT_FALSE(survives(blob));
+}
