@@ -102,8 +102,8 @@ private:
     ByteView pieceGrpprl(int piece) const;
     std::vector<QByteArray> prm0_; // per piece: its single modifier, if any
 
-    const ParaProps& styleParaProps(uint16_t istd);
-    const CharProps& styleCharProps(uint16_t istd);
+    const ParaProps& styleParaProps(uint16_t istd, int depth = 0);
+    const CharProps& styleCharProps(uint16_t istd, int depth = 0);
     CharProps charProps(const ParaProps& pap, const Segment& seg);
     ParaProps paraProps(int32_t markCp);
 
@@ -416,10 +416,13 @@ void DocReader::readStyles()
     resolving_.assign(styles_.size(), 0);
 }
 
-const ParaProps& DocReader::styleParaProps(uint16_t istd)
+// Base chains longer than this come only from damaged files; their far end is ignored.
+constexpr int kMaxStyleDepth = 32;
+
+const ParaProps& DocReader::styleParaProps(uint16_t istd, int depth)
 {
     static const ParaProps none;
-    if (istd >= styles_.size() || !styles_[istd].present)
+    if (istd >= styles_.size() || !styles_[istd].present || depth > kMaxStyleDepth)
         return none;
     if (stylePap_[istd])
         return *stylePap_[istd];
@@ -427,7 +430,7 @@ const ParaProps& DocReader::styleParaProps(uint16_t istd)
         return none; // a base chain that loops back
     resolving_[istd] |= 1;
     const StyleDef& d = styles_[istd];
-    ParaProps p = d.base != 0x0FFF && d.base != istd ? styleParaProps(d.base) : ParaProps{};
+    ParaProps p = d.base != 0x0FFF && d.base != istd ? styleParaProps(d.base, depth + 1) : ParaProps{};
     forEachSprm(d.papx, [&](uint16_t code, ByteView o) { applyParaSprm(p, code, o); });
     p.style = istd;
     resolving_[istd] &= ~1;
@@ -435,11 +438,12 @@ const ParaProps& DocReader::styleParaProps(uint16_t istd)
     return *stylePap_[istd];
 }
 
-const CharProps& DocReader::styleCharProps(uint16_t istd)
+const CharProps& DocReader::styleCharProps(uint16_t istd, int depth)
 {
-    static CharProps none;
+    static thread_local CharProps none;
+    none = CharProps{};
     none.font = defaultFont_;
-    if (istd >= styles_.size() || !styles_[istd].present)
+    if (istd >= styles_.size() || !styles_[istd].present || depth > kMaxStyleDepth)
         return none;
     if (styleChp_[istd])
         return *styleChp_[istd];
@@ -447,7 +451,7 @@ const CharProps& DocReader::styleCharProps(uint16_t istd)
         return none;
     resolving_[istd] |= 2;
     const StyleDef& d = styles_[istd];
-    const CharProps base = d.base != 0x0FFF && d.base != istd ? styleCharProps(d.base) : none;
+    const CharProps base = d.base != 0x0FFF && d.base != istd ? styleCharProps(d.base, depth + 1) : none;
     CharProps c = base;
     forEachSprm(d.chpx, [&](uint16_t code, ByteView o) { applyCharSprm(c, base, code, o); });
     resolving_[istd] &= ~2;
@@ -724,33 +728,27 @@ void DocReader::buildDocument(QTextDocument& doc)
     }
 
     QTextCursor cursor(&doc);
-    QHash<FormatKey, QTextCharFormat> formats;
-    auto formatOf = [&](const ParaProps& pap, const Segment& seg) -> std::pair<QTextCharFormat, bool> {
+    // One edit block: the cursor skips layout work after every insertion.
+    cursor.beginEditBlock();
+    struct RunFormat {
+        QTextCharFormat format;
+        bool special = false;
+        bool deleted = false;
+    };
+    QHash<FormatKey, RunFormat> formats;
+    auto formatOf = [&](const ParaProps& pap, const Segment& seg) -> const RunFormat& {
         const FormatKey key{seg.grpprl.data(), seg.grpprl.size(), seg.piece, pap.style};
         auto it = formats.find(key);
         if (it == formats.end()) {
             const CharProps c = charProps(pap, seg);
-            QTextCharFormat f = toCharFormat(c, fonts_);
-            f.setProperty(QTextFormat::UserProperty, c.special);
-            if (c.deleted)
-                f.setProperty(QTextFormat::UserProperty + 1, true);
-            it = formats.insert(key, f);
+            it = formats.insert(key, RunFormat{toCharFormat(c, fonts_), c.special, c.deleted});
         }
-        return {*it, it->boolProperty(QTextFormat::UserProperty)};
-    };
-    auto clean = [](QTextCharFormat f) {
-        f.clearProperty(QTextFormat::UserProperty);
-        f.clearProperty(QTextFormat::UserProperty + 1);
-        return f;
+        return *it;
     };
 
     std::vector<bool> fieldInstruction; // per open field: still in its instruction part
-    auto hiddenByField = [&] {
-        for (bool instr : fieldInstruction)
-            if (instr)
-                return true;
-        return false;
-    };
+    size_t openInstructions = 0;        // how many of them are
+    auto hiddenByField = [&] { return openInstructions > 0; };
     int footnote = 0;
     bool firstBlock = true;
     bool breakBeforeNext = false;
@@ -775,7 +773,7 @@ void DocReader::buildDocument(QTextDocument& doc)
             ++markSeg;
         QTextCharFormat markFormat;
         if (markSeg < segments_.size())
-            markFormat = clean(formatOf(para.pap, segments_[markSeg]).first);
+            markFormat = formatOf(para.pap, segments_[markSeg]).format;
         if (breakBeforeNext) {
             blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             breakBeforeNext = false;
@@ -794,9 +792,10 @@ void DocReader::buildDocument(QTextDocument& doc)
             const int32_t to = std::min(seg.cpEnd, para.end);
             if (from >= to)
                 continue;
-            auto [format, special] = formatOf(para.pap, seg);
-            const bool deleted = format.boolProperty(QTextFormat::UserProperty + 1);
-            const QTextCharFormat plain = clean(format);
+            const RunFormat& run = formatOf(para.pap, seg);
+            const bool special = run.special;
+            const bool deleted = run.deleted;
+            const QTextCharFormat& plain = run.format;
             chunk.clear();
             auto flush = [&] {
                 if (!chunk.isEmpty()) {
@@ -808,16 +807,22 @@ void DocReader::buildDocument(QTextDocument& doc)
                 const char16_t ch = t[cp];
                 if (ch == 0x13) {
                     fieldInstruction.push_back(true);
+                    ++openInstructions;
                     continue;
                 }
                 if (ch == 0x14) {
-                    if (!fieldInstruction.empty())
+                    if (!fieldInstruction.empty() && fieldInstruction.back()) {
                         fieldInstruction.back() = false;
+                        --openInstructions;
+                    }
                     continue;
                 }
                 if (ch == 0x15) {
-                    if (!fieldInstruction.empty())
+                    if (!fieldInstruction.empty()) {
+                        if (fieldInstruction.back())
+                            --openInstructions;
                         fieldInstruction.pop_back();
+                    }
                     continue;
                 }
                 if (deleted || hiddenByField())
@@ -856,6 +861,7 @@ void DocReader::buildDocument(QTextDocument& doc)
             flush();
         }
     }
+    cursor.endEditBlock();
 }
 
 } // namespace

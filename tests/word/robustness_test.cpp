@@ -73,6 +73,46 @@ TEST(Robustness, RandomDamageToReferenceDocuments)
     }
 }
 
+TEST(Robustness, EndlessStyleChainsAndFieldNesting)
+{
+    // 65000 paragraph styles, each based on the next: resolving the first
+    // must neither exhaust the stack nor take long.
+    const int count = 65000;
+    QByteArray stsh;
+    ByteWriter w(stsh);
+    w.u16(18);
+    w.u16(uint16_t(count));
+    w.u16(10);
+    w.zeros(14);
+    for (int i = 0; i < count; ++i) {
+        w.u16(20);
+        w.u16(0);                                                    // sti
+        w.u16(uint16_t(1 | ((i + 1 < count ? i + 1 : 0x0FFF) << 4))); // paragraph style, base
+        w.u16(2);                                                    // two property groups
+        w.u16(0);
+        w.u16(0);
+        w.u16(0);                                                    // empty name
+        w.u16(0);
+        w.u16(2);                                                    // paragraph group: istd only
+        w.u16(uint16_t(i));
+        w.u16(0);                                                    // character group: empty
+    }
+    // 60000 nested fields, all showing their results and never closed: the
+    // text after them is shown without looking at every open field for every
+    // character.
+    QString text;
+    for (int i = 0; i < 60000; ++i)
+        text += QStringLiteral("\x13\x14");
+    text += QString(60000, QChar(u'x')) + QStringLiteral("\r");
+    test::BuildOptions o;
+    o.styleSheet = stsh;
+    QElapsedTimer t;
+    t.start();
+    const Document doc = readDoc(test::buildDoc({{text, false, {}, {}}}, o));
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_EQ(doc.text().toPlainText(), QString(60000, QChar(u'x')));
+}
+
 TEST(Robustness, HostileLengthsAreRefused)
 {
     const QByteArray good = test::readData("plain_ru.doc");

@@ -47,6 +47,7 @@ struct BuildOptions {
     uint16_t flags = 0x0200;   // the 1Table stream
     uint16_t fcLcbCount = 93;  // pairs in the FIB
     QByteArray sepx;           // section modifiers
+    QByteArray styleSheet;     // the style sheet as stored, if any
 };
 
 // 8-bit text as stored: the byte of each character (callers use characters
@@ -164,6 +165,8 @@ inline QByteArray buildDoc(const std::vector<TestPiece>& pieces, const BuildOpti
         c.u16(pieces[k].prm);
     }
     place(33, clx);
+    if (!o.styleSheet.isEmpty())
+        place(1, o.styleSheet);
     place(12, plcChpx);
     place(13, plcPapx);
     if (fcSepx != 0xFFFFFFFF) {
