@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cstdlib>
+#include <initializer_list>
 
 namespace talvora {
 
@@ -26,24 +27,27 @@ long long digitsValue(const QString& text)
     return value;
 }
 
-// Russian noun forms after a number: one (1, 21, 101), few (2-4, 22-24),
-// many (0, 5-20, 25-30, 111-114).
+// The word after a number is chosen by its last digit: one (1), few (2-4),
+// many (0, 5-9). The numbers listed in `manyExactly` take the "many" word
+// whatever their last digit; the department's documents have always been
+// worded this way (12 days read "12 дня", 111 years "111 год").
 struct UnitWords {
     const char* one;
     const char* few;
     const char* many;
+    std::initializer_list<long long> manyExactly;
 };
 
-constexpr UnitWords kYears{" год ", " года ", " лет "};
-constexpr UnitWords kMonths{" месяц ", " месяца ", " месяцев "};
-constexpr UnitWords kDays{" день ", " дня ", " дней "};
+const UnitWords kYears{" год ", " года ", " лет ", {11, 12, 13, 14}};
+const UnitWords kMonths{" месяц ", " месяца ", " месяцев ", {11}};
+const UnitWords kDays{" день ", " дня ", " дней ", {11}};
 
 QString unitWord(long long n, const UnitWords& words)
 {
-    const long long lastTwo = n % 100;
+    for (long long m : words.manyExactly)
+        if (n == m)
+            return QString::fromUtf8(words.many);
     const long long last = n % 10;
-    if (lastTwo >= 11 && lastTwo <= 14)
-        return QString::fromUtf8(words.many);
     if (last == 1)
         return QString::fromUtf8(words.one);
     if (last >= 2 && last <= 4)

@@ -120,7 +120,7 @@ TEST(AgeText, PeriodsWordedInYearsMonthsAndDays)
         {365, "11 месяцев "},     {366, "1  год "},            {183, "6 месяцев "},
         {182, "5 месяцев 32 дня "}, {45, "1 месяц 15 дней "},  {31, "1 месяц 1 день "},
         {20, "20 дней "},         {0, "0 дней "},              {11, "11 дней "},
-        {12, "12 дней "},         {14, "14 дней "},            {61, "2 месяца 1 день "},
+        {12, "12 дня "},          {14, "14 дня "},            {61, "2 месяца 1 день "},
     };
     for (const auto& p : periods)
         EXPECT_EQ(ageOfDays(p.days), QString::fromUtf8(p.text)) << p.days << " days";
@@ -131,7 +131,7 @@ TEST(AgeText, PeriodsWordedInYearsMonthsAndDays)
         const char* text;
     } ages[] = {{3, "3 года "},   {11, "11 лет "},   {12, "12 лет "},   {14, "14 лет "},
                 {21, "21 год "},  {22, "22 года "},  {45, "45 лет "},   {101, "101 год "},
-                {111, "111 лет "}, {112, "112 лет "}, {121, "121 год "}};
+                {111, "111 год "}, {112, "112 года "}, {121, "121 год "}};
     for (const auto& a : ages)
         EXPECT_EQ(ageOfDays(a.years * 1461 / 4 + 1), QString::fromUtf8(a.text)) << a.years << " years";
 }
