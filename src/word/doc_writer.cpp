@@ -10,7 +10,6 @@
 #include <QHash>
 #include <QTextBlock>
 
-#include <map>
 #include <vector>
 
 namespace talvora::word {
@@ -336,7 +335,7 @@ QByteArray styleRecord(uint16_t sti, uint8_t kind, uint16_t base, uint16_t next,
     w.u16(sti & 0x0FFF);
     w.u16(uint16_t((kind & 0x0F) | (base << 4)));
     w.u16(uint16_t((kind == 1 ? 2 : 1) | (next << 4)));
-    w.u16(0); // bchUpe: filled by Word when needed
+    w.u16(0); // size of the record, set below
     w.u16(0); // grfstd
     w.bytes(xstz(name));
     if (kind == 1) {
@@ -347,6 +346,7 @@ QByteArray styleRecord(uint16_t sti, uint8_t kind, uint16_t base, uint16_t next,
         appendUpx(w, upx);
     }
     appendUpx(w, chpxBody);
+    put16(std, 6, uint16_t(std.size()));
     return std;
 }
 
@@ -549,7 +549,6 @@ QByteArray writeDoc(const Document& document)
     FkpBuilder chpFkp(false), papFkp(true);
     {
         int32_t start = 0;
-        QHash<int, QByteArray> cache;
         for (const CharRun& r : charRuns) {
             chpFkp.add(fcOf(start), fcOf(r.cpEnd), chpxRecord(chpx(r.chp, normal)));
             start = r.cpEnd;
