@@ -561,9 +561,11 @@ QByteArray writeDoc(const Document& document)
         }
         papFkp.flush();
     }
-    auto writePages = [&](const FkpBuilder& fkp, QByteArray& plc) {
+    uint32_t firstChpPage = 0, firstPapPage = 0;
+    auto writePages = [&](const FkpBuilder& fkp, QByteArray& plc, uint32_t& firstPage) {
         ByteWriter pw(plc);
         std::vector<uint32_t> pns;
+        firstPage = uint32_t(word.size() / 512);
         for (const QByteArray& page : fkp.pages()) {
             pns.push_back(uint32_t(word.size() / 512));
             ww.bytes(page);
@@ -575,8 +577,8 @@ QByteArray writeDoc(const Document& document)
             pw.u32(pn);
     };
     QByteArray plcChpx, plcPapx;
-    writePages(chpFkp, plcChpx);
-    writePages(papFkp, plcPapx);
+    writePages(chpFkp, plcChpx, firstChpPage);
+    writePages(papFkp, plcPapx, firstPapPage);
 
     const uint32_t fcSepx = uint32_t(word.size());
     {
@@ -660,14 +662,20 @@ QByteArray writeDoc(const Document& document)
         for (int i = 0; i < 14; ++i)
             w.u16(i == 13 ? kLidRussian : 0);
         w.u16(22);           // cslw
-        for (int i = 0; i < 22; ++i) {
-            if (i == fib::CbMac)
-                w.u32(uint32_t(word.size()));
-            else if (i == fib::CcpText)
-                w.u32(uint32_t(ccpText));
-            else
-                w.u32(0);
-        }
+        // Besides the sizes, the older readers' hints: where the formatted
+        // disk pages start and how many there are (0xFFFFF: no fast-save pages).
+        uint32_t lw[22] = {};
+        lw[fib::CbMac] = uint32_t(word.size());
+        lw[fib::CcpText] = uint32_t(ccpText);
+        lw[11] = 0xFFFFF;
+        lw[12] = firstChpPage;
+        lw[13] = uint32_t(chpFkp.pages().size());
+        lw[14] = 0xFFFFF;
+        lw[15] = firstPapPage;
+        lw[16] = uint32_t(papFkp.pages().size());
+        lw[17] = 0xFFFFF;
+        for (uint32_t v : lw)
+            w.u32(v);
         w.u16(fib::kRgFcLcb97Count);
         for (auto [fc, lcb] : fcLcb) {
             w.u32(fc);

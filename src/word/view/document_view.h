@@ -1,0 +1,150 @@
+#pragma once
+// DocumentView: the document area of a window. It holds one document (or
+// none), shows it as a page, and edits it in place once activated, with the
+// three command bars "Standard", "Formatting" and "Drawing" above the page.
+//
+// Its life follows an embedded object's:
+//   Empty   — no document (at creation, and after a load that failed);
+//   Loaded  — a document is held and shown, not editable;
+//   Running — the same, started for automation (run(), automation());
+//   Active  — edited in place, the command bars shown (activate()).
+// close() takes an active or running view back to Loaded, keeping its
+// changes. Hiding the view keeps everything.
+
+#include "word/document.h"
+#include "word/view/word_automation.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+class QMenu;
+class QPrinter;
+class QTextDocument;
+class QTextEdit;
+class QToolBar;
+
+namespace talvora::word {
+
+class EditorActions;
+class PageView;
+class ViewAutomation;
+
+class DocumentView : public QWidget {
+    Q_OBJECT
+public:
+    enum class State { Empty, Loaded, Running, Active };
+
+    explicit DocumentView(QWidget* parent = nullptr);
+    ~DocumentView() override;
+
+    // --- the view operations ---
+
+    // Drops the current document (unsaved changes included), then reads the
+    // BLOB. Throws talvora::Error: "Invalid stream format" for another
+    // signature, the read error for an empty buffer, the reader's error for
+    // damaged bytes; the view is then left empty.
+    void loadFromBlob(const QByteArray& blob);
+    // The document as a BLOB; an empty view gives an empty one.
+    QByteArray saveToBlob() const;
+    // Holds a document read elsewhere (a .doc file, a new empty document).
+    void loadDocument(Document document);
+    // Drops the document: the view becomes empty.
+    void clear();
+
+    // The editing verb: the document becomes editable with its command bars.
+    // Throws talvora::Error when the view is empty.
+    void activate();
+    // Ends editing, keeping the changes.
+    void close();
+    // Starts the document for automation without showing the command bars.
+    // Throws talvora::Error when the view is empty.
+    void run();
+    bool running() const { return state_ == State::Running || state_ == State::Active; }
+    bool isActive() const { return state_ == State::Active; }
+    bool isEmpty() const { return state_ == State::Empty; }
+    State state() const { return state_; }
+
+    // The automation calls on this view's document; taking them starts a
+    // loaded document. Each call throws when the view is empty.
+    WordApplication& automation();
+
+    // When on, the context menu of an inactive view offers the verbs.
+    void setAutoVerbMenu(bool on) { autoVerbMenu_ = on; }
+    bool autoVerbMenu() const { return autoVerbMenu_; }
+    // The menu a right click opens now (the caller owns it): the editing
+    // menu when active, the verbs when inactive with the verb menu on,
+    // otherwise none.
+    QMenu* createContextMenu(QWidget* parent = nullptr);
+    // The verbs the menu offers, in order; the first is the editing verb.
+    static QStringList verbs();
+    // Runs verb `index` of verbs().
+    void doVerb(int index);
+
+    // --- command bars ---
+    static QStringList commandBarNames(); // "Standard", "Formatting", "Drawing"
+    // Whether the bar is wanted; it shows while the view is active.
+    bool commandBarVisible(const QString& name) const;
+    void setCommandBarVisible(const QString& name, bool visible);
+    QToolBar* commandBar(const QString& name) const;
+
+    // --- the document and its editor ---
+    const Document* document() const { return doc_.get(); }
+    QTextEdit* textEdit() const { return editor_; }
+    // The window that Application.Visible shows and hides (the view itself
+    // unless set).
+    void setApplicationWindow(QWidget* window) { appWindow_ = window; }
+    QWidget* applicationWindow() const { return appWindow_ ? appWindow_ : const_cast<DocumentView*>(this); }
+
+    // Writes the document as a .doc file; throws talvora::Error.
+    void saveAsDoc(const QString& path) const;
+    // Prints with the document's page set-up; throws talvora::Error when empty.
+    void print(QPrinter* printer) const;
+    void exportPdf(const QString& path) const;
+
+    // The interactive forms, as the command bars run them: file dialogs
+    // through the dialog service, errors shown in an error box.
+    void saveAsDocInteractive();
+    void printInteractive();
+    void printPreviewInteractive();
+    void exportPdfInteractive();
+
+    // For the automation: the model (throws when empty) and the selection.
+    QTextDocument& textDocument() const;
+    QTextCursor selectionCursor() const;
+    void setSelectionCursor(const QTextCursor& cursor);
+
+signals:
+    // The input focus came into the view from another control of its window.
+    void focusEntered();
+    // The input focus went from the view to another control of its window.
+    void focusLeft();
+    void stateChanged(talvora::word::DocumentView::State state);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setState(State state);
+    void requireDocument(const char* what) const;
+    void onFocusChanged(QWidget* old, QWidget* now);
+    void updateBars();
+
+    std::unique_ptr<Document> doc_;
+    QTextDocument* placeholder_ = nullptr;
+    PageView* page_ = nullptr;
+    QTextEdit* editor_ = nullptr;
+    QWidget* barHost_ = nullptr;
+    EditorActions* actions_ = nullptr;
+    std::unique_ptr<ViewAutomation> automation_;
+    QWidget* appWindow_ = nullptr;
+    State state_ = State::Empty;
+    bool autoVerbMenu_ = true;
+    bool focusWithin_ = false;
+    bool wanted_[3] = {true, true, true};
+};
+
+} // namespace talvora::word

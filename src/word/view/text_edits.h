@@ -1,0 +1,37 @@
+#pragma once
+// The editing steps behind the automation calls, on a QTextCursor of the
+// model: what a typed text becomes, which format it takes, the selection's
+// text as Word gives it. Kept apart from the widgets so they are easy to test.
+
+#include <QString>
+#include <QTextCharFormat>
+
+class QTextCursor;
+class QTextDocument;
+
+namespace talvora::word {
+
+// The last position a selection can reach: before the final paragraph mark.
+int lastPosition(const QTextDocument& doc);
+
+// The text as the model stores it: "\r\n", "\r" and "\n" become one
+// paragraph break ('\n' here), "\v" a line break (U+2028); other control
+// characters and the model's own structure marks (frame bounds, object
+// placeholders) are dropped.
+QString insertableText(const QString& text);
+
+// The character format of the selection's first character (for an empty
+// selection, of the character before it, or after it at a paragraph start),
+// never a picture's.
+QTextCharFormat formatAtSelectionStart(const QTextCursor& cursor);
+
+// Inserts the text at the cursor (replacing its selection) with the format,
+// splitting paragraphs where it has breaks; the cursor ends after it.
+// Returns the position where the text starts.
+int insertFormattedText(QTextCursor& cursor, const QString& text, const QTextCharFormat& format);
+
+// The selected text with paragraphs separated by "\r" and line breaks as
+// "\v"; table and picture marks are left out.
+QString wordText(const QTextCursor& cursor);
+
+} // namespace talvora::word
