@@ -100,6 +100,13 @@ CharProps fromCharFormat(const QTextCharFormat& f, const std::function<uint16_t(
         c.halfPoints = std::clamp(int(f.fontPointSize() * 2.0 + 0.5), 2, 3276);
     else if (f.hasProperty(QTextFormat::FontPixelSize) && f.intProperty(QTextFormat::FontPixelSize) > 0)
         c.halfPoints = std::clamp(f.intProperty(QTextFormat::FontPixelSize) * 3 / 2, 2, 3276);
+    else if (f.hasProperty(QTextFormat::FontSizeAdjustment)) {
+        // HTML headings and <big>/<small> are sized relative to the normal text,
+        // in the steps Qt itself draws them with.
+        static const double scale[] = {0.7, 0.8, 1.0, 1.2, 1.5, 2.0, 2.4};
+        const int step = std::clamp(f.intProperty(QTextFormat::FontSizeAdjustment) + 2, 0, 6);
+        c.halfPoints = std::clamp(int(defaults.halfPoints * scale[step] + 0.5), 2, 3276);
+    }
     if (f.hasProperty(QTextFormat::FontWeight))
         c.bold = f.fontWeight() >= QFont::DemiBold;
     if (f.hasProperty(QTextFormat::FontItalic))

@@ -69,13 +69,18 @@ TEST(Tool, FromHtml)
     const QString out = dir.filePath(QStringLiteral("t.doc"));
     QFile f(html);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("<html><body><p align=center><b>Заголовок</b></p><p>Текст <i>курсив</i></p></body></html>");
+    f.write("<html><body><h1>Выписка</h1><p align=center><b>Заголовок</b></p><p>Текст <i>курсив</i></p>"
+            "<table><tr><td>ячейка</td></tr></table></body></html>");
     f.close();
     ASSERT_EQ(tool({QStringLiteral("from-html"), html, out}).status, 0);
-    EXPECT_EQ(tool({QStringLiteral("text"), out}).out, QByteArray("Заголовок\nТекст курсив\n"));
+    // Table cells become paragraphs of their own for now.
+    EXPECT_EQ(tool({QStringLiteral("text"), out}).out, QByteArray("Выписка\nЗаголовок\nТекст курсив\nячейка\n\n"));
     const QByteArray dump = tool({QStringLiteral("dump"), out}).out;
     EXPECT_TRUE(dump.contains("\"alignment\": \"center\""));
     EXPECT_TRUE(dump.contains("\"italic\": true"));
+    // A first-level heading is twice the normal 12 pt, as Qt shows it.
+    EXPECT_TRUE(dump.contains("\"headingLevel\": 1"));
+    EXPECT_TRUE(dump.contains("\"size\": 24"));
 }
 
 TEST(Tool, FailuresGoToStderrWithStatusOne)

@@ -10,6 +10,7 @@
 // Ctrl+Z/Y, Ctrl+A, Ctrl+P, Ctrl+L/E/R/J) while the view is being edited.
 
 #include <QHash>
+#include <QKeySequence>
 #include <QObject>
 #include <QString>
 

@@ -1,0 +1,390 @@
+#include "word/view/document_view.h"
+
+#include "common/errors.h"
+#include "ui/dialog_service.h"
+#include "word/doc_writer.h"
+#include "word/document_io.h"
+#include "word/view/document_printing.h"
+#include "word/view/editor_actions.h"
+#include "word/view/page_view.h"
+#include "word/view/view_automation.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace talvora::word {
+
+namespace {
+
+template <typename F>
+void guarded(F f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        dialogs().error(e.message());
+    } catch (const SilentAbort&) {
+    }
+}
+
+bool isInside(const QWidget* w, const QWidget* ancestor)
+{
+    for (; w; w = w->parentWidget())
+        if (w == ancestor)
+            return true;
+    return false;
+}
+
+QString withSuffix(QString path, const QString& suffix)
+{
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += suffix;
+    return path;
+}
+
+} // namespace
+
+DocumentView::DocumentView(QWidget* parent)
+    : QWidget(parent), automation_(std::make_unique<ViewAutomation>(*this))
+{
+    placeholder_ = new QTextDocument(this);
+    editor_ = new QTextEdit;
+    editor_->setObjectName(QStringLiteral("documentEditor"));
+    editor_->setDocument(placeholder_);
+    editor_->setReadOnly(true);
+    editor_->setAcceptRichText(true);
+    editor_->setContextMenuPolicy(Qt::CustomContextMenu);
+    editor_->viewport()->installEventFilter(this);
+    page_ = new PageView(editor_, this);
+
+    barHost_ = new QWidget(this);
+    auto* bars = new QVBoxLayout(barHost_);
+    bars->setContentsMargins(0, 0, 0, 0);
+    bars->setSpacing(0);
+    actions_ = new EditorActions(*this, *editor_, barHost_);
+    bars->addWidget(actions_->standardBar());
+    bars->addWidget(actions_->formattingBar());
+    bars->addWidget(actions_->drawingBar());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(barHost_);
+    layout->addWidget(page_, 1);
+    setMinimumSize(1, 1);
+
+    connect(editor_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(createContextMenu(this));
+        if (menu)
+            menu->exec(editor_->mapToGlobal(at));
+    });
+    connect(qApp, &QApplication::focusChanged, this, &DocumentView::onFocusChanged);
+    updateBars();
+}
+
+DocumentView::~DocumentView()
+{
+    // The editor must not outlive the document it shows.
+    editor_->setDocument(placeholder_);
+}
+
+// --- loading and saving ---
+
+void DocumentView::clear()
+{
+    editor_->setDocument(placeholder_);
+    doc_.reset();
+    page_->setPageSetup(PageSetup{});
+    setState(State::Empty);
+}
+
+void DocumentView::loadFromBlob(const QByteArray& blob)
+{
+    clear();
+    loadDocument(documentFromBlob(blob));
+}
+
+void DocumentView::loadDocument(Document document)
+{
+    clear();
+    doc_ = std::make_unique<Document>(std::move(document));
+    QTextDocument& text = doc_->text();
+    const QFont defaultFont = text.defaultFont();
+    text.setUndoRedoEnabled(true);
+    editor_->setDocument(&text);
+    text.setDefaultFont(defaultFont); // the editor's own font is not the document's
+    editor_->moveCursor(QTextCursor::Start);
+    page_->setPageSetup(doc_->page);
+    setState(State::Loaded);
+}
+
+QByteArray DocumentView::saveToBlob() const
+{
+    if (!doc_)
+        return {};
+    return blobFromDocument(*doc_);
+}
+
+void DocumentView::saveAsDoc(const QString& path) const
+{
+    requireDocument("Сохранить");
+    const QByteArray bytes = writeDoc(*doc_);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
+}
+
+// --- verbs and states ---
+
+void DocumentView::activate()
+{
+    requireDocument("Активировать");
+    setState(State::Active);
+}
+
+void DocumentView::close()
+{
+    if (state_ == State::Running || state_ == State::Active)
+        setState(State::Loaded);
+}
+
+void DocumentView::run()
+{
+    requireDocument("Запустить");
+    if (state_ == State::Loaded)
+        setState(State::Running);
+}
+
+WordApplication& DocumentView::automation()
+{
+    if (state_ == State::Loaded)
+        setState(State::Running);
+    return *automation_;
+}
+
+QStringList DocumentView::verbs()
+{
+    return {QStringLiteral("Изменить"), QStringLiteral("Открыть")};
+}
+
+void DocumentView::doVerb(int index)
+{
+    if (index < 0 || index >= verbs().size())
+        throw Error(QStringLiteral("Недопустимое действие с документом: %1").arg(index));
+    // Both verbs edit the document in place; "Открыть" also brings the
+    // input focus to it.
+    activate();
+    if (index == 1)
+        editor_->setFocus();
+}
+
+QMenu* DocumentView::createContextMenu(QWidget* parent)
+{
+    if (isActive())
+        return editor_->createStandardContextMenu();
+    if (!autoVerbMenu_ || isEmpty())
+        return nullptr;
+    auto* menu = new QMenu(parent);
+    const QStringList names = verbs();
+    for (int i = 0; i < names.size(); ++i)
+        menu->addAction(names[i], this, [this, i] { guarded([this, i] { doVerb(i); }); });
+    return menu;
+}
+
+void DocumentView::setState(State state)
+{
+    const bool changed = state != state_;
+    state_ = state;
+    editor_->setReadOnly(state != State::Active);
+    editor_->setTextInteractionFlags(state == State::Active ? Qt::TextEditorInteraction
+                                                            : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    actions_->setEditing(state == State::Active);
+    updateBars();
+    if (changed)
+        emit stateChanged(state);
+}
+
+void DocumentView::requireDocument(const char* what) const
+{
+    if (!doc_)
+        throw Error(QStringLiteral("%1: в окне нет документа").arg(QString::fromUtf8(what)));
+}
+
+// --- command bars ---
+
+QStringList DocumentView::commandBarNames()
+{
+    return {QStringLiteral("Standard"), QStringLiteral("Formatting"), QStringLiteral("Drawing")};
+}
+
+static int barIndex(const QString& name)
+{
+    const QStringList names = DocumentView::commandBarNames();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        if (names[i].compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    throw Error(QStringLiteral("Панель команд «%1» не найдена").arg(name));
+}
+
+bool DocumentView::commandBarVisible(const QString& name) const
+{
+    return wanted_[barIndex(name)];
+}
+
+void DocumentView::setCommandBarVisible(const QString& name, bool visible)
+{
+    wanted_[barIndex(name)] = visible;
+    updateBars();
+}
+
+QToolBar* DocumentView::commandBar(const QString& name) const
+{
+    switch (barIndex(name)) {
+    case 0: return actions_->standardBar();
+    case 1: return actions_->formattingBar();
+    default: return actions_->drawingBar();
+    }
+}
+
+void DocumentView::updateBars()
+{
+    const bool active = state_ == State::Active;
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+        commandBar(commandBarNames()[i])->setVisible(active && wanted_[i]);
+        any = any || (active && wanted_[i]);
+    }
+    barHost_->setVisible(any);
+}
+
+// --- selection, for the automation ---
+
+QTextDocument& DocumentView::textDocument() const
+{
+    if (!doc_)
+        throw Error(QStringLiteral("В окне нет документа"));
+    return doc_->text();
+}
+
+QTextCursor DocumentView::selectionCursor() const
+{
+    return editor_->textCursor();
+}
+
+void DocumentView::setSelectionCursor(const QTextCursor& cursor)
+{
+    editor_->setTextCursor(cursor);
+}
+
+// --- focus ---
+
+void DocumentView::onFocusChanged(QWidget* old, QWidget* now)
+{
+    Q_UNUSED(old);
+    // Only moves inside the view's own window count: switching to another
+    // window or application and back neither leaves nor enters the view.
+    if (!now || now->window() != window())
+        return;
+    const bool inside = isInside(now, this);
+    if (inside && !focusWithin_) {
+        focusWithin_ = true;
+        emit focusEntered();
+    } else if (!inside && focusWithin_) {
+        focusWithin_ = false;
+        emit focusLeft();
+    }
+}
+
+bool DocumentView::eventFilter(QObject* watched, QEvent* event)
+{
+    // A double click on a document that is not being edited starts editing.
+    if (watched == editor_->viewport() && event->type() == QEvent::MouseButtonDblClick && !isActive() &&
+        !isEmpty()) {
+        activate();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- printing ---
+
+void DocumentView::print(QPrinter* printer) const
+{
+    requireDocument("Печать");
+    printDocument(*doc_, *printer);
+}
+
+void DocumentView::exportPdf(const QString& path) const
+{
+    requireDocument("Экспорт в PDF");
+    writePdf(*doc_, path);
+}
+
+void DocumentView::saveAsDocInteractive()
+{
+    guarded([this] {
+        requireDocument("Сохранить");
+        FileDialogRequest request;
+        request.caption = QStringLiteral("Сохранить документ как");
+        request.fileName = QStringLiteral("Документ.doc");
+        request.filter = QStringLiteral("Документ Word 97–2003 (*.doc)");
+        request.defaultSuffix = QStringLiteral("doc");
+        const QString path = withSuffix(dialogs().saveFileName(request), QStringLiteral(".doc"));
+        if (!path.isEmpty())
+            saveAsDoc(path);
+    });
+}
+
+void DocumentView::printInteractive()
+{
+    guarded([this] {
+        requireDocument("Печать");
+        QPrinter printer(QPrinter::HighResolution);
+        applyPageSetup(printer, doc_->page);
+        QPrintDialog dialog(&printer, this);
+        dialog.setWindowTitle(QStringLiteral("Печать документа"));
+        if (dialog.exec() == QDialog::Accepted)
+            print(&printer);
+    });
+}
+
+void DocumentView::printPreviewInteractive()
+{
+    guarded([this] {
+        requireDocument("Просмотр");
+        QPrinter printer(QPrinter::HighResolution);
+        applyPageSetup(printer, doc_->page);
+        QPrintPreviewDialog dialog(&printer, this);
+        dialog.setWindowTitle(QStringLiteral("Предварительный просмотр"));
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
+        dialog.exec();
+    });
+}
+
+void DocumentView::exportPdfInteractive()
+{
+    guarded([this] {
+        requireDocument("Экспорт в PDF");
+        FileDialogRequest request;
+        request.caption = QStringLiteral("Экспорт в PDF");
+        request.fileName = QStringLiteral("Документ.pdf");
+        request.filter = QStringLiteral("PDF (*.pdf)");
+        request.defaultSuffix = QStringLiteral("pdf");
+        const QString path = withSuffix(dialogs().saveFileName(request), QStringLiteral(".pdf"));
+        if (!path.isEmpty())
+            exportPdf(path);
+    });
+}
+
+} // namespace talvora::word
