@@ -1,7 +1,6 @@
 #include "application.h"
 
-#include "common/errors.h"
-#include "ui/dialog_service.h"
+#include "ui/error_display.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
@@ -25,34 +24,12 @@ TalvoraApplication::TalvoraApplication(int& argc, char** argv) : QApplication(ar
     setUpRussianLocale(*this);
 }
 
-void showGeneralError(const std::exception& e)
-{
-    if (dynamic_cast<const SilentAbort*>(&e))
-        return;
-    if (const auto* err = dynamic_cast<const Error*>(&e)) {
-        dialogs().error(err->message(), QStringLiteral("Talvora"));
-        return;
-    }
-    dialogs().error(QString::fromLocal8Bit(e.what()), QStringLiteral("Talvora"));
-}
-
-void showGeneralError(const std::exception_ptr& e)
-{
-    try {
-        std::rethrow_exception(e);
-    } catch (const std::exception& ex) {
-        showGeneralError(ex);
-    } catch (...) {
-        dialogs().error(QStringLiteral("Непредвиденная ошибка программы."), QStringLiteral("Talvora"));
-    }
-}
-
 bool TalvoraApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        showGeneralError(std::current_exception());
+        ui::showGeneralError(std::current_exception());
         return false;
     }
 }

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 
-#include <exception>
 
 namespace talvora {
 
@@ -22,9 +21,5 @@ public:
 // Sets the Russian locale for the program (dates dd.MM.yyyy, decimal comma)
 // whatever the system's, and installs Qt's Russian translation.
 void setUpRussianLocale(QCoreApplication& app);
-
-// Shows the general error message for an exception (nothing for a silent abort).
-void showGeneralError(const std::exception& e);
-void showGeneralError(const std::exception_ptr& e);
 
 } // namespace talvora

@@ -3,6 +3,7 @@
 #include "common/program_state.h"
 #include "data/data_module.h"
 #include "ui/dialog_service.h"
+#include "ui/error_display.h"
 #include "ui/workstation_window.h"
 
 #include <QFrame>
@@ -98,15 +99,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     errorArea_->hide();
     outer->addWidget(errorArea_);
 
-    connect(patientButton_, &QPushButton::clicked, this, [this] { call(openPatientWindow); });
-    connect(templatesButton_, &QPushButton::clicked, this, [this] { call(openTemplateDesigner); });
-    connect(settingsButton_, &QPushButton::clicked, this, [this] { call(openSettings); });
+    using ui::guarded;
+    connect(patientButton_, &QPushButton::clicked, this, guarded([this] { call(openPatientWindow); }));
+    connect(templatesButton_, &QPushButton::clicked, this, guarded([this] { call(openTemplateDesigner); }));
+    connect(settingsButton_, &QPushButton::clicked, this, guarded([this] { call(openSettings); }));
     connect(errorListButton_, &QToolButton::clicked, this, &TForm1::toggleErrorList);
     for (QToolButton* b : {restoreButton_, archiveButton_, exportButton_})
         connect(b, &QToolButton::clicked, this, [b] {
             dialogs().notice(QStringLiteral("Функция «%1» пока не реализована в этой версии.").arg(b->toolTip()));
         });
-    connect(grid_, &ui::DBGrid::cellClicked, this, [this](int, int) { call(departmentClicked); });
+    connect(grid_, &ui::DBGrid::cellClicked, this, guarded([this](int, int) { call(departmentClicked); }));
 }
 
 void TForm1::attachData(data::TDM& dm)

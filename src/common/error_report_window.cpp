@@ -2,6 +2,7 @@
 
 #include "data/data_module.h"
 #include "disk_serial.h"
+#include "ui/error_display.h"
 
 #include <QDate>
 #include <QLabel>
@@ -33,7 +34,7 @@ TForm9::TForm9(data::TDM& dm, QWidget* parent)
     description_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(description_, 1);
 
-    connect(save_, &QPushButton::clicked, this, &TForm9::SaveReport);
+    connect(save_, &QPushButton::clicked, this, ui::guarded([this] { SaveReport(); }));
     dm_.hooks.ErrorRecordDefaults = [](data::Dataset& ds) { SetErrorRecordDefaults(ds); };
     ui::setReportErrorHandler([this](int n, const QString& p) { ReportError(n, p); });
 }

@@ -2,6 +2,7 @@
 
 #include "data/dataset.h"
 #include "dataset_model.h"
+#include "error_display.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>
@@ -75,7 +76,7 @@ DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent), link_(new FieldLink(this))
         if (link_->dataset() && link_->dataset()->active() && !link_->dataset()->editing())
             link_->dataset()->edit();
     });
-    connect(this, &QLineEdit::editingFinished, this, &DBEdit::flush);
+    connect(this, &QLineEdit::editingFinished, this, guarded([this] { flush(); }));
 }
 
 void DBEdit::bind(Dataset* dataset, const QString& field) { link_->bind(dataset, field); }
@@ -139,7 +140,7 @@ void DBMemo::flush()
 void DBMemo::focusOutEvent(QFocusEvent* e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    flush();
+    guarded([this] { flush(); })();
 }
 
 // ---------------------------------------------------------------- DBCheckBox
@@ -147,10 +148,10 @@ void DBMemo::focusOutEvent(QFocusEvent* e)
 DBCheckBox::DBCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent), link_(new FieldLink(this))
 {
     connect(link_, &FieldLink::refreshNeeded, this, &DBCheckBox::showValue);
-    connect(this, &QCheckBox::toggled, this, [this](bool on) {
+    connect(this, &QCheckBox::toggled, this, guarded([this](bool on) {
         if (!showing_)
             link_->write(on ? checked_ : unchecked_);
-    });
+    }));
 }
 
 void DBCheckBox::bind(Dataset* dataset, const QString& field, QVariant checkedValue, QVariant uncheckedValue)
@@ -175,10 +176,10 @@ DBRadioGroup::DBRadioGroup(const QString& title, QWidget* parent)
 {
     new QVBoxLayout(this);
     connect(link_, &FieldLink::refreshNeeded, this, &DBRadioGroup::showValue);
-    connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    connect(group_, &QButtonGroup::idToggled, this, guarded([this](int id, bool on) {
         if (on && !showing_ && id >= 0 && size_t(id) < values_.size())
             link_->write(values_[size_t(id)]);
-    });
+    }));
 }
 
 void DBRadioGroup::setItems(const std::vector<std::pair<QString, QVariant>>& items)

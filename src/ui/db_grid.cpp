@@ -1,6 +1,7 @@
 #include "db_grid.h"
 
 #include "data/dataset.h"
+#include "error_display.h"
 
 #include <QHeaderView>
 
@@ -24,7 +25,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent)
             emit titleClicked(section, model_->columns()[size_t(section)].field);
     });
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        if (index.isValid())
+        if (index.isValid() && dataset() && dataset()->currentDisplayRow() == index.row())
             emit cellClicked(index.row(), index.column());
     });
 }
@@ -72,9 +73,12 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     try {
         ds->moveTo(current.row());
     } catch (...) {
+        // The row could not be left (a value the field cannot take, a
+        // refused post): say so and show the row the dataset is on.
         syncing_ = false;
         showDatasetRow();
-        throw;
+        showGeneralError(std::current_exception());
+        return;
     }
     syncing_ = false;
 }

@@ -2,6 +2,7 @@
 
 #include "data/dataset.h"
 #include "dialog_service.h"
+#include "error_display.h"
 
 #include <QHBoxLayout>
 #include <QStyle>
@@ -44,7 +45,7 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent)
         layout->addWidget(b);
         buttons_[info.button] = b;
         const Button which = info.button;
-        connect(b, &QToolButton::clicked, this, [this, which] { press(which); });
+        connect(b, &QToolButton::clicked, this, guarded([this, which] { press(which); }));
     }
     layout->addStretch();
     updateButtons();

@@ -1,5 +1,7 @@
 #include "workstation_window.h"
 
+#include "error_display.h"
+
 #include <QStyle>
 #include <QToolButton>
 
@@ -28,7 +30,7 @@ QToolButton* WorkstationWindow::makeErrorReportButton(int windowNumber, const QS
     b->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     b->setToolTip(QString::fromUtf8(kErrorReportHint));
     b->setObjectName(QStringLiteral("errorReportButton"));
-    connect(b, &QToolButton::clicked, this, [windowNumber, prefix] { ReportError(windowNumber, prefix); });
+    connect(b, &QToolButton::clicked, this, guarded([windowNumber, prefix] { ReportError(windowNumber, prefix); }));
     return b;
 }
 

