@@ -465,31 +465,17 @@ QVariant Dataset::lookup(const QString& keyField, const QVariant& key, const QSt
 void Dataset::insert()
 {
     checkBrowsable();
-    if (!canModify())
-        throw Error(QStringLiteral("Набор данных %1 только для чтения").arg(name_));
-    fire(beforeInsert);
-    fire(beforeScroll);
-    Row row;
-    row.values.assign(fields_.size() - lookupFields_.size(), QVariant());
-    buffer_ = std::move(row);
-    changed_.assign(fields_.size(), false);
-    insertPos_ = cur_ < 0 ? 0 : cur_;
-    modified_ = false;
-    setState(DatasetState::Insert);
-    emit rowInserted(insertPos_);
-    emit currentRowChanged(insertPos_);
-    if (master_ && !detailField_.isEmpty() && hasMasterRow())
-        field(detailField_).setValue(masterValue());
-    fire(onNewRecord);
-    modified_ = false;
-    notifyDetails();
-    fire(afterInsert);
-    fire(afterScroll);
+    startNewRow(cur_ < 0 ? 0 : cur_);
 }
 
 void Dataset::append()
 {
     checkBrowsable();
+    startNewRow(int(rows_.size()));
+}
+
+void Dataset::startNewRow(int position)
+{
     if (!canModify())
         throw Error(QStringLiteral("Набор данных %1 только для чтения").arg(name_));
     fire(beforeInsert);
@@ -498,7 +484,7 @@ void Dataset::append()
     row.values.assign(fields_.size() - lookupFields_.size(), QVariant());
     buffer_ = std::move(row);
     changed_.assign(fields_.size(), false);
-    insertPos_ = int(rows_.size());
+    insertPos_ = position;
     modified_ = false;
     setState(DatasetState::Insert);
     emit rowInserted(insertPos_);
@@ -506,7 +492,7 @@ void Dataset::append()
     if (master_ && !detailField_.isEmpty() && hasMasterRow())
         field(detailField_).setValue(masterValue());
     fire(onNewRecord);
-    modified_ = false;
+    modified_ = false; // defaults alone do not make a row worth storing
     notifyDetails();
     fire(afterInsert);
     fire(afterScroll);

@@ -234,6 +234,7 @@ private:
 
     void checkActive() const;
     void checkBrowsable();
+    void startNewRow(int position);
     void setState(DatasetState s);
     void fire(const DatasetEvent& e);
     void notifyDetails();
