@@ -157,8 +157,13 @@ ByteView DocReader::tableRange(int index) const
 
 Document DocReader::read()
 {
-    if (!CompoundFileReader::looksLikeCompoundFile(fileBytes_))
+    if (!CompoundFileReader::looksLikeCompoundFile(fileBytes_)) {
+        // Word for DOS and Windows up to 2.0 wrote plain files with their own header.
+        const ByteView v(fileBytes_);
+        if (v.ok(0, 2) && (v.u16(0) == 0xA59B || v.u16(0) == 0xA5DB || v.u16(0) == 0xA5EC))
+            throw Error(kOldFormat);
         throw Error(QStringLiteral("Файл не является документом Word 97–2003"));
+    }
     CompoundFileReader cfb(fileBytes_);
     if (!cfb.hasStream(QStringLiteral("WordDocument"))) {
         if (cfb.hasStream(QStringLiteral("EncryptionInfo")) || cfb.hasStream(QStringLiteral("EncryptedPackage")))

@@ -271,6 +271,13 @@ TEST(DocReader, EncryptedAndOldFormatsAreNamed)
     } catch (const Error& e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("Word 6.0/95"))) << e.message().toStdString();
     }
+    // Word 2.0 files are not compound files at all.
+    try {
+        readDoc(QByteArray("\xDB\xA5\x2D\x00", 4) + QByteArray(600, '\0'));
+        FAIL() << "Word 2.0 document was read";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("Word 6.0/95 или более старом"))) << e.message().toStdString();
+    }
     // An encrypted Word 2007 file is a compound file without a WordDocument stream.
     CompoundFileWriter ooxml;
     ooxml.addStream(QStringLiteral("EncryptionInfo"), QByteArray(200, '\1'));

@@ -225,10 +225,13 @@ void EditorActions::mergeFormat(const QTextCharFormat& format)
 {
     if (!editing_)
         return;
-    QTextCursor c = editor_.textCursor();
-    if (!c.hasSelection())
-        c.select(QTextCursor::WordUnderCursor);
-    c.mergeCharFormat(format);
+    // Without a selection the word under the cursor takes the format, as in
+    // Word, and so does what is typed next.
+    QTextCursor word = editor_.textCursor();
+    if (!word.hasSelection()) {
+        word.select(QTextCursor::WordUnderCursor);
+        word.mergeCharFormat(format);
+    }
     editor_.mergeCurrentCharFormat(format);
     editor_.setFocus();
 }
