@@ -1,6 +1,7 @@
 // Damaged and hostile input: every input ends in a model or talvora::Error,
-// never a crash, a hang or a huge allocation. Files under data/fuzz are
-// inputs the fuzzer once found troublesome.
+// never a crash, a hang or a huge allocation. Files under data/fuzz come from
+// fuzzing runs: one input for each way a damaged file gets refused, and any
+// input that ever crashed or hung the reader (named crash-*).
 
 #include "test_support.h"
 #include "word/doc_reader.h"
@@ -39,6 +40,7 @@ TEST(Robustness, FuzzerFinds)
 {
     const QDir dir(test::dataPath(QStringLiteral("fuzz")));
     const QStringList files = dir.entryList(QDir::Files);
+    EXPECT_FALSE(files.isEmpty());
     for (const QString& name : files) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));

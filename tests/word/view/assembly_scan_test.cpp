@@ -133,7 +133,7 @@ TEST_F(AssemblyScan, SplitMarkerIsFoundAndItsValueTakesTheFirstRunsFormat)
     EXPECT_EQ(scan.readMarker(), 12);
     scan.typeValue(QStringLiteral("Ишемический инсульт"));
 
-    const QTextDocument& doc = *target.textEdit()->document();
+    const QTextDocument& doc = target.textDocument();
     const QTextCharFormat value = formatAt(doc, QStringLiteral("Ишемический"));
     EXPECT_TRUE(value.fontItalic());
     EXPECT_LT(value.fontWeight(), int(QFont::DemiBold));

@@ -95,7 +95,7 @@ TEST_F(Automation, TypeTextReplacesAndBreaksParagraphsTheWayWordDoes)
     select(s, 1, 3);
     s.typeText(QStringLiteral("1\r\n2\r3\n4\v5\x01"));
     EXPECT_EQ(wholeText(view), "a1\r2\r3\r4\v5b");
-    const QTextDocument& doc = *view.textEdit()->document();
+    const QTextDocument& doc = view.textDocument();
     EXPECT_EQ(doc.blockCount(), 4);
     // Every piece of the typed text is bold like the replaced "X".
     for (const char* piece : {"1", "2", "3", "5"})
@@ -145,14 +145,14 @@ TEST_F(Automation, CopyAndPasteCarryFormattingTablesAndPicturesBetweenViews)
 {
     WordSelection& from = load(other, {"*Жирный* текст"});
     {
-        QTextCursor c(other.textEdit()->document());
+        QTextCursor c(&other.textDocument());
         c.movePosition(QTextCursor::End);
         c.insertBlock();
         c.insertTable(2, 2)->cellAt(1, 1).firstCursorPosition().insertText("ячейка");
         c.movePosition(QTextCursor::End);
         QImage red(4, 4, QImage::Format_RGB32);
         red.fill(Qt::red);
-        other.textEdit()->document()->addResource(QTextDocument::ImageResource, QUrl("img"), red);
+        other.textDocument().addResource(QTextDocument::ImageResource, QUrl("img"), red);
         QTextImageFormat img;
         img.setName("img");
         c.insertImage(img);
@@ -163,14 +163,14 @@ TEST_F(Automation, CopyAndPasteCarryFormattingTablesAndPicturesBetweenViews)
     WordSelection& to = load(view, {"до _ после"});
     QImage blue(4, 4, QImage::Format_RGB32);
     blue.fill(Qt::blue);
-    view.textEdit()->document()->addResource(QTextDocument::ImageResource, QUrl("img"), blue);
+    view.textDocument().addResource(QTextDocument::ImageResource, QUrl("img"), blue);
     select(to, 3, 4);
     to.paste();
 
     // The insertion point is right after the pasted content.
     to.setEnd(to.start() + 6);
     EXPECT_EQ(to.rangeText(), " после");
-    QTextDocument& doc = *view.textEdit()->document();
+    QTextDocument& doc = view.textDocument();
     EXPECT_GE(formatAt(doc, "Жирный").fontWeight(), int(QFont::DemiBold));
     EXPECT_LT(formatAt(doc, "текст").fontWeight(), int(QFont::DemiBold));
     EXPECT_TRUE(wholeText(view).startsWith("до Жирный текст\r"));
@@ -233,8 +233,10 @@ TEST_F(Automation, TheTransferBufferLeavesTheSystemClipboardAlone)
     EXPECT_EQ(clipboard->text(), "мой текст");
 
     // The user's own copy goes to the system clipboard, rich and plain.
+    view.show();
     view.activate();
     select(s, 0, 5);
+    QCoreApplication::processEvents(); // the editor takes the document back
     view.textEdit()->copy();
     EXPECT_EQ(clipboard->text(), "метка");
     EXPECT_TRUE(clipboard->mimeData()->hasHtml());

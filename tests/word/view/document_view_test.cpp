@@ -132,6 +132,32 @@ TEST(DocumentViewVerbs, ActivateCloseRunAndRunningFollowTheObjectsLife)
     EXPECT_EQ(textOf(view.saveToBlob()), "typed текст\n");
 }
 
+TEST(DocumentViewVerbs, AutomationEditsReachTheScreenOnceTheOperationEnds)
+{
+    DocumentView view;
+    view.show();
+    view.loadFromBlob(blobOf({"до <!fld_1> после"}));
+    ASSERT_TRUE(view.editorAttached());
+    WordSelection& s = view.automation().selection();
+    WordFind& f = s.find();
+    f.setText("<!fld_1>");
+    ASSERT_TRUE(f.execute());
+    s.typeText("значение");
+    EXPECT_EQ(s.start(), 11);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(view.editorAttached());
+    EXPECT_EQ(view.textEdit()->toPlainText(), "до значение после");
+    // The user's cursor is where the automation left the selection.
+    EXPECT_EQ(view.textEdit()->textCursor().position(), 11);
+    // A hidden view gets its document on screen when shown.
+    view.hide();
+    s.setEnd(0);
+    QCoreApplication::processEvents();
+    view.show();
+    EXPECT_TRUE(view.editorAttached());
+    EXPECT_EQ(view.textEdit()->textCursor().position(), 0);
+}
+
 TEST(DocumentViewVerbs, CommandBarsShowWhatIsWantedWhileActive)
 {
     DocumentView view;
@@ -159,14 +185,14 @@ TEST(DocumentViewVerbs, FormattingKeysWorkOnlyWhileEditing)
     view.textEdit()->setFocus();
     view.textEdit()->selectAll();
     QTest::keyClick(view.textEdit(), Qt::Key_B, Qt::ControlModifier);
-    EXPECT_LT(formatAt(*view.textEdit()->document(), "слово").fontWeight(), int(QFont::DemiBold));
+    EXPECT_LT(formatAt(view.textDocument(), "слово").fontWeight(), int(QFont::DemiBold));
     view.activate();
     view.textEdit()->setFocus();
     view.textEdit()->selectAll();
     QTest::keyClick(view.textEdit(), Qt::Key_B, Qt::ControlModifier);
-    EXPECT_GE(formatAt(*view.textEdit()->document(), "слово").fontWeight(), int(QFont::DemiBold));
+    EXPECT_GE(formatAt(view.textDocument(), "слово").fontWeight(), int(QFont::DemiBold));
     QTest::keyClick(view.textEdit(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_LT(formatAt(*view.textEdit()->document(), "слово").fontWeight(), int(QFont::DemiBold));
+    EXPECT_LT(formatAt(view.textDocument(), "слово").fontWeight(), int(QFont::DemiBold));
 }
 
 TEST(DocumentViewVerbs, VerbMenuOffersTheVerbsOnlyWhenSwitchedOn)
