@@ -20,6 +20,7 @@
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -104,6 +105,8 @@ DocumentView::~DocumentView()
 void DocumentView::clear()
 {
     editor_->setDocument(placeholder_);
+    attached_ = false;
+    detached_ = QTextCursor();
     doc_.reset();
     page_->setPageSetup(PageSetup{});
     setState(State::Empty);
@@ -119,12 +122,10 @@ void DocumentView::loadDocument(Document document)
 {
     clear();
     doc_ = std::make_unique<Document>(std::move(document));
-    QTextDocument& text = doc_->text();
-    const QFont defaultFont = text.defaultFont();
-    text.setUndoRedoEnabled(true);
-    editor_->setDocument(&text);
-    text.setDefaultFont(defaultFont); // the editor's own font is not the document's
-    editor_->moveCursor(QTextCursor::Start);
+    doc_->text().setUndoRedoEnabled(true);
+    detached_ = QTextCursor(&doc_->text());
+    if (isVisible())
+        attachEditor(); // a hidden view lays the document out when shown
     page_->setPageSetup(doc_->page);
     setState(State::Loaded);
 }
@@ -279,12 +280,56 @@ QTextDocument& DocumentView::textDocument() const
 
 QTextCursor DocumentView::selectionCursor() const
 {
-    return editor_->textCursor();
+    return attached_ ? editor_->textCursor() : detached_;
 }
 
 void DocumentView::setSelectionCursor(const QTextCursor& cursor)
 {
-    editor_->setTextCursor(cursor);
+    if (attached_)
+        editor_->setTextCursor(cursor);
+    else
+        detached_ = cursor;
+}
+
+void DocumentView::beginAutomation()
+{
+    if (!doc_ || !attached_)
+        return;
+    // Laying out a long document after every call costs far more than the
+    // calls themselves; the editor takes the document back, laid out once,
+    // when the operation making the calls has finished.
+    detached_ = editor_->textCursor();
+    editor_->setDocument(placeholder_);
+    // The layout the editor gave the document goes too: it would follow
+    // every change. Attaching again lays the document out afresh.
+    doc_->text().setDocumentLayout(nullptr);
+    attached_ = false;
+    if (!attachPending_) {
+        attachPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            attachPending_ = false;
+            if (isVisible())
+                attachEditor();
+        });
+    }
+}
+
+void DocumentView::attachEditor()
+{
+    if (!doc_ || attached_)
+        return;
+    QTextDocument& text = doc_->text();
+    const QFont defaultFont = text.defaultFont();
+    editor_->setDocument(&text);
+    text.setDefaultFont(defaultFont); // the editor's own font is not the document's
+    attached_ = true;
+    editor_->setTextCursor(detached_);
+}
+
+void DocumentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    attachEditor();
 }
 
 // --- focus ---

@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTextCursor>
 #include <QWidget>
 
 #include <memory>
@@ -116,6 +117,12 @@ public:
     QTextDocument& textDocument() const;
     QTextCursor selectionCursor() const;
     void setSelectionCursor(const QTextCursor& cursor);
+    // The automation is about to move the selection or change the text: the
+    // editor lets go of the document until the event loop runs again, so a
+    // run of calls is not laid out on screen call by call.
+    void beginAutomation();
+    // Whether the editor shows the document now.
+    bool editorAttached() const { return attached_; }
 
 signals:
     // The input focus came into the view from another control of its window.
@@ -126,12 +133,14 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void setState(State state);
     void requireDocument(const char* what) const;
     void onFocusChanged(QWidget* old, QWidget* now);
     void updateBars();
+    void attachEditor();
 
     std::unique_ptr<Document> doc_;
     QTextDocument* placeholder_ = nullptr;
@@ -144,6 +153,9 @@ private:
     State state_ = State::Empty;
     bool autoVerbMenu_ = true;
     bool focusWithin_ = false;
+    bool attached_ = false;      // the editor shows doc_
+    bool attachPending_ = false; // a re-attachment is queued
+    QTextCursor detached_;       // the selection while the editor lets go
     bool wanted_[3] = {true, true, true};
 };
 

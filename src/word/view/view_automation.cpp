@@ -32,6 +32,7 @@ public:
             doc.find(text_, from, forward_ ? QTextDocument::FindFlags() : QTextDocument::FindBackward);
         if (found.isNull())
             return false;
+        view_.beginAutomation();
         QTextCursor sel(&doc);
         sel.setPosition(found.selectionStart());
         sel.setPosition(found.selectionEnd(), QTextCursor::KeepAnchor);
@@ -74,7 +75,7 @@ public:
 
     void typeText(const QString& text) override
     {
-        QTextCursor c = cursor();
+        QTextCursor c = editCursor();
         const QTextCharFormat fmt = formatAtSelectionStart(c);
         insertFormattedText(c, text, fmt);
         view_.setSelectionCursor(c);
@@ -82,7 +83,7 @@ public:
 
     void insertAfter(const QString& text) override
     {
-        QTextCursor c = cursor();
+        QTextCursor c = editCursor();
         const int start = c.selectionStart();
         QTextCursor at(c);
         at.setPosition(c.selectionEnd());
@@ -92,7 +93,7 @@ public:
 
     void setText(const QString& text) override
     {
-        QTextCursor c = cursor();
+        QTextCursor c = editCursor();
         const QTextCharFormat fmt = formatAtSelectionStart(c);
         const int start = insertFormattedText(c, text, fmt);
         select(start, c.position());
@@ -104,7 +105,7 @@ public:
 
     void paste() override
     {
-        QTextCursor c = cursor();
+        QTextCursor c = editCursor();
         transferBuffer().pasteInto(c);
         view_.setSelectionCursor(c);
     }
@@ -118,6 +119,14 @@ private:
         return view_.selectionCursor();
     }
 
+    // The cursor to change: the editor lets go of the document first.
+    QTextCursor editCursor()
+    {
+        view_.textDocument();
+        view_.beginAutomation();
+        return view_.selectionCursor();
+    }
+
     int clamp(int position) const
     {
         const QTextDocument& doc = view_.textDocument();
@@ -128,6 +137,7 @@ private:
 
     void select(int start, int end)
     {
+        view_.beginAutomation();
         QTextCursor c(&view_.textDocument());
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
