@@ -73,6 +73,23 @@ void BM_WalkPatientListKeys(benchmark::State& state)
 }
 BENCHMARK(BM_WalkPatientListKeys)->Unit(benchmark::kMillisecond);
 
+// What a department click costs: Pac_q (all patients, texts read on request)
+// and the department's list are read again.
+void BM_OpenAllPatientsQuery(benchmark::State& state)
+{
+    TDM dm(aliases());
+    long held = 0;
+    for (auto _ : state) {
+        dm.Pac_q->close();
+        const long before = heapBytes();
+        dm.Pac_q->open();
+        held = std::max(held, heapBytes() - before);
+        benchmark::DoNotOptimize(dm.Pac_q->recordCount());
+    }
+    state.counters["heap_held_MB"] = double(held) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_OpenAllPatientsQuery)->Unit(benchmark::kMillisecond);
+
 void BM_ReadPatientDocuments(benchmark::State& state)
 {
     TDM dm(aliases());

@@ -116,6 +116,7 @@ void TDM::createDatasets()
 
     Pac_q = std::make_unique<QueryDataset>(QStringLiteral("Pac_q"), ppp, Q::Cached);
     Pac_q->setSql(pacQStatement());
+    Pac_q->setRowsOnDemand(true); // all patients; the card shows one at a time
     Nazn = std::make_unique<TableDataset>(QStringLiteral("Nazn"), ppp, QStringLiteral("Nazn.DB"));
     Nazn->setIndexField(QStringLiteral("Npac"));
     Nazn->setMasterLink(Pac_q.get(), QStringLiteral("pID"), QStringLiteral("Npac"));

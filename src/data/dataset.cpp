@@ -542,6 +542,7 @@ void Dataset::post()
     Row row = *buffer_;
     // Lazy values not touched stay unread; touched ones are written.
     storeRow(row, changed_, inserting);
+    row.kept = !writesThrough();
     buffer_.reset();
     modified_ = false;
     int display;
@@ -737,7 +738,7 @@ void Dataset::ensureLoaded(Row& row) const
     if (loadedRows_ >= kMaxLoadedTableRows) {
         // Keep memory bounded while a large table is walked.
         for (size_t i = 0; i < rows_.size(); ++i)
-            if (int(i) != cur_ && &rows_[i] != &row) {
+            if (int(i) != cur_ && &rows_[i] != &row && !rows_[i].kept) {
                 rows_[i].values.clear();
                 rows_[i].values.shrink_to_fit();
                 rows_[i].lazyLoaded = 0;
@@ -771,6 +772,10 @@ QVariant Dataset::cellValue(const Row& constRow, int field) const
     const FieldInfo& f = fields_.at(size_t(field));
     if (f.isLookup())
         return lookupValue(f, constRow);
+    // The key of a row not read yet is its row id: finding a row by key
+    // needs no row read.
+    if (constRow.values.empty() && constRow.key != 0 && f.type == FieldType::AutoInc)
+        return int(constRow.key);
     Row& row = const_cast<Row&>(constRow);
     ensureLoaded(row);
     if (size_t(field) >= row.values.size())

@@ -194,6 +194,7 @@ protected:
         std::vector<QVariant> values;    // empty while a table row is not loaded
         std::vector<qint64> lazyRefs;    // row id per lazy field
         quint64 lazyLoaded = 0;          // lazy fields whose value is in `values`
+        bool kept = false;               // holds changes the table does not have: never unloaded
     };
 
     // Reads the rows (and, for queries, the fields).
@@ -209,6 +210,8 @@ protected:
     virtual void afterStore(qint64 key, bool inserted) { (void)key; (void)inserted; }
     // Whether required fields are checked on post (table datasets).
     virtual bool checksRequired() const { return false; }
+    // Whether a posted row is written to the table (false: held in the dataset).
+    virtual bool writesThrough() const { return true; }
     virtual void releaseResources() {}
 
     // Writes a row to a table: UPDATE of the changed fields or INSERT.

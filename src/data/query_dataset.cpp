@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace talvora::data {
 
 QueryDataset::QueryDataset(QString name, Database& db, Mode mode, QObject* parent)
@@ -158,6 +160,33 @@ void QueryDataset::readRows()
                 keyColumn = f.column;
 
     std::vector<Row> rows;
+    rowReader_.reset();
+    rowSql_.clear();
+    if (rowsOnDemand_ && base && !t.keysSql.isEmpty()) {
+        // Only the row ids now; each row is read when it is first touched.
+        QStringList cols;
+        for (const FieldInfo& f : fields_)
+            cols << (f.lazyIndex >= 0 ? QStringLiteral("rowid") : u'"' + f.tableField + u'"');
+        rowSql_ = QStringLiteral("SELECT %1 FROM \"%2\" WHERE rowid = ?1").arg(cols.join(u", "), base->name);
+        TranslatedStatement keys = t;
+        keys.sql = t.keysSql;
+        SqliteStatement ks = db.prepareBound(keys, values_);
+        try {
+            while (ks.step()) {
+                Row r;
+                r.key = ks.int64(0);
+                rows.push_back(std::move(r));
+            }
+        } catch (const Error& e) {
+            throw Error(QStringLiteral("%1\nОператор: %2").arg(e.message(), t.original.simplified()));
+        }
+        // Without an ORDER BY the rows come in key order, whatever index the
+        // engine read the ids from.
+        if (!t.ordered)
+            std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
+        setRowsRead(std::move(rows));
+        return;
+    }
     try {
         while (st.step()) {
             Row r;
@@ -179,6 +208,28 @@ void QueryDataset::readRows()
         throw Error(QStringLiteral("%1\nОператор: %2").arg(e.message(), t.original.simplified()));
     }
     setRowsRead(std::move(rows));
+}
+
+void QueryDataset::loadRow(Row& row) const
+{
+    if (rowSql_.isEmpty())
+        return;
+    if (!rowReader_)
+        rowReader_ = std::make_unique<SqliteStatement>(database().connection().prepare(rowSql_));
+    SqliteStatement& st = *rowReader_;
+    st.reset();
+    st.bindInt64(1, row.key);
+    const size_t n = fields_.size() - lookupFields_.size();
+    row.values.assign(n, QVariant());
+    int lazy = 0;
+    for (const FieldInfo& f : fields_)
+        lazy = std::max(lazy, f.lazyIndex + 1);
+    row.lazyRefs.assign(size_t(lazy), row.key);
+    if (st.step())
+        for (size_t c = 0; c < n; ++c)
+            if (fields_[c].lazyIndex < 0)
+                row.values[c] = valueFromStatement(st, int(c), fields_[c].type);
+    st.reset();
 }
 
 const TableDef* QueryDataset::liveTable() const

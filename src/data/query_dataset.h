@@ -43,9 +43,16 @@ public:
     // Memo texts are read with the rows instead of on request (for readers
     // that go through every row's texts).
     void setLazyMemos(bool lazy) { lazyMemos_ = lazy; }
+    // Opening reads only the row ids; a row's values are read when it is
+    // first touched (for large results of one table that are shown a row at
+    // a time). Statements that do not qualify are read whole.
+    void setRowsOnDemand(bool on) { rowsOnDemand_ = on; }
 
 protected:
     void readRows() override;
+    void loadRow(Row& row) const override;
+    void releaseResources() override { rowReader_.reset(); }
+    bool writesThrough() const override { return mode_ == Mode::Live; }
     void storeRow(Row& row, const std::vector<bool>& changed, bool inserting) override;
     void deleteRow(const Row& row) override;
 
@@ -59,6 +66,9 @@ private:
     Params values_;
     QString baseTable_;
     bool lazyMemos_ = true;
+    bool rowsOnDemand_ = false;
+    mutable std::unique_ptr<SqliteStatement> rowReader_;
+    QString rowSql_; // reads one row by row id when rows come on demand
 };
 
 } // namespace talvora::data

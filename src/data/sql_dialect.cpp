@@ -177,7 +177,8 @@ private:
     void convertLiteral(size_t i, const FieldDef& f);
     void notePartner(size_t i, const FieldDef& f);
     void wrapSubstr(size_t from, size_t to, int size); // tokens [from, to)
-    QString render() const;
+    QString render(size_t begin = 0) const;
+    size_t fromIndex_ = 0; // the FROM of a plain SELECT, 0 when there is none
     size_t matchingParen(size_t open) const;
 
     QString text_;
@@ -615,12 +616,13 @@ void Translator::handleSelectList(TranslatedStatement& out)
             cols[a].name += QStringLiteral("_%1").arg(n);
     }
     out.columns = std::move(cols);
+    fromIndex_ = from;
 }
 
-QString Translator::render() const
+QString Translator::render(size_t begin) const
 {
     QString out;
-    for (size_t i = 0; i < toks_.size(); ++i) {
+    for (size_t i = begin; i < toks_.size(); ++i) {
         const Token& t = toks_[i];
         QString piece;
         switch (t.type) {
@@ -705,6 +707,15 @@ TranslatedStatement Translator::run()
     }
     out.params = params_;
     out.sql = render();
+    if (kind_ == StatementKind::Select && fromIndex_ > 0 && tables_.size() == 1) {
+        bool plain = true;
+        for (const ResultColumn& c : out.columns)
+            plain = plain && !c.table.isEmpty();
+        if (plain)
+            out.keysSql = QStringLiteral("SELECT ") + tables_.front().alias + QStringLiteral(".rowid ") + render(fromIndex_);
+    }
+    for (size_t i = 0; i + 1 < toks_.size(); ++i)
+        out.ordered = out.ordered || (isWord(toks_[i], "order") && isWord(toks_[i + 1], "by"));
     return out;
 }
 

@@ -43,6 +43,10 @@ struct TranslatedStatement {
     std::vector<StatementParam> params; // one entry per distinct name (any case)
     std::vector<ResultColumn> columns;  // SELECT only; empty when not determinable
     QString baseTable;                  // the only table of a SELECT, else empty
+    // For a SELECT of plain columns of one table: the same statement giving
+    // only the row ids, in the same order (rows can then be read on demand).
+    QString keysSql;
+    bool ordered = false; // the SELECT has an ORDER BY of its own
     QString writeTable;                 // the table an INSERT/UPDATE/DELETE writes
 
     int paramIndex(const QString& name) const; // -1 when absent

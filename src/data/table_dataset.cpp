@@ -2,6 +2,8 @@
 
 #include "common/errors.h"
 
+#include <algorithm>
+
 namespace talvora::data {
 
 TableDataset::TableDataset(QString name, Database& db, QString tableName, QObject* parent)
@@ -52,10 +54,12 @@ std::vector<Dataset::Row> TableDataset::readKeys()
             return {};
         sql += QStringLiteral(" WHERE \"%1\" = ?1").arg(detailField_);
     }
-    if (!indexField_.isEmpty())
+    // In key order: the engine may then take the ids from its narrowest index
+    // instead of walking the table's long rows, and they are sorted here.
+    // Linked rows share the index field's value, so key order is index order.
+    const bool byIndex = !indexField_.isEmpty() && !linked;
+    if (byIndex)
         sql += QStringLiteral(" ORDER BY \"%1\", \"%2\"").arg(indexField_, key);
-    else
-        sql += QStringLiteral(" ORDER BY \"%1\"").arg(key);
     SqliteStatement st = database().connection().prepare(sql);
     if (linked) {
         const FieldDef* df = t.field(detailField_);
@@ -67,6 +71,8 @@ std::vector<Dataset::Row> TableDataset::readKeys()
         r.key = st.int64(0);
         rows.push_back(std::move(r));
     }
+    if (!byIndex)
+        std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
     return rows;
 }
 

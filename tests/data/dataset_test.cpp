@@ -304,3 +304,33 @@ TEST_F(Datasets, LargeTableIsReadRowByRow)
         n += pac.field(QStringLiteral("PdiaK")).asString().size() == 5000 ? 1 : 0;
     EXPECT_EQ(n, 5000);
 }
+
+TEST_F(Datasets, RowsOnDemandComeInKeyOrderAndKeepCachedChanges)
+{
+    // Inserted so that every index order differs from key order.
+    for (const char* name : {"Яшин", "Абрамов", "Мамин"})
+        dbs.sql(QStringLiteral("insert into pacient (Pname, Potd, PdP, Palat, PdiaK) values (\"%1\", 1, \"01.01.2020\", 1, \"д\")")
+                    .arg(QString::fromUtf8(name)));
+    QueryDataset pac(QStringLiteral("Pac_q"), dbs.ppp(), QueryDataset::Mode::Cached);
+    pac.setRowsOnDemand(true);
+    pac.setSqlText(QStringLiteral("Select pID, PName, PdiaK, PanW from pacient "));
+    pac.open();
+    ASSERT_EQ(pac.recordCount(), 3);
+    EXPECT_EQ(pac.field(QStringLiteral("PName")).asString(), QStringLiteral("Яшин"));
+    ASSERT_TRUE(pac.locate(QStringLiteral("pID"), 3));
+    EXPECT_EQ(pac.field(QStringLiteral("PName")).asString(), QStringLiteral("Мамин"));
+    pac.edit();
+    pac.field(QStringLiteral("PdiaK")).setValue(QStringLiteral("изменён"));
+    pac.post();
+    pac.first();
+    pac.last();
+    EXPECT_EQ(pac.field(QStringLiteral("PdiaK")).asString(), QStringLiteral("изменён"));
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select PdiaK from pacient where PID = 3")).toString(), QStringLiteral("д"));
+
+    // With an ORDER BY of its own the statement's order stands.
+    QueryDataset sorted(QStringLiteral("sorted"), dbs.ppp());
+    sorted.setRowsOnDemand(true);
+    sorted.setSqlText(QStringLiteral("select PID, PName from pacient where Potd = 1 order by PName"));
+    sorted.open();
+    EXPECT_EQ(sorted.field(QStringLiteral("PName")).asString(), QStringLiteral("Абрамов"));
+}
