@@ -90,12 +90,15 @@ DocumentView::DocumentView(QWidget* parent)
         if (menu)
             menu->exec(editor_->mapToGlobal(at));
     });
-    connect(qApp, &QApplication::focusChanged, this, &DocumentView::onFocusChanged);
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this, &DocumentView::onFocusChanged);
     updateBars();
 }
 
 DocumentView::~DocumentView()
 {
+    // A top-level view closes in QWidget's destructor, which moves the focus:
+    // this object must no longer hear of it by then.
+    disconnect(focusConnection_);
     // The editor must not outlive the document it shows.
     editor_->setDocument(placeholder_);
 }

@@ -143,6 +143,7 @@ private:
     void attachEditor();
 
     std::unique_ptr<Document> doc_;
+    QMetaObject::Connection focusConnection_;
     QTextDocument* placeholder_ = nullptr;
     PageView* page_ = nullptr;
     QTextEdit* editor_ = nullptr;
