@@ -11,7 +11,13 @@
 #include "word/document_text.h"
 
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QLocale>
+
+#include "word/view/separate_window.h"
+
+#include <cstring>
 #include <QJsonDocument>
 #include <QTextDocument>
 
@@ -32,6 +38,7 @@ const char* kUsage =
     "  from-html ВХОД.html ВЫХОД.doc  записать HTML как .doc\n"
     "  info ФАЙЛ               потоки составного файла\n"
     "  stream ФАЙЛ ИМЯ         содержимое потока (\\x01CompObj — с кодом символа)\n"
+    "  edit ФАЙЛ               открыть документ в отдельном окне редактора\n"
     "ФАЙЛ — документ .doc или BLOB документа (начинается с «BDOC»).\n";
 
 QByteArray readFile(const QString& path)
@@ -120,8 +127,25 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 } // namespace
 
+// "edit" opens a window on the user's display; every other command works
+// without one.
+int runEditor(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvora"));
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QStringList args = app.arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "%s", kUsage);
+        return 1;
+    }
+    return word::runSeparateWindowEditor(args[2]);
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "edit") == 0)
+        return runEditor(argc, argv);
     qInstallMessageHandler(quietMessages);
     // Formats and HTML parsing need the GUI classes, not a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
