@@ -915,16 +915,13 @@ void Dataset::deleteFromTable(const TableDef& table, qint64 key)
     tx.commit();
 }
 
-void Dataset::positionAfterRead(int row, bool scrollEvent)
+void Dataset::repositionAfterStore(int row)
 {
+    // The caller (post) tells the widgets and the details afterwards.
     cur_ = rows_.empty() ? -1 : std::clamp(row, 0, int(rows_.size()) - 1);
     bof_ = cur_ <= 0;
     eof_ = rows_.empty();
     emit dataReset();
-    emit currentRowChanged(cur_);
-    notifyDetails();
-    if (scrollEvent && cur_ >= 0)
-        fire(afterScroll);
 }
 
 } // namespace talvora::data

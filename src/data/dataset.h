@@ -222,7 +222,7 @@ protected:
     QVariant cellValue(const Row& row, int field) const;
     void setRowsRead(std::vector<Row> rows);
     void masterChanged();
-    void positionAfterRead(int row, bool scrollEvent);
+    void repositionAfterStore(int row);
     QVariant masterValue() const;
     bool hasMasterRow() const;
 

@@ -138,7 +138,7 @@ void TableDataset::afterStore(qint64 key, bool inserted)
         }
     (void)inserted;
     setRowsRead(std::move(rows));
-    positionAfterRead(at < 0 ? 0 : at, false);
+    repositionAfterStore(at < 0 ? 0 : at);
 }
 
 } // namespace talvora::data
