@@ -19,7 +19,7 @@ build: configure
 
 # Creates the empty databases on first run, then starts the program.
 initdb: build
-	@$(BUILD_DIR)/tools/talvora-db init --if-missing
+	@$(BUILD_DIR)/tools/talvora-db/talvora-db init --if-missing
 
 run: initdb
 	@if [ -x $(BUILD_DIR)/src/app/talvora ]; then $(BUILD_DIR)/src/app/talvora; \
