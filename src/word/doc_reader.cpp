@@ -10,9 +10,11 @@
 #include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextTable>
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -77,9 +79,25 @@ struct Paragraph {
     int32_t start = 0, end = 0; // [start, end) without the mark
     ParaProps pap;
     bool rowEnd = false;
+    bool cellEnd = false; // the mark ends a cell of an outermost table
+    int depth = 0;        // 0 outside tables, 1 in a table, 2 and more in nested ones
+};
+
+// Cell flags of a row definition.
+constexpr uint16_t kCellMerged = 0x0002;      // joined to the cell before it
+constexpr uint16_t kCellVertMerge = 0x0020;   // part of a vertically merged group
+constexpr uint16_t kCellVertRestart = 0x0040; // first cell of such a group
+
+// The definition of a table row, carried by its row mark.
+struct RowDef {
+    std::vector<int> bounds;      // cell boundaries, twips; one more than cells
+    std::vector<uint16_t> flags;  // per cell
 };
 
 QByteArray singleModifier(uint16_t prm);
+
+// Word allows 63 cells in a row; more columns come only from damaged definitions.
+constexpr size_t kMaxTableColumns = 63;
 
 class DocReader {
 public:
@@ -106,9 +124,14 @@ private:
     const CharProps& styleCharProps(uint16_t istd, int depth = 0);
     CharProps charProps(const ParaProps& pap, const Segment& seg);
     ParaProps paraProps(int32_t markCp);
+    RowDef rowDef(int32_t markCp);
+    void forEachParaSprm(int32_t markCp, uint16_t* istd, const std::function<void(uint16_t, ByteView)>& visit);
 
     void buildSegments();
     void buildDocument(QTextDocument& doc);
+    template <typename Emit>
+    size_t emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor, bool& reuseBlock,
+                     Emit& emitParagraph);
 
     QByteArray fileBytes_;
     QByteArray word_;
@@ -640,29 +663,79 @@ void DocReader::buildSegments()
     }
 }
 
-ParaProps DocReader::paraProps(int32_t markCp)
+void DocReader::forEachParaSprm(int32_t markCp, uint16_t* istd, const std::function<void(uint16_t, ByteView)>& visit)
 {
     int piece = 0;
     const uint32_t fc = fcOf(markCp, &piece);
     const FkpRun* run = runAt(papRuns_, fc);
-    const uint16_t istd = run ? run->istd : 0;
-    ParaProps p = styleParaProps(istd);
-    p.style = istd;
+    if (istd)
+        *istd = run ? run->istd : 0;
     auto apply = [&](uint16_t code, ByteView o) {
         if (code == sprm::PHugePapx) {
             // The properties did not fit the page; they are in the Data stream.
             const uint32_t at = o.u32(0);
             if (dv_.ok(at, 2) && dv_.ok(at + 2, dv_.u16(at)))
-                forEachSprm(dv_.sub(at + 2, dv_.u16(at)), [&](uint16_t c, ByteView v) { applyParaSprm(p, c, v); });
+                forEachSprm(dv_.sub(at + 2, dv_.u16(at)), visit);
             return;
         }
-        applyParaSprm(p, code, o);
+        visit(code, o);
     };
     if (run)
         forEachSprm(run->grpprl, apply);
     if (!pieces_.empty())
         forEachSprm(pieceGrpprl(piece), apply);
+}
+
+ParaProps DocReader::paraProps(int32_t markCp)
+{
+    uint16_t istd = 0;
+    ParaProps p;
+    bool first = true;
+    forEachParaSprm(markCp, &istd, [&](uint16_t code, ByteView o) {
+        if (first) {
+            p = styleParaProps(istd);
+            first = false;
+        }
+        applyParaSprm(p, code, o);
+    });
+    if (first)
+        p = styleParaProps(istd);
+    p.style = istd;
     return p;
+}
+
+RowDef DocReader::rowDef(int32_t markCp)
+{
+    RowDef def;
+    forEachParaSprm(markCp, nullptr, [&](uint16_t code, ByteView o) {
+        if (code == sprm::TDefTable) {
+            // cb, the cell count, the boundaries, then one TC80 per cell (trailing ones may be left out).
+            if (!o.ok(2, 1))
+                return;
+            const int cells = o.u8(2);
+            if (!o.ok(3, 2 * qint64(cells + 1)))
+                return;
+            def.bounds.clear();
+            def.flags.assign(size_t(cells), 0);
+            for (int i = 0; i <= cells; ++i)
+                def.bounds.push_back(o.i16(3 + 2 * i));
+            const qint64 tcAt = 3 + 2 * qint64(cells + 1);
+            for (int i = 0; i < cells && o.ok(tcAt + 20 * qint64(i), 2); ++i)
+                def.flags[size_t(i)] = o.u16(tcAt + 20 * i);
+        } else if (code == sprm::TVertMerge && o.ok(1, 2)) {
+            const size_t cell = o.u8(1);
+            const uint8_t how = o.u8(2);
+            if (cell < def.flags.size()) {
+                uint16_t& f = def.flags[cell];
+                f &= uint16_t(~(kCellVertMerge | kCellVertRestart));
+                if (how & 1)
+                    f |= kCellVertMerge;
+                if (how & 2)
+                    f |= kCellVertRestart;
+            }
+        }
+    });
+    return def;
 }
 
 CharProps DocReader::charProps(const ParaProps& pap, const Segment& seg)
@@ -720,6 +793,8 @@ void DocReader::buildDocument(QTextDocument& doc)
             // The mark that ends a table row (or a row of a nested table)
             // holds no text of its own.
             p.rowEnd = p.pap.tableRowEnd && cp == start;
+            p.depth = p.pap.inTable ? std::max(1, p.pap.tableDepth) : 0;
+            p.cellEnd = t[cp] == 0x07 && !p.rowEnd && p.depth == 1;
             paragraphs.push_back(p);
             start = cp + 1;
         }
@@ -755,15 +830,14 @@ void DocReader::buildDocument(QTextDocument& doc)
     size_t openInstructions = 0;        // how many of them are
     auto hiddenByField = [&] { return openInstructions > 0; };
     int footnote = 0;
-    bool firstBlock = true;
     bool breakBeforeNext = false;
     size_t segIndex = 0;
     QString chunk;
     chunk.reserve(1024);
 
-    for (const Paragraph& para : paragraphs) {
-        if (para.rowEnd)
-            continue;
+    // Writes one paragraph at `cursor`; `reuseBlock` says the cursor stands in
+    // an empty block made for it (the first of the document or of a cell).
+    auto emitParagraph = [&](const Paragraph& para, QTextCursor& cursor, bool& reuseBlock) {
         QTextBlockFormat blockFormat = toBlockFormat(para.pap);
         if (para.pap.style < styles_.size() && styles_[para.pap.style].present) {
             const uint16_t sti = styles_[para.pap.style].sti;
@@ -783,10 +857,10 @@ void DocReader::buildDocument(QTextDocument& doc)
             blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             breakBeforeNext = false;
         }
-        if (firstBlock) {
+        if (reuseBlock) {
             cursor.setBlockFormat(blockFormat);
             cursor.setBlockCharFormat(markFormat);
-            firstBlock = false;
+            reuseBlock = false;
         } else {
             cursor.insertBlock(blockFormat, markFormat);
         }
@@ -865,8 +939,164 @@ void DocReader::buildDocument(QTextDocument& doc)
             }
             flush();
         }
+    };
+
+    bool reuseBlock = true;
+    size_t i = 0;
+    while (i < paragraphs.size()) {
+        if (paragraphs[i].depth >= 1) {
+            const size_t next = emitTable(paragraphs, i, cursor, reuseBlock, emitParagraph);
+            if (next > i) {
+                i = next;
+                continue;
+            }
+        }
+        if (!paragraphs[i].rowEnd)
+            emitParagraph(paragraphs[i], cursor, reuseBlock);
+        ++i;
     }
     cursor.endEditBlock();
+}
+
+template <typename Emit>
+size_t DocReader::emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor,
+                            bool& reuseBlock, Emit& emitParagraph)
+{
+    struct Cell {
+        std::vector<size_t> paras;
+        int left = 0, right = 0;
+        uint16_t flags = 0;
+        int column = 0, span = 1;
+    };
+    std::vector<std::vector<Cell>> rows;
+    size_t at = first;
+    // Rows: paragraphs up to a row mark of the outermost table; a row left
+    // without its mark (a damaged file) ends the table before it.
+    while (at < paragraphs.size() && paragraphs[at].depth >= 1) {
+        size_t end = at;
+        while (end < paragraphs.size() && paragraphs[end].depth >= 1 && !(paragraphs[end].rowEnd && paragraphs[end].depth == 1))
+            ++end;
+        if (end >= paragraphs.size() || paragraphs[end].depth == 0)
+            break;
+        const RowDef def = rowDef(paragraphs[end].end);
+        std::vector<Cell> cells(1);
+        for (size_t k = at; k < end; ++k) {
+            if (!paragraphs[k].rowEnd)
+                cells.back().paras.push_back(k);
+            if (paragraphs[k].cellEnd && k + 1 < end)
+                cells.emplace_back();
+        }
+        // Boundaries from the definition; cells it does not describe get an inch each.
+        int x = def.bounds.empty() ? 0 : def.bounds.front();
+        std::vector<Cell> row;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            Cell cell = std::move(cells[c]);
+            cell.left = c < def.bounds.size() ? def.bounds[c] : x;
+            cell.right = c + 1 < def.bounds.size() ? def.bounds[c + 1] : cell.left + 1440;
+            cell.right = std::max(cell.right, cell.left + 1);
+            cell.flags = c < def.flags.size() ? def.flags[c] : 0;
+            x = cell.right;
+            if ((cell.flags & kCellMerged) && !row.empty()) {
+                // An old-style horizontal merge: the cell belongs to the one before it.
+                row.back().right = cell.right;
+                row.back().paras.insert(row.back().paras.end(), cell.paras.begin(), cell.paras.end());
+                continue;
+            }
+            row.push_back(std::move(cell));
+        }
+        rows.push_back(std::move(row));
+        at = end + 1;
+    }
+    if (rows.empty())
+        return first;
+
+    // Columns: every boundary of every row, near ones taken as the same.
+    std::vector<int> bounds;
+    for (const auto& row : rows)
+        for (const Cell& c : row) {
+            bounds.push_back(c.left);
+            bounds.push_back(c.right);
+        }
+    std::sort(bounds.begin(), bounds.end());
+    std::vector<int> columns;
+    for (int b : bounds)
+        if (columns.empty() || b - columns.back() > 20)
+            columns.push_back(b);
+    size_t widest = 0;
+    for (const auto& row : rows)
+        widest = std::max(widest, row.size());
+    const bool byPosition = columns.size() >= 2 && columns.size() - 1 <= kMaxTableColumns;
+    auto columnAt = [&](int x) {
+        auto it = std::lower_bound(columns.begin(), columns.end(), x - 20);
+        return int(std::min<size_t>(size_t(it - columns.begin()), columns.size() - 1));
+    };
+    int columnCount = byPosition ? int(columns.size()) - 1 : int(std::min<size_t>(widest, kMaxTableColumns));
+    columnCount = std::max(columnCount, 1);
+    for (auto& row : rows) {
+        for (size_t c = 0; c < row.size(); ++c) {
+            Cell& cell = row[c];
+            if (byPosition) {
+                cell.column = columnAt(cell.left);
+                cell.span = std::max(1, columnAt(cell.right) - cell.column);
+            } else {
+                cell.column = int(std::min<size_t>(c, size_t(columnCount - 1)));
+            }
+        }
+        // Cells past the last column (a damaged definition) join the last one.
+        for (size_t c = 1; c < row.size(); ++c) {
+            if (row[c].column < row[c - 1].column + row[c - 1].span) {
+                row[c - 1].paras.insert(row[c - 1].paras.end(), row[c].paras.begin(), row[c].paras.end());
+                row.erase(row.begin() + qsizetype(c));
+                --c;
+            }
+        }
+        for (Cell& cell : row)
+            cell.span = std::min(cell.span, columnCount - cell.column);
+    }
+
+    QTextTableFormat format;
+    format.setBorder(0.5);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setBorderCollapse(true);
+    format.setCellSpacing(0);
+    format.setCellPadding(twipsToPoints(108) / 2);
+    format.setAlignment(Qt::AlignLeft);
+    if (byPosition) {
+        QList<QTextLength> widths;
+        for (int c = 0; c < columnCount; ++c)
+            widths << QTextLength(QTextLength::FixedLength, twipsToPoints(columns[size_t(c) + 1] - columns[size_t(c)]));
+        format.setColumnWidthConstraints(widths);
+    }
+    QTextTable* table = cursor.insertTable(int(rows.size()), columnCount, format);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (const Cell& cell : rows[r]) {
+            QTextCursor cc = table->cellAt(int(r), cell.column).firstCursorPosition();
+            bool reuse = true;
+            for (size_t k : cell.paras)
+                emitParagraph(paragraphs[k], cc, reuse);
+        }
+    }
+    // Merges: across columns, then down the rows where a group goes on.
+    std::vector<std::pair<int, int>> groupStart(size_t(columnCount), {-1, 0}); // row and span of an open group
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::vector<std::pair<int, int>> next(size_t(columnCount), {-1, 0});
+        for (const Cell& cell : rows[r]) {
+            if (cell.span > 1)
+                table->mergeCells(int(r), cell.column, 1, cell.span);
+            const auto open = groupStart[size_t(cell.column)];
+            if ((cell.flags & kCellVertMerge) && !(cell.flags & kCellVertRestart) && open.first >= 0
+                && open.second == cell.span) {
+                table->mergeCells(open.first, cell.column, int(r) - open.first + 1, cell.span);
+                next[size_t(cell.column)] = open;
+            } else if (cell.flags & kCellVertMerge) {
+                next[size_t(cell.column)] = {int(r), cell.span};
+            }
+        }
+        groupStart = std::move(next);
+    }
+    cursor.setPosition(table->lastPosition() + 1);
+    reuseBlock = true;
+    return at;
 }
 
 } // namespace

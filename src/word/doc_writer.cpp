@@ -9,7 +9,10 @@
 
 #include <QHash>
 #include <QTextBlock>
+#include <QTextFrame>
+#include <QTextTable>
 
+#include <functional>
 #include <vector>
 
 namespace talvora::word {
@@ -30,7 +33,19 @@ struct CharRun {
 struct ParaRun {
     int32_t cpEnd; // just past the paragraph mark
     ParaProps pap;
+    QByteArray tableRow; // row modifiers of a row mark
 };
+
+// Cell flags of a row definition.
+constexpr uint16_t kCellVertMerge = 0x0020;
+constexpr uint16_t kCellVertRestart = 0x0040;
+constexpr uint16_t kCellWidthInTwips = 3 << 9;
+constexpr int kMaxRowCells = 63;
+// Row modifiers live in a paragraph record of a formatted disk page, so the
+// cell records beyond this size are left out (Word takes the missing ones as plain cells).
+constexpr int kMaxRowSprmBytes = 400;
+
+
 
 class Sprms {
 public:
@@ -57,6 +72,43 @@ QByteArray colorRef(QRgb rgb, bool automatic = false)
 }
 
 int16_t clamp16(int v) { return int16_t(std::clamp(v, -31680, 31680)); }
+
+struct RowCell {
+    int right = 0;
+    uint16_t flags = 0;
+};
+
+// The row definition: cell boundaries, widths, single borders, merges.
+QByteArray rowSprms(int left, const std::vector<RowCell>& cells)
+{
+    const int n = int(cells.size());
+    const int fixed = 2 + 1 + 2 * (n + 1);
+    const int records = std::clamp((kMaxRowSprmBytes - fixed) / 20, 0, n);
+    QByteArray def;
+    ByteWriter w(def);
+    w.u16(uint16_t(1 + 2 * (n + 1) + 20 * records + 1));
+    w.u8(uint8_t(n));
+    w.i16(clamp16(left));
+    for (const RowCell& c : cells)
+        w.i16(clamp16(c.right));
+    int x = left;
+    for (int i = 0; i < records; ++i) {
+        const RowCell& c = cells[size_t(i)];
+        w.u16(uint16_t(c.flags | kCellWidthInTwips));
+        w.u16(uint16_t(std::clamp(c.right - x, 0, 31680)));
+        x = c.right;
+        for (int side = 0; side < 4; ++side) {
+            w.u8(4); // half a point, in eighths
+            w.u8(1); // single line
+            w.u8(0); // automatic colour
+            w.u8(0);
+        }
+    }
+    Sprms g;
+    g.i16(sprm::TDxaGapHalf, 54);
+    g.raw(sprm::TDefTable, def);
+    return g.bytes();
+}
 
 // Character modifiers for what differs from the style's properties.
 QByteArray chpx(const CharProps& c, const CharProps& s)
@@ -142,6 +194,12 @@ QByteArray papx(const ParaProps& p)
         g.u8(sprm::PFKeep, 1);
     if (p.keepNext)
         g.u8(sprm::PFKeepFollow, 1);
+    if (p.inTable) {
+        g.u8(sprm::PFInTable, 1);
+        g.u32(sprm::PItap, 1);
+    }
+    if (p.tableRowEnd)
+        g.u8(sprm::PFTtp, 1);
     return g.bytes();
 }
 
@@ -511,7 +569,7 @@ QByteArray writeDoc(const Document& document)
         return *it;
     };
 
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    auto writeBlock = [&](const QTextBlock& b, char16_t mark, bool inTable) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())
@@ -526,13 +584,100 @@ QByteArray writeDoc(const Document& document)
             if (text.size() > before)
                 addChars(propsOf(frag.charFormat(), frag.charFormatIndex()));
         }
-        text.append(QChar(0x0D));
+        text.append(QChar(mark));
         addChars(propsOf(b.charFormat(), b.charFormatIndex()));
         ParaProps pap = fromBlockFormat(b.blockFormat());
+        pap.inTable = inTable;
         if (pap.style != 0 && std::find(headingLevels.begin(), headingLevels.end(), pap.style) == headingLevels.end())
             headingLevels.push_back(pap.style);
-        paraRuns.push_back({int32_t(text.size()), pap});
-    }
+        paraRuns.push_back({int32_t(text.size()), pap, {}});
+    };
+
+    const PageSetup& page = document.page;
+    const int textWidth = std::max(1440, page.pageWidth - page.marginLeft - page.marginRight);
+    // A table: its rows one after another, each cell's paragraphs with the
+    // last one ending in a cell mark, then the row mark with the row's definition.
+    // Tables nested in a cell are written as the cell's paragraphs.
+    auto writeTable = [&](const QTextTable* table) {
+        const int columns = table->columns();
+        const QList<QTextLength> constraints = table->format().columnWidthConstraints();
+        std::vector<int> x(size_t(columns) + 1, 0);
+        for (int c = 0; c < columns; ++c) {
+            int width = textWidth / columns;
+            if (c < constraints.size()) {
+                const QTextLength& l = constraints[c];
+                if (l.type() == QTextLength::FixedLength && l.rawValue() > 0)
+                    width = pointsToTwips(l.rawValue());
+                else if (l.type() == QTextLength::PercentageLength && l.rawValue() > 0)
+                    width = int(textWidth * l.rawValue() / 100.0);
+            }
+            x[size_t(c) + 1] = x[size_t(c)] + std::max(width, 20);
+        }
+        for (int r = 0; r < table->rows(); ++r) {
+            std::vector<RowCell> cells;
+            for (int c = 0; c < columns; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.column() != c)
+                    continue; // covered by a cell spanning from the left
+                const int last = std::min(columns, c + cell.columnSpan());
+                const bool lastCell = int(cells.size()) == kMaxRowCells - 1;
+                const int right = x[size_t(lastCell ? columns : last)];
+                std::vector<QTextBlock> blocks;
+                if (cell.row() == r) {
+                    for (QTextBlock b = doc.findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition();
+                         b = b.next())
+                        blocks.push_back(b);
+                }
+                if (lastCell) {
+                    // Word's limit on cells in a row: the rest go into the last one.
+                    for (int k = last; k < columns; ++k) {
+                        const QTextTableCell more = table->cellAt(r, k);
+                        if (more.column() != k || more.row() != r)
+                            continue;
+                        for (QTextBlock b = doc.findBlock(more.firstPosition());
+                             b.isValid() && b.position() <= more.lastPosition(); b = b.next())
+                            blocks.push_back(b);
+                    }
+                }
+                uint16_t flags = 0;
+                if (cell.rowSpan() > 1)
+                    flags = cell.row() == r ? kCellVertMerge | kCellVertRestart : kCellVertMerge;
+                cells.push_back({right, flags});
+                if (blocks.empty()) {
+                    // The continuation of a vertically merged cell: an empty cell.
+                    text.append(QChar(0x07));
+                    addChars(normal);
+                    ParaProps pap;
+                    pap.inTable = true;
+                    paraRuns.push_back({int32_t(text.size()), pap, {}});
+                }
+                for (size_t k = 0; k < blocks.size(); ++k)
+                    writeBlock(blocks[k], k + 1 == blocks.size() ? 0x07 : 0x0D, true);
+                if (lastCell)
+                    break;
+            }
+            text.append(QChar(0x07));
+            addChars(normal);
+            ParaProps pap;
+            pap.inTable = true;
+            pap.tableRowEnd = true;
+            paraRuns.push_back({int32_t(text.size()), pap, rowSprms(0, cells)});
+        }
+    };
+
+    std::function<void(QTextFrame*)> writeFrame = [&](QTextFrame* frame) {
+        for (auto it = frame->begin(); !it.atEnd(); ++it) {
+            if (QTextFrame* child = it.currentFrame()) {
+                if (const auto* table = qobject_cast<QTextTable*>(child))
+                    writeTable(table);
+                else
+                    writeFrame(child);
+            } else if (it.currentBlock().isValid()) {
+                writeBlock(it.currentBlock(), 0x0D, false);
+            }
+        }
+    };
+    writeFrame(doc.rootFrame());
     if (qint64(text.size()) * 2 + kTextOffset > 0x3FFFFFFF)
         throw Error(QStringLiteral("Документ слишком велик для записи в формате Word 97–2003"));
     const int32_t ccpText = int32_t(text.size());
@@ -556,7 +701,7 @@ QByteArray writeDoc(const Document& document)
         chpFkp.flush();
         start = 0;
         for (const ParaRun& r : paraRuns) {
-            papFkp.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, papx(r.pap)));
+            papFkp.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, papx(r.pap) + r.tableRow));
             start = r.cpEnd;
         }
         papFkp.flush();

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QJsonArray>
 #include <QTextBlock>
+#include <QTextTable>
 
 namespace talvora::word {
 
@@ -58,6 +59,47 @@ QJsonObject runJson(const QString& text, const QTextCharFormat& f)
     else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
         r[QStringLiteral("vertical")] = QStringLiteral("subscript");
     return r;
+}
+
+QString cellText(const QTextTableCell& cell)
+{
+    QStringList lines;
+    const QTextDocument* doc = cell.firstCursorPosition().document();
+    for (QTextBlock b = doc->findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition();
+         b = b.next())
+        lines << visibleText(b.text());
+    return lines.join(QChar(u'\n'));
+}
+
+void collectTables(QTextFrame* frame, QJsonArray& out)
+{
+    for (QTextFrame* child : frame->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(child)) {
+            QJsonObject t;
+            t[QStringLiteral("rows")] = table->rows();
+            t[QStringLiteral("columns")] = table->columns();
+            QJsonArray cells;
+            for (int r = 0; r < table->rows(); ++r) {
+                for (int c = 0; c < table->columns(); ++c) {
+                    const QTextTableCell cell = table->cellAt(r, c);
+                    if (cell.row() != r || cell.column() != c)
+                        continue;
+                    QJsonObject o;
+                    o[QStringLiteral("row")] = r;
+                    o[QStringLiteral("column")] = c;
+                    if (cell.rowSpan() > 1)
+                        o[QStringLiteral("rowSpan")] = cell.rowSpan();
+                    if (cell.columnSpan() > 1)
+                        o[QStringLiteral("columnSpan")] = cell.columnSpan();
+                    o[QStringLiteral("text")] = cellText(cell);
+                    cells.append(o);
+                }
+            }
+            t[QStringLiteral("cells")] = cells;
+            out.append(t);
+        }
+        collectTables(child, out);
+    }
 }
 
 } // namespace
@@ -124,6 +166,10 @@ QJsonObject dumpDocument(const Document& document)
         paragraphs.append(para);
     }
     root[QStringLiteral("paragraphs")] = paragraphs;
+    QJsonArray tables;
+    collectTables(document.text().rootFrame(), tables);
+    if (!tables.isEmpty())
+        root[QStringLiteral("tables")] = tables;
     return root;
 }
 

@@ -90,6 +90,8 @@ inline constexpr uint16_t SDzaGutter = 0xB025;
 // Table properties.
 inline constexpr uint16_t TDefTable10 = 0xD606;
 inline constexpr uint16_t TDefTable = 0xD608;
+inline constexpr uint16_t TDxaGapHalf = 0x9602;
+inline constexpr uint16_t TVertMerge = 0xD62B;
 } // namespace sprm
 
 // Calls `visit(sprm, operand)` for each modifier in a group; a modifier cut
