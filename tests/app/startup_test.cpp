@@ -160,3 +160,9 @@ TEST(GeneralErrorDisplay, GuardedHandlersShowTheirErrorsThemselves)
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(dialogs.texts(), (QStringList{QStringLiteral("Нельзя"), QStringLiteral("Нельзя")}));
 }
+
+TEST(Application, QtsOwnDialogTextsAreRussian)
+{
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+}
