@@ -271,12 +271,7 @@ void Dataset::open()
         return;
     fire(beforeOpen);
     database().open();
-    std::vector<Row> none;
-    rows_.swap(none);
-    loadedRows_ = 0;
-    readRows(); // throws: the dataset stays closed
-    for (FieldInfo f : lookupFields_)
-        fields_.push_back(f);
+    rereadRows(); // throws: the dataset stays closed
     cur_ = rows_.empty() ? -1 : 0;
     bof_ = true;
     eof_ = rows_.empty();
@@ -326,13 +321,7 @@ void Dataset::refresh()
         }
     if (keyField >= 0 && cur_ >= 0)
         keyValue = cellValue(rows_[size_t(cur_)], keyField);
-    std::vector<Row> none;
-    rows_.swap(none);
-    loadedRows_ = 0;
-    const std::vector<FieldInfo> lookups = lookupFields_;
-    readRows();
-    for (const FieldInfo& f : lookups)
-        fields_.push_back(f);
+    rereadRows();
     int target = rows_.empty() ? -1 : std::clamp(oldCur, 0, int(rows_.size()) - 1);
     for (int i = 0; i < int(rows_.size()); ++i) {
         if ((keyField >= 0 && !keyValue.isNull() && cellValue(rows_[size_t(i)], keyField) == keyValue) ||
@@ -351,6 +340,16 @@ void Dataset::refresh()
 }
 
 void Dataset::setRowsRead(std::vector<Row> rows) { rows_ = std::move(rows); }
+
+void Dataset::rereadRows()
+{
+    std::vector<Row> none;
+    rows_.swap(none);
+    loadedRows_ = 0;
+    readRows();
+    for (const FieldInfo& f : lookupFields_)
+        fields_.push_back(f);
+}
 
 int Dataset::recNo() const
 {
@@ -712,13 +711,7 @@ void Dataset::masterChanged()
         return;
     if (editing())
         cancel();
-    std::vector<Row> none;
-    rows_.swap(none);
-    loadedRows_ = 0;
-    const std::vector<FieldInfo> lookups = lookupFields_;
-    readRows();
-    for (const FieldInfo& f : lookups)
-        fields_.push_back(f);
+    rereadRows();
     cur_ = rows_.empty() ? -1 : 0;
     bof_ = true;
     eof_ = rows_.empty();

@@ -238,6 +238,7 @@ private:
     void checkActive() const;
     void checkBrowsable();
     void startNewRow(int position);
+    void rereadRows(); // rows and fields, looked-up fields after the read ones
     void setState(DatasetState s);
     void fire(const DatasetEvent& e);
     void notifyDetails();

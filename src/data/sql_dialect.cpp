@@ -627,8 +627,6 @@ QString Translator::render(size_t begin) const
         QString piece;
         switch (t.type) {
         case Tok::Ident:
-            piece = t.raw ? t.text : t.text;
-            break;
         case Tok::Number:
             piece = t.text;
             break;
