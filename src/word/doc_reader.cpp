@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextList>
 #include <QTextTable>
 
 #include <algorithm>
@@ -96,6 +97,25 @@ struct RowDef {
 
 QByteArray singleModifier(uint16_t prm);
 
+// A level of a list definition with the paragraph properties it brings.
+struct StoredLevel {
+    ListLevel level;
+    ByteView papx;
+};
+
+struct ListDef {
+    int32_t id = 0;
+    std::vector<StoredLevel> levels; // one for a simple list, nine otherwise
+};
+
+// A list as paragraphs refer to it: a definition, with levels that may be
+// restarted or replaced.
+struct ListUse {
+    int definition = -1;
+    std::array<std::optional<int>, 9> start;
+    std::array<std::optional<StoredLevel>, 9> replaced;
+};
+
 // Word allows 63 cells in a row; more columns come only from damaged definitions.
 constexpr size_t kMaxTableColumns = 63;
 
@@ -111,6 +131,9 @@ private:
     void readFonts();
     void readStyles();
     void readSection();
+    void readLists();
+    qint64 readListLevel(ByteView v, qint64 at, StoredLevel& out) const;
+    const StoredLevel* listLevel(const ParaProps& pap, int* start = nullptr) const;
     std::vector<FkpRun> readFkps(int plcIndex, bool paragraphs);
     std::pair<uint32_t, uint32_t> fcLcb(int index) const;
     ByteView tableRange(int index) const;
@@ -159,6 +182,8 @@ private:
     std::vector<FkpRun> chpRuns_, papRuns_;
     std::vector<Segment> segments_;
     SectionProps section_;
+    std::vector<ListDef> lists_;
+    std::vector<ListUse> listUses_; // paragraphs name them from 1
 };
 
 DocReader::DocReader(const QByteArray& bytes) : fileBytes_(bytes) {}
@@ -211,6 +236,7 @@ Document DocReader::read()
     readFonts();
     readStyles();
     readSection();
+    readLists();
     chpRuns_ = readFkps(fib::PlcfBteChpx, false);
     papRuns_ = readFkps(fib::PlcfBtePapx, true);
     buildSegments();
@@ -628,6 +654,145 @@ void DocReader::readSection()
     forEachSprm(wv_.sub(fcSepx + 2, cb), [&](uint16_t code, ByteView o) { applySectionSprm(section_, code, o); });
 }
 
+// Limits no real list reaches; a count past them comes from a damaged file.
+constexpr int kMaxLists = 4096;
+
+qint64 DocReader::readListLevel(ByteView v, qint64 at, StoredLevel& out) const
+{
+    // The fixed part (LVLF), the paragraph and character modifiers, then the
+    // number text with its length.
+    if (!v.ok(at, 28))
+        return -1;
+    ListLevel& l = out.level;
+    l.start = v.i32(at);
+    l.numberFormat = v.u8(at + 4);
+    l.alignment = std::min(v.u8(at + 5) & 0x03, 2);
+    l.follow = std::min<int>(v.u8(at + 15), 2);
+    const int cbChpx = v.u8(at + 24);
+    const int cbPapx = v.u8(at + 25);
+    qint64 p = at + 28;
+    if (!v.ok(p, qint64(cbPapx) + cbChpx + 2))
+        return -1;
+    out.papx = v.sub(p, cbPapx);
+    p += cbPapx + cbChpx;
+    const int cch = v.u16(p);
+    p += 2;
+    if (!v.ok(p, 2 * qint64(cch)))
+        return -1;
+    l.text.clear();
+    for (int k = 0; k < cch; ++k) {
+        const char16_t c = v.u16(p + 2 * k);
+        // Placeholders name levels 1–9; anything else below a space is dropped.
+        if (c < 9 || c >= 0x20)
+            l.text.append(QChar(c));
+    }
+    return p + 2 * qint64(cch);
+}
+
+void DocReader::readLists()
+{
+    const auto [fcLst, lcbLst] = fcLcb(fib::PlfLst);
+    if (lcbLst >= 2 && tv_.ok(fcLst, lcbLst)) {
+        const int count = tv_.i16(fcLst);
+        // The definitions (LSTF, 28 bytes each), then the levels of all of
+        // them one after another, right after the definitions.
+        if (count > 0 && count <= kMaxLists && 2 + 28 * qint64(count) <= qint64(lcbLst)) {
+            qint64 levelAt = qint64(fcLst) + lcbLst;
+            for (int i = 0; i < count; ++i) {
+                const qint64 at = fcLst + 2 + 28 * qint64(i);
+                ListDef def;
+                def.id = tv_.i32(at);
+                const bool simple = tv_.u8(at + 26) & 0x01;
+                const int levels = simple ? 1 : 9;
+                bool whole = true;
+                for (int k = 0; k < levels; ++k) {
+                    StoredLevel level;
+                    const qint64 next = readListLevel(tv_, levelAt, level);
+                    if (next < 0) {
+                        whole = false;
+                        break;
+                    }
+                    levelAt = next;
+                    def.levels.push_back(level);
+                }
+                if (!def.levels.empty())
+                    lists_.push_back(std::move(def));
+                if (!whole)
+                    break;
+            }
+        }
+    }
+
+    const auto [fcLfo, lcbLfo] = fcLcb(fib::PlfLfo);
+    if (lcbLfo < 4 || !tv_.ok(fcLfo, lcbLfo))
+        return;
+    const ByteView lfo = tv_.sub(fcLfo, lcbLfo);
+    const uint32_t count = lfo.u32(0);
+    if (count == 0 || count > uint32_t(kMaxLists) || !lfo.ok(4, 16 * qint64(count)))
+        return;
+    std::vector<int> overrides(count, 0);
+    for (uint32_t i = 0; i < count; ++i) {
+        const qint64 at = 4 + 16 * qint64(i);
+        const int32_t id = lfo.i32(at);
+        ListUse use;
+        for (size_t d = 0; d < lists_.size(); ++d)
+            if (lists_[d].id == id) {
+                use.definition = int(d);
+                break;
+            }
+        overrides[i] = lfo.u8(at + 12);
+        listUses_.push_back(use);
+    }
+    // After the lists, for each of them: a position, then its overridden
+    // levels, each with a new start value or a whole new level.
+    qint64 at = 4 + 16 * qint64(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!lfo.ok(at, 4))
+            return;
+        at += 4;
+        for (int k = 0; k < overrides[i]; ++k) {
+            if (!lfo.ok(at, 8))
+                return;
+            const int32_t start = lfo.i32(at);
+            const uint32_t flags = lfo.u32(at + 4);
+            at += 8;
+            const size_t level = flags & 0x0F;
+            std::optional<StoredLevel> replaced;
+            if (flags & 0x20) {
+                StoredLevel l;
+                at = readListLevel(lfo, at, l);
+                if (at < 0)
+                    return;
+                replaced = l;
+            }
+            if (level >= 9)
+                continue;
+            if (flags & 0x10)
+                listUses_[i].start[level] = start;
+            if (replaced)
+                listUses_[i].replaced[level] = replaced;
+        }
+    }
+}
+
+const StoredLevel* DocReader::listLevel(const ParaProps& pap, int* start) const
+{
+    if (pap.listIndex <= 0 || size_t(pap.listIndex) > listUses_.size())
+        return nullptr;
+    const ListUse& use = listUses_[size_t(pap.listIndex) - 1];
+    const size_t level = size_t(std::clamp(pap.listLevel, 0, 8));
+    const StoredLevel* l = nullptr;
+    if (use.replaced[level])
+        l = &*use.replaced[level];
+    else if (use.definition >= 0) {
+        const auto& levels = lists_[size_t(use.definition)].levels;
+        l = &levels[std::min(level, levels.size() - 1)];
+    }
+    if (l && start)
+        *start = use.start[level].value_or(l->level.start);
+    return l;
+}
+
 void DocReader::buildSegments()
 {
     int32_t cp = 0;
@@ -700,6 +865,14 @@ ParaProps DocReader::paraProps(int32_t markCp)
     });
     if (first)
         p = styleParaProps(istd);
+    // A list level brings its own indents; the paragraph's own properties
+    // come after them.
+    if (const StoredLevel* level = listLevel(p); level && level->papx.size() > 0) {
+        ParaProps q = styleParaProps(istd);
+        forEachSprm(level->papx, [&](uint16_t code, ByteView o) { applyParaSprm(q, code, o); });
+        forEachParaSprm(markCp, nullptr, [&](uint16_t code, ByteView o) { applyParaSprm(q, code, o); });
+        p = q;
+    }
     p.style = istd;
     return p;
 }
@@ -835,6 +1008,28 @@ void DocReader::buildDocument(QTextDocument& doc)
     QString chunk;
     chunk.reserve(1024);
 
+    // Per list, the QTextList of each level now in use; an item of a level
+    // ends the lists of the levels below it, so that they count anew.
+    QHash<int, std::array<QTextList*, 9>> openLists;
+    auto joinList = [&](const ParaProps& pap, QTextCursor& cursor) {
+        int start = 1;
+        const StoredLevel* stored = listLevel(pap, &start);
+        if (!stored)
+            return;
+        const int level = std::clamp(pap.listLevel, 0, 8);
+        auto& levels = openLists[pap.listIndex];
+        for (int l = level + 1; l < 9; ++l)
+            levels[size_t(l)] = nullptr;
+        QTextList*& list = levels[size_t(level)];
+        if (list) {
+            list->add(cursor.block());
+        } else {
+            ListLevel def = stored->level;
+            def.start = start;
+            list = cursor.createList(toListFormat(pap.listIndex, level, def));
+        }
+    };
+
     // Writes one paragraph at `cursor`; `reuseBlock` says the cursor stands in
     // an empty block made for it (the first of the document or of a cell).
     auto emitParagraph = [&](const Paragraph& para, QTextCursor& cursor, bool& reuseBlock) {
@@ -864,6 +1059,7 @@ void DocReader::buildDocument(QTextDocument& doc)
         } else {
             cursor.insertBlock(blockFormat, markFormat);
         }
+        joinList(para.pap, cursor);
 
         for (size_t si = segIndex; si < segments_.size() && segments_[si].cpStart < para.end; ++si) {
             const Segment& seg = segments_[si];

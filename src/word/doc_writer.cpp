@@ -10,9 +10,12 @@
 #include <QHash>
 #include <QTextBlock>
 #include <QTextFrame>
+#include <QTextList>
 #include <QTextTable>
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace talvora::word {
@@ -200,6 +203,11 @@ QByteArray papx(const ParaProps& p)
     }
     if (p.tableRowEnd)
         g.u8(sprm::PFTtp, 1);
+    if (p.listIndex > 0) {
+        // The level first: a reader may take the level as it stands when the list is named.
+        g.u8(sprm::PIlvl, uint8_t(std::clamp(p.listLevel, 0, 8)));
+        g.u16(sprm::PIlfo, uint16_t(p.listIndex));
+    }
     return g.bytes();
 }
 
@@ -519,6 +527,81 @@ QByteArray summaryInformation()
     return out;
 }
 
+// The lists of the document: each one written with all nine levels; levels
+// no paragraph uses are numbered "1.", "1.", … so that they look like something.
+using ListLevels = std::array<std::optional<ListLevel>, 9>;
+
+QByteArray listLevelRecord(int level, const ListLevel& def)
+{
+    QString text;
+    QByteArray positions(9, '\0');
+    int placeholders = 0;
+    for (QChar c : def.text) {
+        if (c.unicode() < 9) {
+            if (c.unicode() > level)
+                continue; // a level below this one has no number here yet
+            if (placeholders < 9)
+                positions[placeholders++] = char(text.size() + 1);
+        } else if (c.unicode() < 0x20) {
+            continue;
+        }
+        // Bullets go out as Unicode: no symbol font is written with them.
+        text += def.numberFormat == NumberBullet ? visibleBullet(c) : c;
+    }
+    text.truncate(255);
+    QByteArray out;
+    ByteWriter w(out);
+    w.i32(def.start);
+    w.u8(uint8_t(std::clamp(def.numberFormat, 0, 255)));
+    w.u8(uint8_t(std::clamp(def.alignment, 0, 2)));
+    w.bytes(positions);
+    w.u8(uint8_t(std::clamp(def.follow, 0, 2)));
+    w.i32(0); // dxaIndentSav
+    w.u32(0);
+    w.u8(0); // no character modifiers
+    w.u8(0); // no paragraph modifiers: the paragraphs carry their own indents
+    w.u8(0);
+    w.u8(0);
+    w.u16(uint16_t(text.size()));
+    for (QChar c : text)
+        w.u16(c.unicode());
+    return out;
+}
+
+// The list definitions (PlfLst, followed by the levels) and the lists that
+// paragraphs name by their position (PlfLfo).
+std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& lists)
+{
+    QByteArray lst, levels, lfo;
+    ByteWriter l(lst), v(levels), f(lfo);
+    l.i16(int16_t(lists.size()));
+    f.u32(uint32_t(lists.size()));
+    for (size_t i = 0; i < lists.size(); ++i) {
+        const int32_t id = int32_t(0x1A2B0001 + i);
+        l.i32(id);
+        l.i32(0); // template code
+        for (int k = 0; k < 9; ++k)
+            l.u16(0x0FFF); // no style tied to the levels
+        l.u8(0);           // nine levels
+        l.u8(0);
+        for (int k = 0; k < 9; ++k) {
+            ListLevel def;
+            def.text = QString(QChar(char16_t(k))) + QLatin1Char('.');
+            v.bytes(listLevelRecord(k, lists[i][size_t(k)].value_or(def)));
+        }
+        f.i32(id);
+        f.u32(0);
+        f.u32(0);
+        f.u8(0); // no overridden levels
+        f.u8(0);
+        f.u8(0);
+        f.u8(0);
+    }
+    for (size_t i = 0; i < lists.size(); ++i)
+        f.u32(0xFFFFFFFF); // the extra data of each list: no field position, no levels
+    return {lst + levels, lfo};
+}
+
 char16_t storedChar(char16_t c)
 {
     switch (c) {
@@ -569,6 +652,8 @@ QByteArray writeDoc(const Document& document)
         return *it;
     };
 
+    QHash<qint64, int> listIndexOf;
+    std::vector<ListLevels> lists;
     auto writeBlock = [&](const QTextBlock& b, char16_t mark, bool inTable) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
@@ -588,6 +673,22 @@ QByteArray writeDoc(const Document& document)
         addChars(propsOf(b.charFormat(), b.charFormatIndex()));
         ParaProps pap = fromBlockFormat(b.blockFormat());
         pap.inTable = inTable;
+        if (QTextList* list = b.textList()) {
+            const QTextListFormat lf = list->format();
+            // Levels of one Word list stay one list; a list made in an editor is one of its own.
+            const qint64 key = lf.hasProperty(ListIdProperty) ? qint64(lf.intProperty(ListIdProperty))
+                                                              : -1 - qint64(list->objectIndex());
+            auto it = listIndexOf.find(key);
+            if (it == listIndexOf.end()) {
+                it = listIndexOf.insert(key, int(lists.size()) + 1);
+                lists.emplace_back();
+            }
+            pap.listIndex = *it;
+            pap.listLevel = listLevelNumber(lf);
+            auto& level = lists[size_t(*it) - 1][size_t(pap.listLevel)];
+            if (!level)
+                level = listLevelOf(lf);
+        }
         if (pap.style != 0 && std::find(headingLevels.begin(), headingLevels.end(), pap.style) == headingLevels.end())
             headingLevels.push_back(pap.style);
         paraRuns.push_back({int32_t(text.size()), pap, {}});
@@ -772,6 +873,13 @@ QByteArray writeDoc(const Document& document)
     place(fib::PlcfBtePapx, plcPapx);
     place(fib::SttbfFfn, fonts.bytes());
     place(fib::Dop, documentProperties());
+    if (!lists.empty()) {
+        const auto [lst, lfo] = listTables(lists);
+        // Only the definitions count in the length; their levels follow them.
+        place(fib::PlfLst, lst);
+        fcLcb[fib::PlfLst].second = uint32_t(2 + 28 * lists.size());
+        place(fib::PlfLfo, lfo);
+    }
     {
         QByteArray clx;
         ByteWriter c(clx);

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QJsonArray>
 #include <QTextBlock>
+#include <QTextList>
 #include <QTextTable>
 
 namespace talvora::word {
@@ -102,6 +103,21 @@ void collectTables(QTextFrame* frame, QJsonArray& out)
     }
 }
 
+QString listFormatName(int numberFormat)
+{
+    switch (numberFormat) {
+    case NumberDecimal: return QStringLiteral("decimal");
+    case NumberDecimalZero: return QStringLiteral("decimalZero");
+    case NumberUpperRoman: return QStringLiteral("upperRoman");
+    case NumberLowerRoman: return QStringLiteral("lowerRoman");
+    case NumberUpperLetter: return QStringLiteral("upperLetter");
+    case NumberLowerLetter: return QStringLiteral("lowerLetter");
+    case NumberBullet: return QStringLiteral("bullet");
+    case NumberNone: return QStringLiteral("none");
+    default: return QStringLiteral("format%1").arg(numberFormat);
+    }
+}
+
 } // namespace
 
 QString plainText(const Document& document)
@@ -109,7 +125,23 @@ QString plainText(const Document& document)
     QString out;
     const QTextDocument& doc = document.text();
     out.reserve(doc.characterCount() + 16);
+    ListNumbering numbering;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        // A list item starts with its number, indented by its level.
+        QString label = numbering.label(b);
+        if (!label.isEmpty()) {
+            // Plain text has no symbol fonts: bullets are •, ◦, ▪ by level,
+            // whatever the document draws them with (so LibreOffice writes them too).
+            const QTextListFormat lf = b.textList()->format();
+            const int level = listLevelNumber(lf);
+            if (listLevelOf(lf).numberFormat == NumberBullet) {
+                static const char16_t bullets[] = {0x2022, 0x25E6, 0x25AA};
+                label = QChar(bullets[level % 3]);
+            }
+            out += QString(4 * (level + 1), QChar(u' '));
+            out += label;
+            out += QChar(u' ');
+        }
         out += visibleText(b.text());
         out += QChar(u'\n');
     }
@@ -133,6 +165,7 @@ QJsonObject dumpDocument(const Document& document)
     root[QStringLiteral("page")] = page;
 
     QJsonArray paragraphs;
+    ListNumbering numbering;
     for (QTextBlock b = document.text().begin(); b.isValid(); b = b.next()) {
         const QTextBlockFormat f = b.blockFormat();
         const ParaProps pp = fromBlockFormat(f);
@@ -156,6 +189,16 @@ QJsonObject dumpDocument(const Document& document)
             para[QStringLiteral("pageBreakBefore")] = true;
         if (f.headingLevel() > 0)
             para[QStringLiteral("headingLevel")] = f.headingLevel();
+        const QString label = numbering.label(b);
+        if (QTextList* list = b.textList()) {
+            const QTextListFormat lf = list->format();
+            QJsonObject item;
+            item[QStringLiteral("list")] = lf.hasProperty(ListIdProperty) ? lf.intProperty(ListIdProperty) : list->objectIndex();
+            item[QStringLiteral("level")] = listLevelNumber(lf);
+            item[QStringLiteral("format")] = listFormatName(listLevelOf(lf).numberFormat);
+            item[QStringLiteral("label")] = label;
+            para[QStringLiteral("list")] = item;
+        }
         QJsonArray runs;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();

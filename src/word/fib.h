@@ -33,6 +33,8 @@ enum FcLcbIndex {
     PlcfFldMom = 16,
     Dop = 31,
     Clx = 33,
+    PlfLst = 73,
+    PlfLfo = 74,
 };
 
 } // namespace talvora::word::fib

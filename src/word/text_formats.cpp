@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QTextList>
 
 namespace talvora::word {
 
@@ -208,6 +209,182 @@ ParaProps fromBlockFormat(const QTextBlockFormat& f)
         p.outlineLevel = uint8_t(f.headingLevel() - 1);
     }
     return p;
+}
+
+namespace {
+
+QTextListFormat::Style qtStyleOf(const ListLevel& def)
+{
+    switch (def.numberFormat) {
+    case NumberDecimal:
+    case NumberDecimalZero: return QTextListFormat::ListDecimal;
+    case NumberUpperRoman: return QTextListFormat::ListUpperRoman;
+    case NumberLowerRoman: return QTextListFormat::ListLowerRoman;
+    case NumberUpperLetter: return QTextListFormat::ListUpperAlpha;
+    case NumberLowerLetter: return QTextListFormat::ListLowerAlpha;
+    case NumberNone: return QTextListFormat::ListStyleUndefined;
+    case NumberBullet: {
+        const QChar c = def.text.isEmpty() ? QChar(0x2022) : visibleBullet(def.text.front());
+        if (c == QChar(0x25E6))
+            return QTextListFormat::ListCircle;
+        if (c == QChar(0x25AA) || c == QChar(0x25A0))
+            return QTextListFormat::ListSquare;
+        return QTextListFormat::ListDisc;
+    }
+    default: return QTextListFormat::ListDecimal;
+    }
+}
+
+QString roman(int n, bool upper)
+{
+    static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                                                        {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                                                        {5, "v"},    {4, "iv"},   {1, "i"}};
+    if (n <= 0 || n >= 4000)
+        return QString::number(n);
+    QString s;
+    for (auto [value, text] : parts)
+        for (; n >= value; n -= value)
+            s += QLatin1String(text);
+    return upper ? s.toUpper() : s;
+}
+
+} // namespace
+
+QChar visibleBullet(QChar stored)
+{
+    switch (stored.unicode()) {
+    case 0xF0B7: return QChar(0x2022); // Symbol
+    case 0xF0A7: return QChar(0x25AA); // Wingdings small square
+    case 0xF06F:
+    case u'o': return QChar(0x25E6); // Courier New "o" under a bullet level
+    case 0xF0D8: return QChar(0x27A2);
+    case 0xF076: return QChar(0x2756);
+    case 0xF0FC: return QChar(0x2713);
+    case 0xF02D:
+    case 0xF0BE: return QChar(0x2013);
+    default: return stored;
+    }
+}
+
+QString formatListNumber(int n, int numberFormat)
+{
+    switch (numberFormat) {
+    case NumberUpperRoman: return roman(n, true);
+    case NumberLowerRoman: return roman(n, false);
+    case NumberUpperLetter:
+    case NumberLowerLetter: {
+        // a … z, then aa … zz, aaa …: the letter repeated.
+        if (n <= 0)
+            return QString::number(n);
+        const QChar letter(char16_t((numberFormat == NumberUpperLetter ? u'A' : u'a') + (n - 1) % 26));
+        return QString(std::min((n - 1) / 26 + 1, 64), letter);
+    }
+    case NumberDecimalZero: return n >= 0 && n < 10 ? QStringLiteral("0") + QString::number(n) : QString::number(n);
+    case NumberNone:
+    case NumberBullet: return {};
+    default: return QString::number(n);
+    }
+}
+
+QTextListFormat toListFormat(int listId, int level, const ListLevel& def)
+{
+    QTextListFormat f;
+    f.setStyle(qtStyleOf(def));
+    f.setIndent(level + 1);
+    // Qt writes the prefix and suffix around the number of the item's own
+    // level; a number text that also shows higher levels ("1.2.") only comes
+    // whole from the level text property.
+    const qsizetype own = def.text.indexOf(QChar(char16_t(level)));
+    int placeholders = 0;
+    for (QChar c : def.text)
+        placeholders += c.unicode() < 9;
+    if (own >= 0 && placeholders == 1) {
+        f.setNumberPrefix(def.text.left(own));
+        f.setNumberSuffix(def.text.mid(own + 1));
+    } else {
+        f.setNumberPrefix(QString());
+        f.setNumberSuffix(QString());
+    }
+    f.setProperty(ListIdProperty, listId);
+    f.setProperty(ListLevelProperty, level);
+    f.setProperty(ListLevelTextProperty, def.text);
+    f.setProperty(ListStartProperty, def.start);
+    f.setProperty(ListNumberFormatProperty, def.numberFormat);
+    f.setProperty(ListFollowProperty, def.follow);
+    if (def.alignment)
+        f.setProperty(ListAlignmentProperty, def.alignment);
+    return f;
+}
+
+int listLevelNumber(const QTextListFormat& f)
+{
+    if (f.hasProperty(ListLevelProperty))
+        return std::clamp(f.intProperty(ListLevelProperty), 0, 8);
+    return std::clamp(f.indent() - 1, 0, 8);
+}
+
+ListLevel listLevelOf(const QTextListFormat& f)
+{
+    ListLevel def;
+    const int level = listLevelNumber(f);
+    if (f.hasProperty(ListNumberFormatProperty)) {
+        def.numberFormat = f.intProperty(ListNumberFormatProperty);
+        def.text = f.stringProperty(ListLevelTextProperty);
+        def.start = f.hasProperty(ListStartProperty) ? f.intProperty(ListStartProperty) : 1;
+        def.follow = std::clamp(f.intProperty(ListFollowProperty), 0, 2);
+    } else {
+        const QChar placeholder{char16_t(level)};
+        switch (f.style()) {
+        case QTextListFormat::ListDisc: def.numberFormat = NumberBullet; def.text = QChar(0x2022); break;
+        case QTextListFormat::ListCircle: def.numberFormat = NumberBullet; def.text = QChar(0x25E6); break;
+        case QTextListFormat::ListSquare: def.numberFormat = NumberBullet; def.text = QChar(0x25AA); break;
+        case QTextListFormat::ListLowerAlpha: def.numberFormat = NumberLowerLetter; break;
+        case QTextListFormat::ListUpperAlpha: def.numberFormat = NumberUpperLetter; break;
+        case QTextListFormat::ListLowerRoman: def.numberFormat = NumberLowerRoman; break;
+        case QTextListFormat::ListUpperRoman: def.numberFormat = NumberUpperRoman; break;
+        case QTextListFormat::ListStyleUndefined: def.numberFormat = NumberNone; break;
+        default: def.numberFormat = NumberDecimal; break;
+        }
+        // Without a suffix of its own Qt writes a full stop after the number.
+        const QString suffix = f.hasProperty(QTextFormat::ListNumberSuffix) ? f.numberSuffix() : QStringLiteral(".");
+        if (def.numberFormat != NumberBullet && def.numberFormat != NumberNone)
+            def.text = f.numberPrefix() + placeholder + suffix;
+    }
+    def.alignment = std::clamp(f.intProperty(ListAlignmentProperty), 0, 2);
+    return def;
+}
+
+QString ListNumbering::label(const QTextBlock& block)
+{
+    QTextList* list = block.textList();
+    if (!list)
+        return {};
+    const QTextListFormat f = list->format();
+    const int level = listLevelNumber(f);
+    const ListLevel def = listLevelOf(f);
+    // Levels of one Word list share their counters; a list made in an editor
+    // counts on its own.
+    const qint64 key = f.hasProperty(ListIdProperty) ? qint64(f.intProperty(ListIdProperty))
+                                                     : -1 - qint64(list->objectIndex());
+    State& s = states_[key];
+    for (int l = level + 1; l < 9; ++l)
+        s.numbers[size_t(l)].reset();
+    auto& n = s.numbers[size_t(level)];
+    n = n ? *n + 1 : def.start;
+    s.formats[size_t(level)] = def.numberFormat;
+
+    QString out;
+    for (QChar c : def.text) {
+        const int l = c.unicode();
+        if (l < 9) {
+            if (l <= level)
+                out += formatListNumber(s.numbers[size_t(l)].value_or(1), s.formats[size_t(l)]);
+        } else {
+            out += def.numberFormat == NumberBullet ? visibleBullet(c) : c;
+        }
+    }
+    return out;
 }
 
 } // namespace talvora::word

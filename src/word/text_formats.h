@@ -8,6 +8,12 @@
 #include <QStringList>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
+#include <QTextBlock>
+#include <QTextListFormat>
+
+#include <QHash>
+#include <array>
+#include <optional>
 
 namespace talvora::word {
 
@@ -28,5 +34,65 @@ QTextBlockFormat toBlockFormat(const ParaProps& pap);
 CharProps fromCharFormat(const QTextCharFormat& fmt, const std::function<uint16_t(const QString&)>& fontIndex,
                          const CharProps& defaults);
 ParaProps fromBlockFormat(const QTextBlockFormat& fmt);
+
+// Lists. A QTextList holds the items of one level of one Word list; what a
+// QTextListFormat cannot say is kept in these properties of its format.
+enum ListProperty {
+    ListIdProperty = QTextFormat::UserProperty + 0x200, // int: the Word list the level belongs to
+    ListLevelProperty,        // int: 0–8
+    ListLevelTextProperty,    // QString: the number text; U+0000–U+0008 stand for the numbers of levels 1–9
+    ListStartProperty,        // int: the first number
+    ListNumberFormatProperty, // int: the stored number format (ListNumberFormat values and others)
+    ListFollowProperty,       // int: after the number 0 a tab, 1 a space, 2 nothing
+    ListAlignmentProperty,    // int: of the number, 0 left, 1 centre, 2 right
+};
+
+// Stored number formats with a Qt counterpart.
+enum ListNumberFormat {
+    NumberDecimal = 0,
+    NumberUpperRoman = 1,
+    NumberLowerRoman = 2,
+    NumberUpperLetter = 3,
+    NumberLowerLetter = 4,
+    NumberDecimalZero = 22, // 01, 02, …
+    NumberBullet = 23,
+    NumberNone = 255,
+};
+
+// One level of a list as the file stores it.
+struct ListLevel {
+    int start = 1;
+    int numberFormat = NumberDecimal;
+    int follow = 0;
+    int alignment = 0; // of the number: 0 left, 1 centre, 2 right
+    QString text;      // with placeholders as in ListLevelTextProperty
+    bool operator==(const ListLevel&) const = default;
+};
+
+QTextListFormat toListFormat(int listId, int level, const ListLevel& def);
+// The inverse; lists made in an editor (without the properties) are read
+// from their Qt style, prefix and suffix.
+ListLevel listLevelOf(const QTextListFormat& fmt);
+int listLevelNumber(const QTextListFormat& fmt);
+// `n` written in a stored number format.
+QString formatListNumber(int n, int numberFormat);
+// What a bullet stored in a symbol font looks like in Unicode.
+QChar visibleBullet(QChar stored);
+
+// Computes the numbering text of list items, block by block in document
+// order: a level restarts after an item of a higher level of the same list.
+class ListNumbering {
+public:
+    // The label of `block` ("1.", "a)", "•"); empty outside lists. Call it for
+    // every block in order, list items or not.
+    QString label(const QTextBlock& block);
+
+private:
+    struct State {
+        std::array<std::optional<int>, 9> numbers;
+        std::array<int, 9> formats{};
+    };
+    QHash<qint64, State> states_;
+};
 
 } // namespace talvora::word

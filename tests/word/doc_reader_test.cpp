@@ -6,6 +6,7 @@
 #include "word/document_io.h"
 #include "word/document_text.h"
 #include "word/sprm.h"
+#include "word/text_formats.h"
 #include "word/document_blob.h"
 #include "word/compound_file.h"
 
@@ -15,6 +16,8 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextList>
 
 #include <gtest/gtest.h>
 
@@ -78,18 +81,106 @@ QByteArray prl(uint16_t code, std::initializer_list<int> operand)
 
 TEST(DocReader, TextOfEveryReferenceDocument)
 {
-    for (const char* name : {"plain_ru", "char_formats", "para_formats", "table", "image", "template_discharge", "long"}) {
+    for (const char* name :
+         {"plain_ru", "char_formats", "para_formats", "table", "lists", "image", "template_discharge", "long"}) {
         const QString n = QString::fromLatin1(name);
         EXPECT_EQ(withoutTrailingBlanks(plainText(fixture(n))), withoutTrailingBlanks(referenceText(n))) << name;
     }
-    // List numbers and heading numbering are not modelled yet: the text of the
-    // items is all there, without the numbers.
-    for (const char* name : {"lists", "header_footer"}) {
-        const QString n = QString::fromLatin1(name);
-        QString expected = withoutTrailingBlanks(referenceText(n));
-        expected.replace(QRegularExpression(QStringLiteral("(^|\\n)[ ]*(\\d+\\. |[•◦▪] )?")), QStringLiteral("\\1"));
-        EXPECT_EQ(withoutTrailingBlanks(plainText(fixture(n))), expected) << name;
+    // The heading is an item of an unnumbered list (numbering "none"):
+    // LibreOffice indents it by blanks of its outline numbering, we write it as is.
+    QString expected = withoutTrailingBlanks(referenceText(QStringLiteral("header_footer")));
+    expected.remove(QRegularExpression(QStringLiteral("^ +")));
+    EXPECT_EQ(withoutTrailingBlanks(plainText(fixture(QStringLiteral("header_footer")))), expected);
+}
+
+TEST(DocReader, ListsWithNestingAndBullets)
+{
+    const Document d = fixture(QStringLiteral("lists"));
+    const QJsonArray paragraphs = dumpDocument(d)[QStringLiteral("paragraphs")].toArray();
+    QStringList items;
+    for (const auto& v : paragraphs) {
+        const QJsonObject p = v.toObject();
+        const QJsonObject l = p[QStringLiteral("list")].toObject();
+        items << (l.isEmpty() ? QStringLiteral("-") : QStringLiteral("%1/%2 %3 %4").arg(l[QStringLiteral("list")].toInt()).arg(l[QStringLiteral("level")].toInt()).arg(l[QStringLiteral("format")].toString(), l[QStringLiteral("label")].toString()));
     }
+    const QStringList expected = {QStringLiteral("-"),
+                                  QStringLiteral("1/0 decimal 1."),
+                                  QStringLiteral("1/0 decimal 2."),
+                                  QStringLiteral("1/1 bullet \u2022"),
+                                  QStringLiteral("1/1 bullet \u2022"),
+                                  QStringLiteral("1/0 decimal 3."),
+                                  QStringLiteral("2/0 bullet \u2022"),
+                                  QStringLiteral("2/0 bullet \u2022")};
+    EXPECT_EQ(items.mid(0, expected.size()), expected);
+
+    // In the model: one QTextList per level, the numbered one going on past
+    // its nested items, with the number text as Qt's suffix.
+    std::vector<QTextBlock> blocks;
+    for (QTextBlock b = d.text().begin(); b.isValid(); b = b.next())
+        blocks.push_back(b);
+    ASSERT_GE(blocks.size(), 8u);
+    EXPECT_EQ(blocks[0].textList(), nullptr);
+    QTextList* numbered = blocks[1].textList();
+    ASSERT_NE(numbered, nullptr);
+    EXPECT_EQ(blocks[5].textList(), numbered);
+    EXPECT_EQ(numbered->count(), 3);
+    EXPECT_EQ(numbered->format().style(), QTextListFormat::ListDecimal);
+    EXPECT_EQ(numbered->format().numberSuffix(), QStringLiteral("."));
+    EXPECT_EQ(numbered->format().indent(), 1);
+    ASSERT_NE(blocks[3].textList(), nullptr);
+    EXPECT_EQ(blocks[3].textList(), blocks[4].textList());
+    EXPECT_EQ(blocks[3].textList()->format().style(), QTextListFormat::ListDisc);
+    EXPECT_EQ(blocks[3].textList()->format().indent(), 2);
+    EXPECT_NE(blocks[6].textList(), blocks[3].textList());
+    // The level's indent reaches the paragraph.
+    EXPECT_GT(fromBlockFormat(blocks[3].blockFormat()).left, fromBlockFormat(blocks[1].blockFormat()).left);
+}
+
+TEST(DocReader, ListNumberingTexts)
+{
+    // Numbers of every kind, a number text showing two levels, restarts
+    // under a new parent item, and a list made in the editor.
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    ListLevel top;
+    top.numberFormat = NumberLowerLetter;
+    top.start = 25;
+    top.text = QString(QChar(char16_t(0))) + QStringLiteral(")");
+    ListLevel sub;
+    sub.numberFormat = NumberUpperRoman;
+    sub.text = QString(QChar(char16_t(0))) + QStringLiteral(".") + QChar(char16_t(1));
+    QTextList* a = c.createList(toListFormat(7, 0, top));
+    c.insertText(QStringLiteral("y"));
+    c.insertBlock();
+    a->add(c.block());
+    c.insertBlock();
+    QTextList* b = c.createList(toListFormat(7, 1, sub));
+    c.insertBlock();
+    b->add(c.block());
+    c.insertBlock();
+    a->add(c.block());
+    c.insertBlock();
+    c.createList(toListFormat(7, 1, sub));
+    c.insertBlock(QTextBlockFormat());
+    QTextListFormat editor;
+    editor.setStyle(QTextListFormat::ListUpperRoman);
+    QTextList* e = c.createList(editor);
+    c.insertBlock();
+    e->add(c.block());
+
+    ListNumbering n;
+    QStringList labels;
+    for (QTextBlock blk = doc.begin(); blk.isValid(); blk = blk.next())
+        labels << n.label(blk);
+    EXPECT_EQ(labels, (QStringList{QStringLiteral("y)"), QStringLiteral("z)"), QStringLiteral("z.I"), QStringLiteral("z.II"),
+                                   QStringLiteral("aa)"), QStringLiteral("aa.I"), QStringLiteral("I."), QStringLiteral("II.")}));
+
+    EXPECT_EQ(formatListNumber(1994, NumberUpperRoman), QStringLiteral("MCMXCIV"));
+    EXPECT_EQ(formatListNumber(4, NumberLowerRoman), QStringLiteral("iv"));
+    EXPECT_EQ(formatListNumber(53, NumberUpperLetter), QStringLiteral("AAA"));
+    EXPECT_EQ(formatListNumber(7, NumberDecimalZero), QStringLiteral("07"));
+    EXPECT_EQ(formatListNumber(5, NumberNone), QString());
+    EXPECT_EQ(visibleBullet(QChar(0xF0B7)), QChar(0x2022));
 }
 
 TEST(DocReader, CharacterFormatting)

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextList>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,46 @@ TEST(DocWriter, ReferenceDocumentsSurviveARoundTrip)
         EXPECT_EQ(QJsonDocument(dumpDocument(again)).toJson(), QJsonDocument(dumpDocument(original)).toJson()) << name;
         EXPECT_EQ(again.page, original.page) << name;
     }
+}
+
+TEST(DocWriter, ListsMadeInTheEditorStayLists)
+{
+    Document doc;
+    QTextCursor c(&doc.text());
+    c.insertText(QStringLiteral("Назначения:"));
+    c.insertBlock();
+    QTextListFormat numbered;
+    numbered.setStyle(QTextListFormat::ListDecimal);
+    numbered.setNumberSuffix(QStringLiteral(")"));
+    QTextList* top = c.createList(numbered);
+    c.insertText(QStringLiteral("первое"));
+    c.insertBlock();
+    QTextListFormat letters;
+    letters.setStyle(QTextListFormat::ListLowerAlpha);
+    letters.setIndent(2);
+    c.createList(letters);
+    c.insertText(QStringLiteral("подпункт"));
+    c.insertBlock();
+    top->add(c.block());
+    c.insertText(QStringLiteral("второе"));
+    c.insertBlock(QTextBlockFormat());
+    QTextListFormat bullets;
+    bullets.setStyle(QTextListFormat::ListDisc);
+    c.createList(bullets);
+    c.insertText(QStringLiteral("пункт"));
+
+    const QString expected = QStringLiteral("Назначения:\n    1) первое\n        a. подпункт\n    2) второе\n    \u2022 пункт\n");
+    ASSERT_EQ(plainText(doc), expected);
+    const Document again = roundTrip(doc);
+    EXPECT_EQ(plainText(again), expected);
+    // Written as Word lists, so read back as lists (not as typed numbers).
+    const QTextBlock second = again.text().findBlockByNumber(1);
+    ASSERT_NE(second.textList(), nullptr);
+    EXPECT_EQ(second.text(), QStringLiteral("первое"));
+    EXPECT_EQ(second.textList(), again.text().findBlockByNumber(3).textList());
+    EXPECT_EQ(second.textList()->format().style(), QTextListFormat::ListDecimal);
+    EXPECT_EQ(again.text().findBlockByNumber(2).textList()->format().style(), QTextListFormat::ListLowerAlpha);
+    EXPECT_NE(again.text().findBlockByNumber(4).textList(), second.textList());
 }
 
 TEST(DocWriter, OutputIsAWordCompoundFile)

@@ -8,12 +8,15 @@
 #include "word/doc_writer.h"
 #include "word/document_blob.h"
 #include "word/document_io.h"
+#include "word/document_text.h"
+#include "word/compound_file.h"
 
 #include "common/errors.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +75,40 @@ TEST(Robustness, RandomDamageToReferenceDocuments)
         }
         for (qsizetype cut = 0; cut < good.size(); cut += 97)
             EXPECT_FALSE(survives(good.left(cut)) && cut < 512) << name << " cut at " << cut;
+    }
+}
+
+TEST(Robustness, DamagedListTablesLeaveTheText)
+{
+    // Lists are an extra: whatever their tables hold, the text is read.
+    const QByteArray good = test::readData(QStringLiteral("lists.doc"));
+    const QByteArray word = CompoundFileReader(good).stream(QStringLiteral("WordDocument"));
+    const ByteView fib(word);
+    qint64 at = 32;
+    at += 2 + 2 * qint64(fib.u16(at));
+    at += 2 + 4 * qint64(fib.u16(at));
+    at += 2;
+    const uint32_t fcLst = fib.u32(at + 8 * 73), fcLfo = fib.u32(at + 8 * 74), lcbLfo = fib.u32(at + 8 * 74 + 4);
+    ASSERT_LT(fcLst, fcLfo);
+    QStringList items;
+    const Document original = readDoc(good);
+    for (QTextBlock b = original.text().begin(); b.isValid(); b = b.next())
+        items << b.text();
+    ASSERT_EQ(items.size(), 8);
+    QRandomGenerator rng(20240612);
+    for (int round = 0; round < 400; ++round) {
+        const QByteArray bad = test::editStream(good, QStringLiteral("1Table"), [&](QByteArray& t) {
+            for (int k = 1 + int(rng.bounded(6)); k > 0; --k) {
+                const qsizetype pos = fcLst + rng.bounded(fcLfo + lcbLfo - fcLst);
+                t[pos] = rng.bounded(2) ? char(0xFF) : char(rng.bounded(256));
+            }
+        });
+        Document d;
+        ASSERT_NO_THROW(d = readDoc(bad)) << round;
+        const QString text = plainText(d);
+        for (const QString& item : items)
+            EXPECT_TRUE(text.contains(item)) << round << " " << item.toStdString();
+        survives(bad);
     }
 }
 
