@@ -151,7 +151,8 @@ private:
     void forEachParaSprm(int32_t markCp, uint16_t* istd, const std::function<void(uint16_t, ByteView)>& visit);
 
     void buildSegments();
-    void buildDocument(QTextDocument& doc);
+    void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
+    void readHeaders(Document& doc);
     template <typename Emit>
     size_t emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor, bool& reuseBlock,
                      Emit& emitParagraph);
@@ -171,6 +172,7 @@ private:
     std::vector<ByteView> prcs_;
     QString text_;
     int32_t ccpText_ = 0;
+    int32_t textLength_ = 0; // all stories together
 
     QStringList fonts_;
     std::vector<StyleDef> styles_;
@@ -242,7 +244,8 @@ Document DocReader::read()
     buildSegments();
 
     Document doc;
-    buildDocument(doc.text());
+    buildDocument(doc.text(), 0, ccpText_);
+    readHeaders(doc);
     PageSetup& page = doc.page;
     page.pageWidth = section_.pageWidth;
     page.pageHeight = section_.pageHeight;
@@ -254,7 +257,42 @@ Document DocReader::read()
     page.headerDistance = section_.headerTop;
     page.footerDistance = section_.footerBottom;
     page.gutter = section_.gutter;
+    page.titlePage = section_.titlePage;
     return doc;
+}
+
+void DocReader::readHeaders(Document& doc)
+{
+    // The header stories follow the main text and the footnotes. The first
+    // six are the note separators, then six for each section: even header,
+    // odd header, even footer, odd footer, first-page header and footer.
+    const qint64 base = qint64(ccpText_) + std::max<int32_t>(0, lw_[fib::CcpFtn]);
+    const qint64 ccpHdd = std::max<int32_t>(0, lw_[fib::CcpHdd]);
+    const ByteView plc = tableRange(fib::PlcfHdd);
+    if (ccpHdd == 0 || plc.size() < 4 * 2 || base + ccpHdd > textLength_)
+        return;
+    const qint64 count = plc.size() / 4;
+    auto story = [&](int index) -> std::unique_ptr<QTextDocument> {
+        // Story `index` runs up to the next CP; the last two CPs begin none.
+        if (index + 2 >= count)
+            return nullptr;
+        const qint64 from = plc.i32(qint64(index) * 4);
+        const qint64 to = plc.i32(qint64(index + 1) * 4);
+        if (from < 0 || to <= from || to > ccpHdd)
+            return nullptr;
+        auto text = Document().takeText();
+        // A story ends with a paragraph mark of its own that only keeps it
+        // apart from the next; text before it without a mark of its own
+        // still makes a paragraph.
+        buildDocument(*text, int32_t(base + from), int32_t(base + to - 1));
+        return text;
+    };
+    doc.header = story(7);
+    doc.footer = story(9);
+    if (section_.titlePage) {
+        doc.firstHeader = story(10);
+        doc.firstFooter = story(11);
+    }
 }
 
 void DocReader::readFib()
@@ -365,7 +403,8 @@ void DocReader::readText()
                 dst[i] = le16(src + 2 * i);
         }
     }
-    ccpText_ = std::min<int32_t>(ccpText_, int32_t(total));
+    textLength_ = int32_t(total);
+    ccpText_ = std::min<int32_t>(ccpText_, textLength_);
 }
 
 void DocReader::readFonts()
@@ -796,10 +835,10 @@ const StoredLevel* DocReader::listLevel(const ParaProps& pap, int* start) const
 void DocReader::buildSegments()
 {
     int32_t cp = 0;
-    for (size_t pi = 0; pi < pieces_.size() && cp < ccpText_; ++pi) {
+    for (size_t pi = 0; pi < pieces_.size() && cp < textLength_; ++pi) {
         const Piece& p = pieces_[pi];
         cp = std::max(cp, p.cpStart);
-        const int32_t end = std::min(p.cpEnd, ccpText_);
+        const int32_t end = std::min(p.cpEnd, textLength_);
         const int bpc = p.bytesPerChar();
         while (cp < end) {
             const uint32_t fc = p.fc + uint32_t(cp - p.cpStart) * uint32_t(bpc);
@@ -950,14 +989,14 @@ size_t qHash(const FormatKey& k, size_t seed = 0)
     return qHashMulti(seed, quintptr(k.grpprl), k.size, k.piece, k.style);
 }
 
-void DocReader::buildDocument(QTextDocument& doc)
+void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
 {
-    // Paragraphs of the main text: each ends with a paragraph mark (or a table
+    // Paragraphs of the story: each ends with a paragraph mark (or a table
     // cell mark); text after the last mark still makes a paragraph.
     std::vector<Paragraph> paragraphs;
     const char16_t* t = reinterpret_cast<const char16_t*>(text_.constData());
-    int32_t start = 0;
-    for (int32_t cp = 0; cp < ccpText_; ++cp) {
+    int32_t start = cpFrom;
+    for (int32_t cp = cpFrom; cp < cpTo; ++cp) {
         if (t[cp] == 0x0D || t[cp] == 0x07) {
             Paragraph p;
             p.start = start;
@@ -972,11 +1011,11 @@ void DocReader::buildDocument(QTextDocument& doc)
             start = cp + 1;
         }
     }
-    if (start < ccpText_) {
+    if (start < cpTo) {
         Paragraph p;
         p.start = start;
-        p.end = ccpText_;
-        p.pap = paraProps(ccpText_ - 1);
+        p.end = cpTo;
+        p.pap = paraProps(cpTo - 1);
         paragraphs.push_back(p);
     }
 

@@ -624,7 +624,8 @@ char16_t storedChar(char16_t c)
 
 QByteArray writeDoc(const Document& document)
 {
-    const QTextDocument& doc = document.text();
+    // The story being written: the main text, then each header and footer.
+    const QTextDocument* story = &document.text();
     FontTable fonts;
     CharProps normal;
     normal.font = 0;
@@ -633,7 +634,7 @@ QByteArray writeDoc(const Document& document)
 
     // Text and runs.
     QString text;
-    text.reserve(doc.characterCount() + 1);
+    text.reserve(story->characterCount() + 1);
     std::vector<CharRun> charRuns;
     std::vector<ParaRun> paraRuns;
     std::vector<int> headingLevels;
@@ -725,7 +726,7 @@ QByteArray writeDoc(const Document& document)
                 const int right = x[size_t(lastCell ? columns : last)];
                 std::vector<QTextBlock> blocks;
                 if (cell.row() == r) {
-                    for (QTextBlock b = doc.findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition();
+                    for (QTextBlock b = story->findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition();
                          b = b.next())
                         blocks.push_back(b);
                 }
@@ -735,7 +736,7 @@ QByteArray writeDoc(const Document& document)
                         const QTextTableCell more = table->cellAt(r, k);
                         if (more.column() != k || more.row() != r)
                             continue;
-                        for (QTextBlock b = doc.findBlock(more.firstPosition());
+                        for (QTextBlock b = story->findBlock(more.firstPosition());
                              b.isValid() && b.position() <= more.lastPosition(); b = b.next())
                             blocks.push_back(b);
                     }
@@ -778,10 +779,45 @@ QByteArray writeDoc(const Document& document)
             }
         }
     };
-    writeFrame(doc.rootFrame());
+    writeFrame(story->rootFrame());
+    const int32_t ccpText = int32_t(text.size());
+
+    // Headers and footers follow the main text as stories of their own: six
+    // note separators (left empty), then the section's even header, odd
+    // header, even footer, odd footer, first-page header and first-page
+    // footer. Each non-empty story ends with one more paragraph mark than its
+    // paragraphs have; one more mark closes them all.
+    std::vector<int32_t> hddStarts;
+    int32_t ccpHdd = 0;
+    if (document.header || document.footer || document.firstHeader || document.firstFooter) {
+        const QTextDocument* sectionStories[] = {nullptr, document.header.get(), nullptr, document.footer.get(),
+                                                 document.firstHeader.get(), document.firstFooter.get()};
+        for (int i = 0; i < 6; ++i)
+            hddStarts.push_back(0);
+        for (const QTextDocument* s : sectionStories) {
+            hddStarts.push_back(int32_t(text.size()) - ccpText);
+            if (s) {
+                story = s;
+                propsOfFormat.clear(); // format indices count within one QTextDocument
+                writeFrame(story->rootFrame());
+                text.append(QChar(0x0D)); // keeps the story apart from the next
+                addChars(normal);
+                paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
+            }
+        }
+        hddStarts.push_back(int32_t(text.size()) - ccpText);
+        text.append(QChar(0x0D));
+        addChars(normal);
+        paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
+        ccpHdd = int32_t(text.size()) - ccpText;
+        hddStarts.push_back(ccpHdd);
+        // When any story follows the main text, the text ends with one more paragraph mark.
+        text.append(QChar(0x0D));
+        addChars(normal);
+        paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
+    }
     if (qint64(text.size()) * 2 + kTextOffset > 0x3FFFFFFF)
         throw Error(QStringLiteral("Документ слишком велик для записи в формате Word 97–2003"));
-    const int32_t ccpText = int32_t(text.size());
 
     // WordDocument: FIB, text, formatted disk pages, section properties.
     QByteArray word;
@@ -841,6 +877,8 @@ QByteArray writeDoc(const Document& document)
         s.u16(sprm::SDyaHdrBottom, uint16_t(std::clamp(p.footerDistance, 0, 31680)));
         if (p.gutter)
             s.u16(sprm::SDzaGutter, uint16_t(std::clamp(p.gutter, 0, 31680)));
+        if (p.titlePage)
+            s.u8(sprm::SFTitlePage, 1);
         ww.u16(uint16_t(s.bytes().size()));
         ww.bytes(s.bytes());
     }
@@ -869,6 +907,13 @@ QByteArray writeDoc(const Document& document)
         s.u32(0xFFFFFFFF);
         place(fib::PlcfSed, sed);
     }
+    if (!hddStarts.empty()) {
+        QByteArray hdd;
+        ByteWriter h(hdd);
+        for (int32_t cp : hddStarts)
+            h.i32(cp);
+        place(fib::PlcfHdd, hdd);
+    }
     place(fib::PlcfBteChpx, plcChpx);
     place(fib::PlcfBtePapx, plcPapx);
     place(fib::SttbfFfn, fonts.bytes());
@@ -886,7 +931,7 @@ QByteArray writeDoc(const Document& document)
         c.u8(2);
         c.u32(4 * 2 + 8);
         c.u32(0);
-        c.u32(uint32_t(ccpText));
+        c.u32(uint32_t(text.size()));
         c.u16(0);
         c.u32(kTextOffset); // Unicode text: the plain byte offset
         c.u16(0);
@@ -920,6 +965,7 @@ QByteArray writeDoc(const Document& document)
         uint32_t lw[22] = {};
         lw[fib::CbMac] = uint32_t(word.size());
         lw[fib::CcpText] = uint32_t(ccpText);
+        lw[fib::CcpHdd] = uint32_t(ccpHdd);
         lw[11] = 0xFFFFF;
         lw[12] = firstChpPage;
         lw[13] = uint32_t(chpFkp.pages().size());

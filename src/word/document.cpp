@@ -31,7 +31,15 @@ std::unique_ptr<QTextDocument> Document::takeText()
 Document Document::clone() const
 {
     std::unique_ptr<QTextDocument> copy(text_->clone());
-    return Document(std::move(copy), page);
+    Document d(std::move(copy), page);
+    auto copyOf = [](const std::unique_ptr<QTextDocument>& t) {
+        return t ? std::unique_ptr<QTextDocument>(t->clone()) : nullptr;
+    };
+    d.header = copyOf(header);
+    d.footer = copyOf(footer);
+    d.firstHeader = copyOf(firstHeader);
+    d.firstFooter = copyOf(firstFooter);
+    return d;
 }
 
 } // namespace talvora::word

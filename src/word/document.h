@@ -1,6 +1,6 @@
 #pragma once
 // The in-memory document: a QTextDocument with the text, paragraph and
-// character formats, and the page set-up of its section beside it.
+// character formats, and the page set-up and headers/footers of its section beside it.
 
 #include <QTextDocument>
 
@@ -20,6 +20,7 @@ struct PageSetup {
     int headerDistance = 709;
     int footerDistance = 709;
     int gutter = 0;
+    bool titlePage = false; // the first page has a header and footer of its own
 
     bool operator==(const PageSetup&) const = default;
 };
@@ -38,6 +39,13 @@ public:
     std::unique_ptr<QTextDocument> takeText();
 
     PageSetup page;
+
+    // Headers and footers of the section, beside the main text; null where
+    // the document has none. The first-page ones count when page.titlePage.
+    std::unique_ptr<QTextDocument> header;
+    std::unique_ptr<QTextDocument> footer;
+    std::unique_ptr<QTextDocument> firstHeader;
+    std::unique_ptr<QTextDocument> firstFooter;
 
     Document clone() const;
 

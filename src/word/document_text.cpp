@@ -118,6 +118,56 @@ QString listFormatName(int numberFormat)
     }
 }
 
+// Each paragraph with its properties, list item and runs.
+QJsonArray paragraphsJson(const QTextDocument& doc)
+{
+    QJsonArray paragraphs;
+    ListNumbering numbering;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat f = b.blockFormat();
+        const ParaProps pp = fromBlockFormat(f);
+        QJsonObject para;
+        para[QStringLiteral("text")] = visibleText(b.text());
+        para[QStringLiteral("alignment")] = alignmentName(f.alignment());
+        para[QStringLiteral("indentLeft")] = pp.left;
+        para[QStringLiteral("indentRight")] = pp.right;
+        para[QStringLiteral("indentFirstLine")] = pp.firstLine;
+        para[QStringLiteral("spaceBefore")] = pp.before;
+        para[QStringLiteral("spaceAfter")] = pp.after;
+        if (f.lineHeightType() != QTextBlockFormat::SingleHeight) {
+            QJsonObject ls;
+            ls[QStringLiteral("rule")] = pp.lineMultiple ? QStringLiteral("multiple")
+                : pp.lineSpacing < 0                     ? QStringLiteral("exact")
+                                                         : QStringLiteral("atLeast");
+            ls[QStringLiteral("value")] = pp.lineMultiple ? pp.lineSpacing / 240.0 : std::abs(pp.lineSpacing);
+            para[QStringLiteral("lineSpacing")] = ls;
+        }
+        if (pp.pageBreakBefore)
+            para[QStringLiteral("pageBreakBefore")] = true;
+        if (f.headingLevel() > 0)
+            para[QStringLiteral("headingLevel")] = f.headingLevel();
+        const QString label = numbering.label(b);
+        if (QTextList* list = b.textList()) {
+            const QTextListFormat lf = list->format();
+            QJsonObject item;
+            item[QStringLiteral("list")] = lf.hasProperty(ListIdProperty) ? lf.intProperty(ListIdProperty) : list->objectIndex();
+            item[QStringLiteral("level")] = listLevelNumber(lf);
+            item[QStringLiteral("format")] = listFormatName(listLevelOf(lf).numberFormat);
+            item[QStringLiteral("label")] = label;
+            para[QStringLiteral("list")] = item;
+        }
+        QJsonArray runs;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (frag.isValid())
+                runs.append(runJson(frag.text(), frag.charFormat()));
+        }
+        para[QStringLiteral("runs")] = runs;
+        paragraphs.append(para);
+    }
+    return paragraphs;
+}
+
 } // namespace
 
 QString plainText(const Document& document)
@@ -164,55 +214,24 @@ QJsonObject dumpDocument(const Document& document)
     page[QStringLiteral("footerDistance")] = p.footerDistance;
     root[QStringLiteral("page")] = page;
 
-    QJsonArray paragraphs;
-    ListNumbering numbering;
-    for (QTextBlock b = document.text().begin(); b.isValid(); b = b.next()) {
-        const QTextBlockFormat f = b.blockFormat();
-        const ParaProps pp = fromBlockFormat(f);
-        QJsonObject para;
-        para[QStringLiteral("text")] = visibleText(b.text());
-        para[QStringLiteral("alignment")] = alignmentName(f.alignment());
-        para[QStringLiteral("indentLeft")] = pp.left;
-        para[QStringLiteral("indentRight")] = pp.right;
-        para[QStringLiteral("indentFirstLine")] = pp.firstLine;
-        para[QStringLiteral("spaceBefore")] = pp.before;
-        para[QStringLiteral("spaceAfter")] = pp.after;
-        if (f.lineHeightType() != QTextBlockFormat::SingleHeight) {
-            QJsonObject ls;
-            ls[QStringLiteral("rule")] = pp.lineMultiple ? QStringLiteral("multiple")
-                : pp.lineSpacing < 0                     ? QStringLiteral("exact")
-                                                         : QStringLiteral("atLeast");
-            ls[QStringLiteral("value")] = pp.lineMultiple ? pp.lineSpacing / 240.0 : std::abs(pp.lineSpacing);
-            para[QStringLiteral("lineSpacing")] = ls;
-        }
-        if (pp.pageBreakBefore)
-            para[QStringLiteral("pageBreakBefore")] = true;
-        if (f.headingLevel() > 0)
-            para[QStringLiteral("headingLevel")] = f.headingLevel();
-        const QString label = numbering.label(b);
-        if (QTextList* list = b.textList()) {
-            const QTextListFormat lf = list->format();
-            QJsonObject item;
-            item[QStringLiteral("list")] = lf.hasProperty(ListIdProperty) ? lf.intProperty(ListIdProperty) : list->objectIndex();
-            item[QStringLiteral("level")] = listLevelNumber(lf);
-            item[QStringLiteral("format")] = listFormatName(listLevelOf(lf).numberFormat);
-            item[QStringLiteral("label")] = label;
-            para[QStringLiteral("list")] = item;
-        }
-        QJsonArray runs;
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (frag.isValid())
-                runs.append(runJson(frag.text(), frag.charFormat()));
-        }
-        para[QStringLiteral("runs")] = runs;
-        paragraphs.append(para);
-    }
-    root[QStringLiteral("paragraphs")] = paragraphs;
+    root[QStringLiteral("paragraphs")] = paragraphsJson(document.text());
     QJsonArray tables;
     collectTables(document.text().rootFrame(), tables);
     if (!tables.isEmpty())
         root[QStringLiteral("tables")] = tables;
+    const std::pair<const char*, const QTextDocument*> stories[] = {
+        {"header", document.header.get()},
+        {"footer", document.footer.get()},
+        {"firstHeader", document.firstHeader.get()},
+        {"firstFooter", document.firstFooter.get()},
+    };
+    for (const auto& [name, story] : stories) {
+        if (story)
+            root[QLatin1String(name)] = QJsonObject{{QStringLiteral("paragraphs"), paragraphsJson(*story)}};
+    }
+    if (document.page.titlePage)
+        page[QStringLiteral("titlePage")] = true;
+    root[QStringLiteral("page")] = page;
     return root;
 }
 

@@ -87,6 +87,7 @@ inline constexpr uint16_t SDxaRight = 0xB022;
 inline constexpr uint16_t SDyaTop = 0x9023;
 inline constexpr uint16_t SDyaBottom = 0x9024;
 inline constexpr uint16_t SDzaGutter = 0xB025;
+inline constexpr uint16_t SFTitlePage = 0x300A;
 // Table properties.
 inline constexpr uint16_t TDefTable10 = 0xD606;
 inline constexpr uint16_t TDefTable = 0xD608;
@@ -147,6 +148,7 @@ struct SectionProps {
     int left = 1800, right = 1800, top = 1440, bottom = 1440;
     int headerTop = 720, footerBottom = 720;
     int gutter = 0;
+    bool titlePage = false; // the first page has its own header and footer
 };
 
 // Applies one character modifier. `styleBase` is what the text would have

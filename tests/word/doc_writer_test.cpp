@@ -9,6 +9,8 @@
 #include "word/document_text.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
@@ -272,4 +274,96 @@ TEST(DocWriter, LibreOfficeReadsTheSameText)
         const QString expected = plainText(readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc"))));
         EXPECT_EQ(got.trimmed(), expected.trimmed()) << name;
     }
+}
+
+namespace {
+
+// Headers and footers: read beside the main text, kept out of it, and
+// written back as the section's own stories.
+
+QString storyText(const std::unique_ptr<QTextDocument>& story)
+{
+    return story ? story->toPlainText() : QStringLiteral("<none>");
+}
+
+std::unique_ptr<QTextDocument> storyOf(const QString& text)
+{
+    auto story = Document().takeText();
+    QTextCursor(story.get()).insertText(text);
+    return story;
+}
+
+const QString kHeader = QStringLiteral("ГКБ № 1. Неврологическое отделение");
+
+} // namespace
+
+TEST(HeaderFooter, FixtureStoriesSitBesideTheBody)
+{
+    const Document d = readDoc(test::readData(QStringLiteral("header_footer.doc")));
+    EXPECT_EQ(storyText(d.header), kHeader);
+    EXPECT_TRUE(storyText(d.footer).startsWith(QStringLiteral("Страница ")));
+    EXPECT_FALSE(d.firstHeader);
+    EXPECT_FALSE(d.firstFooter);
+
+    // The body stays the body: neither the text nor the paragraphs take them in.
+    const QString text = plainText(d);
+    EXPECT_FALSE(text.contains(QStringLiteral("Неврологическое")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Страница")));
+
+    const QJsonObject dump = dumpDocument(d);
+    const QJsonArray header = dump[QStringLiteral("header")][QStringLiteral("paragraphs")].toArray();
+    ASSERT_EQ(header.size(), 1);
+    EXPECT_EQ(header[0][QStringLiteral("text")].toString(), kHeader);
+    EXPECT_FALSE(dump.contains(QStringLiteral("firstHeader")));
+
+    // clone() copies them rather than sharing them.
+    const Document copy = d.clone();
+    ASSERT_TRUE(copy.header);
+    EXPECT_NE(copy.header.get(), d.header.get());
+    EXPECT_EQ(storyText(copy.header), kHeader);
+}
+
+TEST(HeaderFooter, RoundTripKeepsEveryStoryInItsPlace)
+{
+    const Document fixture = readDoc(test::readData(QStringLiteral("header_footer.doc")));
+    const Document again = readDoc(writeDoc(fixture));
+    EXPECT_EQ(storyText(again.header), storyText(fixture.header));
+    EXPECT_EQ(storyText(again.footer), storyText(fixture.footer));
+    EXPECT_EQ(plainText(again), plainText(fixture));
+
+    // All four, with several paragraphs and a title page: each comes back
+    // where it was, none swapped with another, and the body is unchanged.
+    Document d;
+    QTextCursor(&d.text()).insertText(QStringLiteral("Тело"));
+    d.page.titlePage = true;
+    d.header = storyOf(QStringLiteral("Верх\nвторая строка"));
+    d.footer = storyOf(QStringLiteral("Низ"));
+    d.firstHeader = storyOf(QStringLiteral("Верх первой"));
+    d.firstFooter = storyOf(QStringLiteral("Низ первой"));
+    const Document back = readDoc(writeDoc(d));
+    EXPECT_TRUE(back.page.titlePage);
+    EXPECT_EQ(storyText(back.header), QStringLiteral("Верх\nвторая строка"));
+    EXPECT_EQ(storyText(back.footer), QStringLiteral("Низ"));
+    EXPECT_EQ(storyText(back.firstHeader), QStringLiteral("Верх первой"));
+    EXPECT_EQ(storyText(back.firstFooter), QStringLiteral("Низ первой"));
+    EXPECT_EQ(plainText(back), QStringLiteral("Тело\n"));
+
+    // Only a footer: the header stays absent, and an empty footer story
+    // does not become a header.
+    Document onlyFooter;
+    QTextCursor(&onlyFooter.text()).insertText(QStringLiteral("Тело"));
+    onlyFooter.footer = storyOf(QStringLiteral("Низ"));
+    const Document back2 = readDoc(writeDoc(onlyFooter));
+    EXPECT_FALSE(back2.header);
+    EXPECT_EQ(storyText(back2.footer), QStringLiteral("Низ"));
+    EXPECT_FALSE(back2.page.titlePage);
+    EXPECT_FALSE(back2.firstHeader);
+
+    // Without headers the file holds no header stories at all.
+    Document plain;
+    QTextCursor(&plain.text()).insertText(QStringLiteral("Тело"));
+    const Document back3 = readDoc(writeDoc(plain));
+    EXPECT_FALSE(back3.header);
+    EXPECT_FALSE(back3.footer);
+    EXPECT_EQ(plainText(back3), QStringLiteral("Тело\n"));
 }
