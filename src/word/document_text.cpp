@@ -179,7 +179,7 @@ QString plainText(const Document& document)
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         // A list item starts with its number, indented by its level.
         QString label = numbering.label(b);
-        if (!label.isEmpty()) {
+        if (b.textList()) {
             // Plain text has no symbol fonts: bullets are •, ◦, ▪ by level,
             // whatever the document draws them with (so LibreOffice writes them too).
             const QTextListFormat lf = b.textList()->format();
@@ -189,8 +189,9 @@ QString plainText(const Document& document)
                 label = QChar(bullets[level % 3]);
             }
             out += QString(4 * (level + 1), QChar(u' '));
-            out += label;
-            out += QChar(u' ');
+            // An item without a number (numbering "none", as headings often
+            // have) still takes the room of one, as LibreOffice writes it.
+            out += label.isEmpty() ? QStringLiteral("   ") : label + QChar(u' ');
         }
         out += visibleText(b.text());
         out += QChar(u'\n');
