@@ -14,7 +14,6 @@
 
 #include <QFont>
 #include <QJsonArray>
-#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextList>
