@@ -2,16 +2,38 @@
 
 #include "common/errors.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
 #include <QPrinter>
 #include <QTextDocument>
 #include <QTextFrame>
 
-#include <memory>
+#include <algorithm>
+#include <cmath>
 
 namespace talvora::word {
+
+namespace {
+
+// Page numbers and page counts shown in a header or footer are fields whose
+// result text depends on the page it is printed on.
+void fillPageFields(QTextDocument& /*story*/, int /*page*/, int /*pages*/) {}
+
+// A copy of `story` laid out for `device`, `width` device pixels wide.
+std::unique_ptr<QTextDocument> layOut(const QTextDocument& story, QPaintDevice& device, double width)
+{
+    std::unique_ptr<QTextDocument> copy(story.clone());
+    copy->documentLayout()->setPaintDevice(&device);
+    copy->setDocumentMargin(0);
+    copy->setTextWidth(width);
+    return copy;
+}
+
+} // namespace
 
 void applyPageSetup(QPrinter& printer, const PageSetup& page)
 {
@@ -26,11 +48,124 @@ void applyPageSetup(QPrinter& printer, const PageSetup& page)
     printer.setPageLayout(QPageLayout(size, orientation, margins, QPageLayout::Point));
 }
 
+// --- PrintedPages ---
+
+PrintedPages::PrintedPages(const Document& document, QPaintDevice& device) : document_(document), device_(device)
+{
+    const double dpiX = device.logicalDpiX();
+    const double dpiY = device.logicalDpiY();
+    const PageSetup& page = document.page;
+    // Word keeps negative margins for "do not move the text"; the size counts.
+    auto x = [dpiX](int twips) { return std::abs(twips) * dpiX / 1440.0; };
+    auto y = [dpiY](int twips) { return std::abs(twips) * dpiY / 1440.0; };
+
+    paper_ = QRectF(0, 0, x(std::max(1, page.pageWidth)), y(std::max(1, page.pageHeight)));
+    const double left = x(page.marginLeft) + x(page.gutter);
+    const double width = std::max(paper_.width() / 10, paper_.width() - left - x(page.marginRight));
+    headerTop_ = y(page.headerDistance);
+    footerBottom_ = paper_.height() - y(page.footerDistance);
+
+    // A header taller than the room above the text pushes the text down, a
+    // tall footer pushes its bottom up, as in Word.
+    double top = y(page.marginTop);
+    double bottom = paper_.height() - y(page.marginBottom);
+    for (int p : {1, 2}) {
+        top = std::max(top, headerTop_ + storyHeight(storyOf(p, true), width));
+        bottom = std::min(bottom, footerBottom_ - storyHeight(storyOf(p, false), width));
+    }
+    bodyRect_ = QRectF(left, top, width, std::max(paper_.height() / 10, bottom - top));
+
+    body_ = layOut(document.text(), device, bodyRect_.width());
+    body_->setPageSize(bodyRect_.size());
+    pageCount_ = std::max(1, body_->pageCount());
+}
+
+PrintedPages::~PrintedPages() = default;
+
+const QTextDocument* PrintedPages::storyOf(int page, bool header) const
+{
+    if (page == 1 && document_.page.titlePage)
+        return header ? document_.firstHeader.get() : document_.firstFooter.get();
+    return header ? document_.header.get() : document_.footer.get();
+}
+
+double PrintedPages::storyHeight(const QTextDocument* story, double width) const
+{
+    if (!story || story->isEmpty())
+        return 0;
+    return layOut(*story, device_, width)->size().height();
+}
+
+std::unique_ptr<QTextDocument> PrintedPages::storyOnPage(int page, bool header) const
+{
+    const QTextDocument* story = storyOf(page, header);
+    if (!story || story->isEmpty())
+        return nullptr;
+    std::unique_ptr<QTextDocument> copy = layOut(*story, device_, bodyRect_.width());
+    fillPageFields(*copy, page, pageCount_);
+    return copy;
+}
+
+std::unique_ptr<QTextDocument> PrintedPages::headerOf(int page) const { return storyOnPage(page, true); }
+
+std::unique_ptr<QTextDocument> PrintedPages::footerOf(int page) const { return storyOnPage(page, false); }
+
+void PrintedPages::paint(QPainter& painter, int page) const
+{
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+
+    painter.save();
+    painter.setClipRect(bodyRect_);
+    painter.translate(bodyRect_.left(), bodyRect_.top() - (page - 1) * bodyRect_.height());
+    context.clip = QRectF(0, (page - 1) * bodyRect_.height(), bodyRect_.width(), bodyRect_.height());
+    body_->documentLayout()->draw(&painter, context);
+    painter.restore();
+
+    context.clip = QRectF();
+    if (const auto header = headerOf(page)) {
+        painter.save();
+        painter.translate(bodyRect_.left(), headerTop_);
+        header->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    if (const auto footer = footerOf(page)) {
+        painter.save();
+        painter.translate(bodyRect_.left(), footerBottom_ - footer->size().height());
+        footer->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+}
+
+// --- printing ---
+
+void printDocument(const Document& document, QPagedPaintDevice& device, int fromPage, int toPage)
+{
+    // We place the margins, headers and footers ourselves: the painter
+    // starts at the corner of the paper.
+    QPageLayout layout = device.pageLayout();
+    layout.setMode(QPageLayout::FullPageMode);
+    device.setPageLayout(layout);
+
+    const PrintedPages pages(document, device);
+    QPainter painter;
+    if (!painter.begin(&device))
+        throw Error(QStringLiteral("Не удалось начать печать документа"));
+    const int first = std::max(1, fromPage);
+    const int last = toPage > 0 ? std::min(toPage, pages.pageCount()) : pages.pageCount();
+    for (int p = first; p <= last; ++p) {
+        if (p > first && !device.newPage())
+            throw Error(QStringLiteral("Не удалось начать новую страницу при печати"));
+        pages.paint(painter, p);
+    }
+    painter.end();
+}
+
 void printDocument(const Document& document, QPrinter& printer)
 {
-    std::unique_ptr<QTextDocument> copy(document.text().clone());
-    copy->setDocumentMargin(0);
-    copy->print(&printer);
+    printer.setFullPage(true);
+    // The range chosen in the print dialog, if any.
+    printDocument(document, static_cast<QPagedPaintDevice&>(printer), printer.fromPage(), printer.toPage());
 }
 
 void writePdf(const Document& document, const QString& path)
