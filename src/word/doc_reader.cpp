@@ -1271,7 +1271,8 @@ size_t DocReader::emitTable(const std::vector<Paragraph>& paragraphs, size_t fir
         for (size_t c = 0; c < row.size(); ++c) {
             Cell& cell = row[c];
             if (byPosition) {
-                cell.column = columnAt(cell.left);
+                // A cell starting at the right edge (a damaged definition) stays in the table.
+                cell.column = std::min(columnAt(cell.left), columnCount - 1);
                 cell.span = std::max(1, columnAt(cell.right) - cell.column);
             } else {
                 cell.column = int(std::min<size_t>(c, size_t(columnCount - 1)));
@@ -1286,7 +1287,7 @@ size_t DocReader::emitTable(const std::vector<Paragraph>& paragraphs, size_t fir
             }
         }
         for (Cell& cell : row)
-            cell.span = std::min(cell.span, columnCount - cell.column);
+            cell.span = std::max(1, std::min(cell.span, columnCount - cell.column));
     }
 
     QTextTableFormat format;
