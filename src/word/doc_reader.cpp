@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "word/binary.h"
 #include "word/compound_file.h"
+#include "word/doc_pictures.h"
 #include "word/fib.h"
 #include "word/sprm.h"
 #include "word/text_formats.h"
@@ -162,6 +163,7 @@ private:
     QByteArray table_;
     QByteArray data_;
     ByteView wv_, tv_, dv_;
+    PictureReader pictures_{ByteView()};
 
     uint16_t nFib_ = 0;
     uint16_t flags_ = 0;
@@ -231,6 +233,7 @@ Document DocReader::read()
     if (cfb.hasStream(QStringLiteral("Data"))) {
         data_ = cfb.stream(QStringLiteral("Data"));
         dv_ = ByteView(data_);
+        pictures_ = PictureReader(dv_);
     }
 
     readPieces();
@@ -1026,6 +1029,7 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
         QTextCharFormat format;
         bool special = false;
         bool deleted = false;
+        std::optional<uint32_t> picture; // where the picture of a picture character is
     };
     QHash<FormatKey, RunFormat> formats;
     auto formatOf = [&](const ParaProps& pap, const Segment& seg) -> const RunFormat& {
@@ -1033,7 +1037,8 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
         auto it = formats.find(key);
         if (it == formats.end()) {
             const CharProps c = charProps(pap, seg);
-            it = formats.insert(key, RunFormat{toCharFormat(c, fonts_), c.special, c.deleted});
+            const auto picture = c.special && !c.data ? c.picLocation : std::nullopt;
+            it = formats.insert(key, RunFormat{toCharFormat(c, fonts_), c.special, c.deleted, picture});
         }
         return *it;
     };
@@ -1164,10 +1169,18 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
                     if (special)
                         chunk.append(QString::number(++footnote));
                     break;
+                case 0x01:
+                    if (run.picture) {
+                        if (const auto image = pictures_.imageFormat(*run.picture, plain, doc)) {
+                            flush();
+                            cursor.insertImage(*image);
+                        }
+                    }
+                    break;
                 default:
                     if (ch >= 0x20)
                         chunk.append(QChar(ch));
-                    // Other control characters mark objects (pictures,
+                    // Other control characters mark objects (floating
                     // drawings, annotations) that the model does not hold yet.
                     break;
                 }

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "word/binary.h"
 #include "word/compound_file.h"
+#include "word/doc_pictures.h"
 #include "word/fib.h"
 #include "word/sprm.h"
 #include "word/text_formats.h"
@@ -157,6 +158,10 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
         g.u8(sprm::CIss, c.iss);
     if (c.hpsPos != s.hpsPos)
         g.i16(sprm::CHpsPos, c.hpsPos);
+    if (c.picLocation) {
+        g.u8(sprm::CFSpec, 1);
+        g.u32(sprm::CPicLocation, *c.picLocation);
+    }
     return g.bytes();
 }
 
@@ -653,6 +658,22 @@ QByteArray writeDoc(const Document& document)
         return *it;
     };
 
+    // Each image becomes a picture character naming its record in the Data stream.
+    PictureWriter pictures;
+    auto writeImages = [&](const QTextFragment& frag) {
+        const QTextImageFormat image = frag.charFormat().toImageFormat();
+        CharProps chp = propsOf(frag.charFormat(), frag.charFormatIndex());
+        for (QChar ch : frag.text()) {
+            if (ch != QChar::ObjectReplacementCharacter)
+                continue;
+            if (const auto at = pictures.add(image, *story)) {
+                chp.picLocation = *at;
+                text.append(QChar(0x01));
+                addChars(chp);
+            }
+        }
+    };
+
     QHash<qint64, int> listIndexOf;
     std::vector<ListLevels> lists;
     auto writeBlock = [&](const QTextBlock& b, char16_t mark, bool inTable) {
@@ -660,6 +681,10 @@ QByteArray writeDoc(const Document& document)
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())
                 continue;
+            if (frag.charFormat().isImageFormat()) {
+                writeImages(frag);
+                continue;
+            }
             const QString s = frag.text();
             const qsizetype before = text.size();
             for (QChar ch : s) {
@@ -989,6 +1014,8 @@ QByteArray writeDoc(const Document& document)
     cfb.setRootClsid(wordDocumentClsid());
     cfb.addStream(QStringLiteral("WordDocument"), word);
     cfb.addStream(QStringLiteral("1Table"), table);
+    if (!pictures.data().isEmpty())
+        cfb.addStream(QStringLiteral("Data"), pictures.data());
     cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
     cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
     return cfb.finish();

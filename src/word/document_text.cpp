@@ -1,5 +1,6 @@
 #include "word/document_text.h"
 
+#include "word/doc_pictures.h"
 #include "word/text_formats.h"
 
 #include <QBrush>
@@ -9,6 +10,8 @@
 #include <QTextBlock>
 #include <QTextList>
 #include <QTextTable>
+
+#include <cmath>
 
 namespace talvora::word {
 
@@ -60,6 +63,23 @@ QJsonObject runJson(const QString& text, const QTextCharFormat& f)
     else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
         r[QStringLiteral("vertical")] = QStringLiteral("subscript");
     return r;
+}
+
+// An inline picture: its kind, shown size in points, pixels and stored bytes.
+QJsonObject pictureJson(const QTextImageFormat& f, const QTextDocument& doc)
+{
+    const PictureFacts facts = pictureFacts(f, doc);
+    QJsonObject p;
+    p[QStringLiteral("type")] = pictureKindName(facts.kind);
+    p[QStringLiteral("width")] = std::round(facts.width * 100) / 100;
+    p[QStringLiteral("height")] = std::round(facts.height * 100) / 100;
+    if (facts.pixels.isValid()) {
+        p[QStringLiteral("pixelWidth")] = facts.pixels.width();
+        p[QStringLiteral("pixelHeight")] = facts.pixels.height();
+    }
+    if (facts.bytes >= 0)
+        p[QStringLiteral("bytes")] = facts.bytes;
+    return p;
 }
 
 QString cellText(const QTextTableCell& cell)
@@ -159,8 +179,12 @@ QJsonArray paragraphsJson(const QTextDocument& doc)
         QJsonArray runs;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
-            if (frag.isValid())
-                runs.append(runJson(frag.text(), frag.charFormat()));
+            if (!frag.isValid())
+                continue;
+            QJsonObject run = runJson(frag.text(), frag.charFormat());
+            if (frag.charFormat().isImageFormat())
+                run[QStringLiteral("picture")] = pictureJson(frag.charFormat().toImageFormat(), doc);
+            runs.append(run);
         }
         para[QStringLiteral("runs")] = runs;
         paragraphs.append(para);

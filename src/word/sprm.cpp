@@ -113,6 +113,9 @@ void applyCharSprm(CharProps& c, const CharProps& base, uint16_t code, ByteView 
     case sprm::CFSpec: c.special = o.u8(0) != 0; break;
     case sprm::CFFldVanish: c.fieldVanish = o.u8(0) != 0; break;
     case sprm::CFRMarkDel: c.deleted = o.u8(0) != 0; break;
+    case sprm::CPicLocation:
+    case sprm::CHsp: c.picLocation = o.u32(0); break;
+    case sprm::CFData: c.data = o.u8(0) != 0; break;
     case sprm::CKul: c.underline = o.u8(0); break;
     case sprm::CIco:
         c.ico = o.u8(0) <= 16 ? o.u8(0) : 0;

@@ -20,6 +20,7 @@ inline constexpr uint16_t CFFldVanish = 0x0802;
 inline constexpr uint16_t CPicLocation = 0x6A03;
 inline constexpr uint16_t CFData = 0x0806;
 inline constexpr uint16_t CFOle2 = 0x080A;
+inline constexpr uint16_t CHsp = 0x6A09;
 inline constexpr uint16_t CHighlight = 0x2A0C;
 inline constexpr uint16_t CIstd = 0x4A30;
 inline constexpr uint16_t CFBold = 0x0835;
@@ -122,6 +123,8 @@ struct CharProps {
     bool special = false;    // the character is a special object (picture, footnote mark, field char)
     bool fieldVanish = false;
     bool deleted = false;    // a tracked deletion
+    std::optional<uint32_t> picLocation; // of a picture (or other data) in the Data stream
+    bool data = false;       // picLocation names other data than a picture
     uint16_t charStyle = 10; // "Default Paragraph Font"
     bool operator==(const CharProps&) const = default;
 };
