@@ -222,10 +222,9 @@ QSize naturalTwips(const QImage& image)
 }
 
 // A light box standing for a picture that cannot be shown.
-QImage placeholder(QSizeF points)
+QImage placeholder(QSize pixels)
 {
-    const int w = std::clamp(int(points.width() * 96 / 72), 1, 400);
-    const int h = std::clamp(int(points.height() * 96 / 72), 1, 400);
+    const int w = pixels.width(), h = pixels.height();
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(QColor(0xF2, 0xF2, 0xF2));
     QPainter painter(&image);
@@ -516,7 +515,7 @@ const PictureReader::Entry* PictureReader::entry(qint64 offset)
     else
         points = QSizeF(72, 72);
     if (image.isNull())
-        image = placeholder(points);
+        image = placeholderOf(points);
 
     Entry e;
     e.format.setName(pictureResourceName(stored->record));
@@ -527,6 +526,20 @@ const PictureReader::Entry* PictureReader::entry(qint64 offset)
     e.image = image;
     *it = std::move(e);
     return &**it;
+}
+
+QImage PictureReader::placeholderOf(QSizeF points)
+{
+    QSize pixels(std::clamp(int(points.width() * 96 / 72), 1, 400), std::clamp(int(points.height() * 96 / 72), 1, 400));
+    const qint64 cost = qint64(pixels.width()) * pixels.height() * 4;
+    if (!placeholders_.contains(pixels) && decodedBytes_ + cost > kMaxDecodedBytes)
+        pixels = QSize(16, 16); // past the limit, boxes of one size drawn larger or smaller
+    auto it = placeholders_.find(pixels);
+    if (it == placeholders_.end()) {
+        it = placeholders_.insert(pixels, placeholder(pixels));
+        decodedBytes_ += it->sizeInBytes();
+    }
+    return *it;
 }
 
 QImage PictureReader::decode(const StoredPicture& p)

@@ -77,9 +77,11 @@ private:
     };
     const Entry* entry(qint64 offset);
     QImage decode(const StoredPicture& picture);
+    QImage placeholderOf(QSizeF points);
 
     ByteView data_;
     QHash<qint64, std::optional<Entry>> entries_;
+    QHash<QSize, QImage> placeholders_; // by size in pixels
     qint64 keptBytes_ = 0;
     qint64 decodedBytes_ = 0;
 };
