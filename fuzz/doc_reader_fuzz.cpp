@@ -3,6 +3,9 @@
 // or a talvora::Error: a crash, a hang or a runaway allocation is a find.
 //
 //   doc_reader_fuzz -max_len=65536 -timeout=10 -rss_limit_mb=2048 corpus/ seeds/
+//
+// Good seeds are the documents of tests/word/data; image.doc carries an
+// inline picture, so the picture records of the Data stream get mutated too.
 
 #include "common/errors.h"
 #include "word/doc_reader.h"

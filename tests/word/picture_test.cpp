@@ -490,6 +490,37 @@ TEST(Pictures, RandomDamageToThePictureRecord)
     }
 }
 
+TEST(Pictures, ToolDumpsPicturesAndFindsThoseOfHtmlBesideThePage)
+{
+    auto tool = [](const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(TALVORA_DOC_TOOL), args);
+        p.waitForFinished(60000);
+        return p.readAllStandardOutput();
+    };
+    const QByteArray dump = tool({QStringLiteral("dump"), test::dataPath(QStringLiteral("image.doc"))});
+    EXPECT_TRUE(dump.contains("\"type\": \"png\"")) << dump.toStdString();
+    EXPECT_TRUE(dump.contains("\"pixelWidth\": 24"));
+    EXPECT_TRUE(dump.contains("\"bytes\": 728"));
+
+    // The tool runs elsewhere; the page names its picture relative to itself.
+    QTemporaryDir dir;
+    ASSERT_TRUE(testImage(24, 16).save(dir.filePath(QStringLiteral("logo.png"))));
+    QFile html(dir.filePath(QStringLiteral("page.html")));
+    ASSERT_TRUE(html.open(QIODevice::WriteOnly));
+    html.write("<p>Логотип: <img src=\"logo.png\" width=\"48\" height=\"32\"> конец</p>");
+    html.close();
+    const QString out = dir.filePath(QStringLiteral("page.doc"));
+    tool({QStringLiteral("from-html"), html.fileName(), out});
+    QFile written(out);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const Document doc = readDoc(written.readAll());
+    const auto images = imagesOf(doc.text());
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(imageOf(doc.text(), images[0]).size(), QSize(24, 16));
+    EXPECT_NEAR(images[0].width(), 48, 0.05);
+}
+
 TEST(Pictures, LibreOfficeShowsOurPicturesAtTheirSize)
 {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));

@@ -11,6 +11,8 @@
 #include "word/document_text.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLocale>
@@ -90,6 +92,8 @@ int run(const QStringList& args)
     } else if (command == QLatin1String("from-html")) {
         need(2);
         Document document;
+        // Pictures named relative to the page are found beside it.
+        document.text().setMetaInformation(QTextDocument::DocumentUrl, QUrl::fromLocalFile(QFileInfo(args[1]).absoluteFilePath()).toString());
         document.text().setHtml(QString::fromUtf8(readFile(args[1])));
         writeFile(args[2], writeDoc(document));
     } else if (command == QLatin1String("info")) {
