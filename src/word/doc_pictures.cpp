@@ -398,6 +398,15 @@ std::optional<StoredPicture> keptPicture(const QTextImageFormat& format)
     return parsePictureRecord(kept);
 }
 
+// How much of the stream the record at `offset` takes; a record cut short by
+// the end of the stream takes what is there. 0 when no record starts there.
+qint64 recordSizeAt(ByteView data, qint64 offset)
+{
+    if (!data.ok(offset, kHeaderSize) || data.u16(offset + 4) != kHeaderSize || data.i32(offset) < kHeaderSize)
+        return 0;
+    return std::min<qint64>(data.i32(offset), data.size() - offset);
+}
+
 } // namespace
 
 QString pictureKindName(PictureKind kind)
@@ -426,15 +435,11 @@ QSizeF StoredPicture::displaySize() const
 
 std::optional<StoredPicture> readPictureRecord(ByteView data, qint64 offset)
 {
-    if (!data.ok(offset, kHeaderSize))
+    const qint64 size = recordSizeAt(data, offset);
+    if (size == 0)
         return std::nullopt;
-    const int32_t length = data.i32(offset);
-    if (data.u16(offset + 4) != kHeaderSize || length < kHeaderSize)
-        return std::nullopt;
-    // A record cut short by the end of the stream keeps what is there.
-    const qint64 size = std::min<qint64>(length, data.size() - offset);
     QByteArray record = data.bytes(offset, size);
-    if (size < length)
+    if (size < data.i32(offset))
         put32(record, 0, uint32_t(size));
     return parsePictureRecord(record);
 }
@@ -498,12 +503,15 @@ const PictureReader::Entry* PictureReader::entry(qint64 offset)
     if (it != entries_.end())
         return *it ? &**it : nullptr;
     it = entries_.insert(offset, std::nullopt);
-    std::optional<StoredPicture> stored = readPictureRecord(data_, offset);
     // Records of a sound file do not overlap, so together they never exceed
-    // the stream; records that do are not all kept.
-    if (!stored || keptBytes_ + stored->record.size() > data_.size())
+    // the stream; past that, the places named are not read at all.
+    const qint64 size = recordSizeAt(data_, offset);
+    if (size == 0 || readBytes_ + size > data_.size())
         return nullptr;
-    keptBytes_ += stored->record.size();
+    readBytes_ += size;
+    std::optional<StoredPicture> stored = readPictureRecord(data_, offset);
+    if (!stored)
+        return nullptr;
 
     const QSizeF display = stored->displaySize();
     QImage image = decode(*stored);

@@ -82,7 +82,7 @@ private:
     ByteView data_;
     QHash<qint64, std::optional<Entry>> entries_;
     QHash<QSize, QImage> placeholders_; // by size in pixels
-    qint64 keptBytes_ = 0;
+    qint64 readBytes_ = 0;
     qint64 decodedBytes_ = 0;
 };
 

@@ -177,13 +177,19 @@ QByteArray charProps(uint32_t location, bool data = false)
     return g;
 }
 
-// "До " + a picture character at `location` of `dataStream` + " после".
+// "До " + picture characters at `locations` of `dataStream` + " после".
+QByteArray docWithPictures(const QByteArray& dataStream, const std::vector<uint32_t>& locations, bool data = false)
+{
+    std::vector<test::TestPiece> pieces{{QStringLiteral("До "), false, {}, {}}};
+    for (uint32_t at : locations)
+        pieces.push_back({QString(QChar(1)), false, charProps(at, data), {}});
+    pieces.push_back({QStringLiteral(" после\r"), false, {}, {}});
+    return withStream(test::buildDoc(pieces), QStringLiteral("Data"), dataStream);
+}
+
 QByteArray docWithPicture(const QByteArray& dataStream, uint32_t location = 0, bool data = false)
 {
-    const QByteArray file = test::buildDoc({{QStringLiteral("До "), false, {}, {}},
-                                            {QString(QChar(1)), false, charProps(location, data), {}},
-                                            {QStringLiteral(" после\r"), false, {}, {}}});
-    return withStream(file, QStringLiteral("Data"), dataStream);
+    return docWithPictures(dataStream, {location}, data);
 }
 
 // A model holding a stored record, as the reader leaves it.
@@ -461,6 +467,12 @@ TEST(Pictures, DamagedPictureDataLeavesTheText)
     EXPECT_EQ(pictureCount(docWithPicture(pictureRecord(drawingRecord(0, 0, 0xF123, QByteArray("??")) + shape(1)
                                                          + stored(blip(0xF01E, 0x6E0, encoded(testImage(4, 4), "PNG"), false))))),
               1u);
+
+    // Records overlapping one another are read only as far as the stream is long.
+    const QByteArray outer = pictureRecord(shape(1) + stored(blip(0xF01E, 0x6E0, encoded(testImage(4, 4), "PNG"), false)) + good);
+    EXPECT_EQ(pictureCount(docWithPictures(outer, {0, uint32_t(outer.size() - good.size())})), 1u);
+    // With room for both, both are read; a place named again is the same picture again.
+    EXPECT_EQ(pictureCount(docWithPictures(outer + good, {0, uint32_t(outer.size() - good.size()), 0})), 3u);
 
     // Picture data no decoder takes is kept, and shown as a box.
     const QByteArray garbage = pictureRecord(shape(1) + stored(blip(0xF01E, 0x6E0, QByteArray(50, '\x7F'), false)));
