@@ -13,7 +13,8 @@ namespace talvora::word {
 QString plainText(const Document& document);
 
 // Page set-up, then paragraphs with their properties and runs with their
-// character properties. Lengths are in twips, font sizes in points.
+// character properties (and inline pictures). Lengths are in twips, font
+// sizes and picture sizes in points.
 QJsonObject dumpDocument(const Document& document);
 
 } // namespace talvora::word
