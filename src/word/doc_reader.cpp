@@ -5,6 +5,8 @@
 #include "word/compound_file.h"
 #include "word/doc_pictures.h"
 #include "word/fib.h"
+#include "word/fields.h"
+#include "word/notes.h"
 #include "word/sprm.h"
 #include "word/text_formats.h"
 
@@ -120,6 +122,14 @@ struct ListUse {
 // Word allows 63 cells in a row; more columns come only from damaged definitions.
 constexpr size_t kMaxTableColumns = 63;
 
+// A footnote or endnote reference of the main text with the note's content.
+struct NoteRef {
+    int32_t cp = 0;
+    bool automatic = true;
+    bool endnote = false;
+    QByteArray content;
+};
+
 class DocReader {
 public:
     explicit DocReader(const QByteArray& bytes);
@@ -154,6 +164,10 @@ private:
     void buildSegments();
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
     void readHeaders(Document& doc);
+    qint64 storyStart(int lwIndex) const;
+    void readFieldTypes();
+    void readNotes();
+    QTextCharFormat noteReferenceFormat(const NoteRef& note, const QTextCharFormat& plain);
     template <typename Emit>
     size_t emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor, bool& reuseBlock,
                      Emit& emitParagraph);
@@ -188,6 +202,10 @@ private:
     SectionProps section_;
     std::vector<ListDef> lists_;
     std::vector<ListUse> listUses_; // paragraphs name them from 1
+    FieldTypes fieldTypes_;
+    int fieldIds_ = 0;
+    std::vector<NoteRef> noteRefs_; // by CP
+    int noteIds_ = 0;
 };
 
 DocReader::DocReader(const QByteArray& bytes) : fileBytes_(bytes) {}
@@ -245,6 +263,8 @@ Document DocReader::read()
     chpRuns_ = readFkps(fib::PlcfBteChpx, false);
     papRuns_ = readFkps(fib::PlcfBtePapx, true);
     buildSegments();
+    readFieldTypes();
+    readNotes();
 
     Document doc;
     buildDocument(doc.text(), 0, ccpText_);
@@ -296,6 +316,81 @@ void DocReader::readHeaders(Document& doc)
         doc.firstHeader = story(10);
         doc.firstFooter = story(11);
     }
+}
+
+qint64 DocReader::storyStart(int lwIndex) const
+{
+    // The stories follow one another: main text, footnotes, headers, macros,
+    // comments, endnotes.
+    static constexpr int order[] = {fib::CcpText, fib::CcpFtn, fib::CcpHdd, fib::CcpMcr, fib::CcpAtn, fib::CcpEdn};
+    qint64 start = 0;
+    for (int index : order) {
+        if (index == lwIndex)
+            break;
+        start += index == fib::CcpText ? ccpText_ : std::max<int32_t>(0, lw_[size_t(index)]);
+    }
+    return start;
+}
+
+void DocReader::readFieldTypes()
+{
+    const std::pair<int, int> tables[] = {
+        {fib::PlcfFldMom, fib::CcpText},
+        {fib::PlcfFldFtn, fib::CcpFtn},
+        {fib::PlcfFldHdr, fib::CcpHdd},
+        {fib::PlcfFldEdn, fib::CcpEdn},
+    };
+    for (auto [index, story] : tables) {
+        const qint64 start = storyStart(story);
+        if (start <= textLength_)
+            readFieldTable(tableRange(index), int32_t(start), fieldTypes_);
+    }
+    std::sort(fieldTypes_.begin(), fieldTypes_.end());
+}
+
+void DocReader::readNotes()
+{
+    std::vector<NoteRef> refs;
+    auto read = [&](int refTable, int textTable, int story, bool endnote) {
+        const qint64 start = storyStart(story);
+        const qint64 length = std::max<int32_t>(0, lw_[size_t(story)]);
+        if (length == 0 || start + length > textLength_)
+            return;
+        const auto notes = readNoteTables(tableRange(refTable), tableRange(textTable), ccpText_, int32_t(start),
+                                          int32_t(length));
+        for (const StoredNote& n : notes) {
+            auto content = Document().takeText();
+            int32_t from = n.from;
+            // The note's text starts with its own numbered mark; the model
+            // puts that back when writing.
+            if (n.automatic && from < n.to && text_[from] == u'\x02')
+                ++from;
+            if (from < n.to)
+                buildDocument(*content, from, n.to);
+            refs.push_back({n.reference, n.automatic, endnote, saveNoteContent(*content)});
+        }
+    };
+    read(fib::PlcffndRef, fib::PlcffndTxt, fib::CcpFtn, false);
+    read(fib::PlcfendRef, fib::PlcfendTxt, fib::CcpEdn, true);
+    std::stable_sort(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp < b.cp; });
+    // A character is the reference of one note at most.
+    refs.erase(std::unique(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp == b.cp; }),
+               refs.end());
+    noteRefs_ = std::move(refs);
+}
+
+QTextCharFormat DocReader::noteReferenceFormat(const NoteRef& ref, const QTextCharFormat& plain)
+{
+    QTextCharFormat f = plain;
+    NoteInfo note;
+    note.content = ref.content;
+    note.id = ++noteIds_;
+    note.endnote = ref.endnote;
+    note.customMark = !ref.automatic;
+    setNote(f, note);
+    if (ref.automatic && f.verticalAlignment() == QTextCharFormat::AlignNormal)
+        f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    return f;
 }
 
 void DocReader::readFib()
@@ -1043,10 +1138,16 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
         return *it;
     };
 
-    std::vector<bool> fieldInstruction; // per open field: still in its instruction part
-    size_t openInstructions = 0;        // how many of them are
-    auto hiddenByField = [&] { return openInstructions > 0; };
+    FieldReader fields(t, cpFrom, cpTo, fieldTypes_, fieldIds_);
     int footnote = 0;
+    int endnote = 0;
+    auto noteAt = [&, at = size_t(std::lower_bound(noteRefs_.begin(), noteRefs_.end(), cpFrom,
+                                                   [](const NoteRef& n, int32_t cp) { return n.cp < cp; })
+                                  - noteRefs_.begin())](int32_t cp) mutable -> const NoteRef* {
+        while (at < noteRefs_.size() && noteRefs_[at].cp < cp)
+            ++at;
+        return at < noteRefs_.size() && noteRefs_[at].cp == cp ? &noteRefs_[at] : nullptr;
+    };
     bool breakBeforeNext = false;
     size_t segIndex = 0;
     QString chunk;
@@ -1118,34 +1219,33 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
             chunk.clear();
             auto flush = [&] {
                 if (!chunk.isEmpty()) {
-                    cursor.insertText(chunk, plain);
+                    cursor.insertText(chunk, fields.inResult() ? fields.resultFormat(plain) : plain);
                     chunk.clear();
                 }
             };
             for (int32_t cp = from; cp < to; ++cp) {
                 const char16_t ch = t[cp];
-                if (ch == 0x13) {
-                    fieldInstruction.push_back(true);
-                    ++openInstructions;
+                if (isFieldMark(ch)) {
+                    flush();
+                    if (fields.mark(cp, ch, deleted, cursor.position()))
+                        cursor.insertText(QString(QChar(kFieldPlaceholder)), fields.placeholderFormat(plain));
                     continue;
                 }
-                if (ch == 0x14) {
-                    if (!fieldInstruction.empty() && fieldInstruction.back()) {
-                        fieldInstruction.back() = false;
-                        --openInstructions;
-                    }
+                if (fields.inCode()) {
+                    fields.codeChar(ch, deleted);
                     continue;
                 }
-                if (ch == 0x15) {
-                    if (!fieldInstruction.empty()) {
-                        if (fieldInstruction.back())
-                            --openInstructions;
-                        fieldInstruction.pop_back();
-                    }
+                if (deleted)
+                    continue;
+                if (const NoteRef* note = noteAt(cp)) {
+                    flush();
+                    int& number = note->endnote ? endnote : footnote;
+                    const QString mark = note->automatic ? QString::number(++number)
+                        : ch >= 0x20                     ? QString(QChar(ch))
+                                                         : QStringLiteral("*");
+                    cursor.insertText(mark, noteReferenceFormat(*note, plain));
                     continue;
                 }
-                if (deleted || hiddenByField())
-                    continue;
                 switch (ch) {
                 case 0x09: chunk.append(QChar(u'\t')); break;
                 case 0x0B:

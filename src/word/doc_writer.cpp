@@ -5,6 +5,8 @@
 #include "word/compound_file.h"
 #include "word/doc_pictures.h"
 #include "word/fib.h"
+#include "word/fields.h"
+#include "word/notes.h"
 #include "word/sprm.h"
 #include "word/text_formats.h"
 
@@ -32,6 +34,13 @@ const QString kNormalFont = QStringLiteral("Times New Roman");
 struct CharRun {
     int32_t cpEnd;
     CharProps chp;
+};
+
+// A note met in the main text, written after it.
+struct PendingNote {
+    int32_t cp;     // of its reference
+    bool automatic; // numbered
+    QByteArray content;
 };
 
 struct ParaRun {
@@ -161,6 +170,8 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
     if (c.picLocation) {
         g.u8(sprm::CFSpec, 1);
         g.u32(sprm::CPicLocation, *c.picLocation);
+    } else if (c.special != s.special) {
+        g.u8(sprm::CFSpec, c.special);
     }
     return g.bytes();
 }
@@ -674,6 +685,27 @@ QByteArray writeDoc(const Document& document)
         }
     };
 
+    FieldWriter fields([&](const QString& stored, const CharProps& chp) {
+        text.append(stored);
+        addChars(chp);
+    }, [&] { return int32_t(text.size()); });
+    // Notes are written after the main text; its references are special
+    // characters (numbered notes) or the note's own mark.
+    std::vector<PendingNote> footnotes, endnotes;
+    bool mainStory = true;
+    auto writeNoteReference = [&](const QTextCharFormat& format, const CharProps& chp, const QString& own) {
+        const NoteInfo note = noteOf(format);
+        (note.endnote ? endnotes : footnotes).push_back({int32_t(text.size()), !note.customMark, note.content});
+        CharProps mark = chp;
+        mark.special = !note.customMark;
+        QString stored;
+        for (QChar ch : own)
+            if (const char16_t c = storedChar(ch.unicode()))
+                stored += QChar(c);
+        text.append(note.customMark ? (stored.isEmpty() ? QStringLiteral("*") : stored) : QStringLiteral(u"\x02"));
+        addChars(mark);
+    };
+
     QHash<qint64, int> listIndexOf;
     std::vector<ListLevels> lists;
     auto writeBlock = [&](const QTextBlock& b, char16_t mark, bool inTable) {
@@ -681,11 +713,18 @@ QByteArray writeDoc(const Document& document)
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())
                 continue;
-            if (frag.charFormat().isImageFormat()) {
+            const QTextCharFormat format = frag.charFormat();
+            const CharProps chp = propsOf(format, frag.charFormatIndex());
+            if (format.isImageFormat()) {
+                fields.beforeRun(format, chp, QString()); // a picture may be a field's result
                 writeImages(frag);
                 continue;
             }
-            const QString s = frag.text();
+            const QString s = fields.beforeRun(format, chp, frag.text());
+            if (mainStory && isNoteReference(format)) {
+                writeNoteReference(format, chp, s);
+                continue;
+            }
             const qsizetype before = text.size();
             for (QChar ch : s) {
                 const char16_t c = storedChar(ch.unicode());
@@ -693,8 +732,9 @@ QByteArray writeDoc(const Document& document)
                     text.append(QChar(c));
             }
             if (text.size() > before)
-                addChars(propsOf(frag.charFormat(), frag.charFormatIndex()));
+                addChars(chp);
         }
+        fields.beforeBlockEnd(b, mark == 0x07);
         text.append(QChar(mark));
         addChars(propsOf(b.charFormat(), b.charFormatIndex()));
         ParaProps pap = fromBlockFormat(b.blockFormat());
@@ -805,7 +845,40 @@ QByteArray writeDoc(const Document& document)
         }
     };
     writeFrame(story->rootFrame());
+    fields.close();
+    mainStory = false;
     const int32_t ccpText = int32_t(text.size());
+
+    // Each note: its numbered mark (unless it has a mark of its own), then
+    // its paragraphs. One more paragraph mark ends the story.
+    auto writeNotes = [&](const std::vector<PendingNote>& notes, int32_t storyStart) {
+        std::vector<int32_t> starts;
+        for (const PendingNote& note : notes) {
+            starts.push_back(int32_t(text.size()) - storyStart);
+            QTextDocument content;
+            loadNoteContent(note.content, content);
+            if (note.automatic) {
+                CharProps mark = normal;
+                mark.special = true;
+                mark.iss = 1;
+                text.append(QChar(0x02));
+                addChars(mark);
+            }
+            story = &content;
+            propsOfFormat.clear();
+            writeFrame(content.rootFrame());
+            fields.close();
+        }
+        if (!notes.empty()) {
+            text.append(QChar(0x0D));
+            addChars(normal);
+            paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
+        }
+        return starts;
+    };
+    const std::vector<int32_t> footnoteStarts = writeNotes(footnotes, ccpText);
+    const int32_t ccpFtn = int32_t(text.size()) - ccpText;
+    const int32_t hddStart = ccpText + ccpFtn;
 
     // Headers and footers follow the main text as stories of their own: six
     // note separators (left empty), then the section's even header, odd
@@ -820,22 +893,29 @@ QByteArray writeDoc(const Document& document)
         for (int i = 0; i < 6; ++i)
             hddStarts.push_back(0);
         for (const QTextDocument* s : sectionStories) {
-            hddStarts.push_back(int32_t(text.size()) - ccpText);
+            hddStarts.push_back(int32_t(text.size()) - hddStart);
             if (s) {
                 story = s;
                 propsOfFormat.clear(); // format indices count within one QTextDocument
                 writeFrame(story->rootFrame());
+                fields.close();
                 text.append(QChar(0x0D)); // keeps the story apart from the next
                 addChars(normal);
                 paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
             }
         }
-        hddStarts.push_back(int32_t(text.size()) - ccpText);
+        hddStarts.push_back(int32_t(text.size()) - hddStart);
         text.append(QChar(0x0D));
         addChars(normal);
         paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
-        ccpHdd = int32_t(text.size()) - ccpText;
+        ccpHdd = int32_t(text.size()) - hddStart;
         hddStarts.push_back(ccpHdd);
+    }
+    // Endnotes come after the headers (no comments are written between).
+    const int32_t ednStart = int32_t(text.size());
+    const std::vector<int32_t> endnoteStarts = writeNotes(endnotes, ednStart);
+    const int32_t ccpEdn = int32_t(text.size()) - ednStart;
+    if (text.size() > ccpText) {
         // When any story follows the main text, the text ends with one more paragraph mark.
         text.append(QChar(0x0D));
         addChars(normal);
@@ -939,10 +1019,34 @@ QByteArray writeDoc(const Document& document)
             h.i32(cp);
         place(fib::PlcfHdd, hdd);
     }
+    auto placeNotes = [&](const std::vector<PendingNote>& notes, const std::vector<int32_t>& starts, int32_t ccp,
+                          int refIndex, int textIndex) {
+        if (notes.empty())
+            return;
+        std::vector<int32_t> refs;
+        std::vector<bool> automatic;
+        for (const PendingNote& n : notes) {
+            refs.push_back(n.cp);
+            automatic.push_back(n.automatic);
+        }
+        place(refIndex, noteReferenceTable(refs, automatic, ccpText));
+        place(textIndex, noteTextTable(starts, ccp));
+    };
+    placeNotes(footnotes, footnoteStarts, ccpFtn, fib::PlcffndRef, fib::PlcffndTxt);
     place(fib::PlcfBteChpx, plcChpx);
     place(fib::PlcfBtePapx, plcPapx);
     place(fib::SttbfFfn, fonts.bytes());
+    const std::pair<int, QByteArray> fieldTables[] = {
+        {fib::PlcfFldMom, fields.table(0, ccpText)},
+        {fib::PlcfFldHdr, fields.table(hddStart, hddStart + ccpHdd)},
+        {fib::PlcfFldFtn, fields.table(ccpText, hddStart)},
+        {fib::PlcfFldEdn, fields.table(ednStart, ednStart + ccpEdn)},
+    };
+    for (const auto& [index, plc] : fieldTables)
+        if (!plc.isEmpty())
+            place(index, plc);
     place(fib::Dop, documentProperties());
+    placeNotes(endnotes, endnoteStarts, ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
     if (!lists.empty()) {
         const auto [lst, lfo] = listTables(lists);
         // Only the definitions count in the length; their levels follow them.
@@ -990,7 +1094,9 @@ QByteArray writeDoc(const Document& document)
         uint32_t lw[22] = {};
         lw[fib::CbMac] = uint32_t(word.size());
         lw[fib::CcpText] = uint32_t(ccpText);
+        lw[fib::CcpFtn] = uint32_t(ccpFtn);
         lw[fib::CcpHdd] = uint32_t(ccpHdd);
+        lw[fib::CcpEdn] = uint32_t(ccpEdn);
         lw[11] = 0xFFFFF;
         lw[12] = firstChpPage;
         lw[13] = uint32_t(chpFkp.pages().size());

@@ -1,6 +1,8 @@
 #include "word/document_text.h"
 
 #include "word/doc_pictures.h"
+#include "word/fields.h"
+#include "word/notes.h"
 #include "word/text_formats.h"
 
 #include <QBrush>
@@ -22,6 +24,7 @@ QString visibleText(QString s)
     s.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
     s.remove(QChar(0x00AD));
     s.remove(QChar(QChar::ObjectReplacementCharacter));
+    s.remove(QChar(kFieldPlaceholder));
     return s;
 }
 
@@ -62,6 +65,20 @@ QJsonObject runJson(const QString& text, const QTextCharFormat& f)
         r[QStringLiteral("vertical")] = QStringLiteral("superscript");
     else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
         r[QStringLiteral("vertical")] = QStringLiteral("subscript");
+    if (const auto field = fieldOf(f)) {
+        QJsonObject o;
+        o[QStringLiteral("code")] = readableFieldCode(field->code);
+        o[QStringLiteral("kind")] = fieldKeyword(field->code);
+        r[QStringLiteral("field")] = o;
+    }
+    if (isNoteReference(f)) {
+        const NoteInfo note = noteOf(f);
+        QJsonObject o;
+        o[QStringLiteral("text")] = noteText(note.content);
+        if (note.customMark)
+            o[QStringLiteral("customMark")] = true;
+        r[note.endnote ? QStringLiteral("endnote") : QStringLiteral("footnote")] = o;
+    }
     return r;
 }
 

@@ -17,7 +17,7 @@ inline constexpr unsigned short kFlagExtChar = 0x1000;
 inline constexpr unsigned short kFlagObfuscated = 0x8000;
 
 // Indices into FibRgLw97.
-enum LwIndex { CbMac = 0, CcpText = 3, CcpFtn = 4, CcpHdd = 5, CcpAtn = 7, CcpEdn = 8, CcpTxbx = 9, CcpHdrTxbx = 10 };
+enum LwIndex { CbMac = 0, CcpText = 3, CcpFtn = 4, CcpHdd = 5, CcpMcr = 6, CcpAtn = 7, CcpEdn = 8, CcpTxbx = 9, CcpHdrTxbx = 10 };
 
 // Indices of (fc, lcb) pairs in FibRgFcLcb97.
 enum FcLcbIndex {
@@ -31,8 +31,13 @@ enum FcLcbIndex {
     PlcfBtePapx = 13,
     SttbfFfn = 15,
     PlcfFldMom = 16,
+    PlcfFldHdr = 17,
+    PlcfFldFtn = 18,
     Dop = 31,
     Clx = 33,
+    PlcfendRef = 46,
+    PlcfendTxt = 47,
+    PlcfFldEdn = 48,
     PlfLst = 73,
     PlfLfo = 74,
 };

@@ -26,6 +26,33 @@ enum FormatProperty {
     RaisePositionProperty,                                      // int: half-points up (> 0) or down
 };
 
+// Fields. The runs of a field's result carry its code and a number that
+// keeps it apart from a neighbouring field with the same code; the result
+// stays ordinary text. A field whose result is empty (or that has no result
+// part at all) is one zero-width space, U+200B, carrying the same
+// properties with FieldPlaceholderProperty set. Fields nested in a field's
+// code stay inside the code string as U+0013 code U+0014 result U+0015, as
+// the file stores them; fields nested in a result leave only their result.
+enum FieldProperty {
+    FieldCodeProperty = QTextFormat::UserProperty + 0x400, // QString: " PAGE \* MERGEFORMAT "
+    FieldIdProperty,               // int: the same for all runs of one field, different for the next
+    FieldTypeProperty,             // int: the stored type number, kept for codes the writer does not know
+    FieldPlaceholderProperty,      // bool: the run is U+200B standing for an empty result
+    FieldWithoutSeparatorProperty, // bool: the field has no result part, only its code
+};
+
+// Footnotes and endnotes. The reference mark is a run of its own: the note's
+// number (superscript), or its own mark for a note with a custom mark,
+// carrying the note's text as NoteContentProperty: the note's paragraphs with
+// their formats, as saveNoteContent() in notes.h writes them. The note's own
+// leading mark is not part of the content.
+enum NoteProperty {
+    NoteContentProperty = QTextFormat::UserProperty + 0x410, // QByteArray
+    NoteIdProperty,         // int: keeps two neighbouring references apart
+    NoteEndnoteProperty,    // bool: an endnote rather than a footnote
+    NoteCustomMarkProperty, // bool: the run's text is the note's mark, not its number
+};
+
 QTextCharFormat toCharFormat(const CharProps& chp, const QStringList& fonts);
 QTextBlockFormat toBlockFormat(const ParaProps& pap);
 

@@ -1,0 +1,441 @@
+#include "word/fields.h"
+
+#include "word/text_formats.h"
+
+#include <QHash>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+
+namespace talvora::word {
+
+namespace {
+
+// Field types as Word numbers them.
+const QHash<QString, int>& fieldTypes()
+{
+    static const QHash<QString, int> types = [] {
+        static const std::pair<const char*, int> list[] = {
+            {"REF", 3},           {"FTNREF", 5},        {"SET", 6},           {"IF", 7},
+            {"INDEX", 8},         {"STYLEREF", 10},     {"SEQ", 12},          {"TOC", 13},
+            {"INFO", 14},         {"TITLE", 15},        {"SUBJECT", 16},      {"AUTHOR", 17},
+            {"KEYWORDS", 18},     {"COMMENTS", 19},     {"LASTSAVEDBY", 20},  {"CREATEDATE", 21},
+            {"SAVEDATE", 22},     {"PRINTDATE", 23},    {"REVNUM", 24},       {"EDITTIME", 25},
+            {"NUMPAGES", 26},     {"NUMWORDS", 27},     {"NUMCHARS", 28},     {"FILENAME", 29},
+            {"TEMPLATE", 30},     {"DATE", 31},         {"TIME", 32},         {"PAGE", 33},
+            {"=", 34},            {"QUOTE", 35},        {"INCLUDE", 36},      {"PAGEREF", 37},
+            {"ASK", 38},          {"FILLIN", 39},       {"DATA", 40},         {"NEXT", 41},
+            {"NEXTIF", 42},       {"SKIPIF", 43},       {"MERGEREC", 44},     {"DDE", 45},
+            {"DDEAUTO", 46},      {"GLOSSARY", 47},     {"PRINT", 48},        {"EQ", 49},
+            {"GOTOBUTTON", 50},   {"MACROBUTTON", 51},  {"AUTONUMOUT", 52},   {"AUTONUMLGL", 53},
+            {"AUTONUM", 54},      {"IMPORT", 55},       {"LINK", 56},         {"SYMBOL", 57},
+            {"EMBED", 58},        {"MERGEFIELD", 59},   {"USERNAME", 60},     {"USERINITIALS", 61},
+            {"USERADDRESS", 62},  {"BARCODE", 63},      {"DOCVARIABLE", 64},  {"SECTION", 65},
+            {"SECTIONPAGES", 66}, {"INCLUDEPICTURE", 67}, {"INCLUDETEXT", 68}, {"FILESIZE", 69},
+            {"FORMTEXT", 70},     {"FORMCHECKBOX", 71}, {"NOTEREF", 72},      {"TOA", 73},
+            {"TA", 74},           {"MERGESEQ", 75},     {"PRIVATE", 77},      {"DATABASE", 78},
+            {"AUTOTEXT", 79},     {"COMPARE", 80},      {"ADDIN", 81},        {"FORMDROPDOWN", 83},
+            {"ADVANCE", 84},      {"DOCPROPERTY", 85},  {"CONTROL", 87},      {"HYPERLINK", 88},
+            {"AUTOTEXTLIST", 89}, {"LISTNUM", 90},      {"HTMLCONTROL", 91},  {"BIDIOUTLINE", 92},
+            {"ADDRESSBLOCK", 93}, {"GREETINGLINE", 94}, {"SHAPE", 95},
+        };
+        QHash<QString, int> h;
+        for (auto [name, type] : list)
+            h.insert(QString::fromLatin1(name), type);
+        return h;
+    }();
+    return types;
+}
+
+// A code whose first word Word cannot name is stored as "not parsed".
+constexpr int kUnknownFieldType = 1;
+
+// Field end flags.
+constexpr uint8_t kEndNested = 0x40;
+constexpr uint8_t kEndHasSeparator = 0x80;
+// The separator's entry carries nothing; Word fills it so.
+constexpr uint8_t kSeparatorData = 0xFF;
+
+// A character of a code as stored: tabs and printable characters; other
+// control characters have meanings of their own in the text.
+char16_t storedCodeChar(char16_t c)
+{
+    if (c == u'\t' || isFieldMark(c))
+        return c;
+    if (c < 0x20 || c == 0xFFFC || c == kFieldPlaceholder || c == 0x2028 || c == 0x2029)
+        return 0;
+    return c;
+}
+
+} // namespace
+
+QString fieldKeyword(QStringView code)
+{
+    qsizetype i = 0;
+    while (i < code.size() && (code[i].isSpace() || code[i].unicode() < 0x20))
+        ++i;
+    // "=" is a keyword of its own and may touch what follows it.
+    if (i < code.size() && code[i] == u'=')
+        return QStringLiteral("=");
+    const qsizetype start = i;
+    while (i < code.size() && !code[i].isSpace() && code[i].unicode() >= 0x20 && code[i] != u'\\')
+        ++i;
+    return code.mid(start, i - start).toString().toUpper();
+}
+
+int fieldTypeOfKeyword(const QString& keyword)
+{
+    return fieldTypes().value(keyword, 0);
+}
+
+QString readableFieldCode(const QString& code)
+{
+    QString out;
+    out.reserve(code.size());
+    int depth = 0;
+    int hiddenFrom = -1; // the depth whose result is being left out
+    for (QChar c : code) {
+        switch (c.unicode()) {
+        case kFieldBegin:
+            ++depth;
+            if (hiddenFrom < 0)
+                out += QLatin1Char('{');
+            break;
+        case kFieldSeparator:
+            if (depth > 0 && hiddenFrom < 0)
+                hiddenFrom = depth;
+            break;
+        case kFieldEnd:
+            if (depth == 0)
+                break;
+            if (hiddenFrom == depth)
+                hiddenFrom = -1;
+            if (hiddenFrom < 0)
+                out += QLatin1Char('}');
+            --depth;
+            break;
+        default:
+            if (hiddenFrom < 0)
+                out += c;
+        }
+    }
+    for (; depth > 0; --depth)
+        out += QLatin1Char('}');
+    return out;
+}
+
+QString balancedFieldCode(const QString& code)
+{
+    QString out;
+    out.reserve(code.size() + 4);
+    std::vector<bool> separated; // per open nested field
+    for (QChar c : code) {
+        switch (c.unicode()) {
+        case kFieldBegin:
+            separated.push_back(false);
+            out += c;
+            break;
+        case kFieldSeparator:
+            if (!separated.empty() && !separated.back()) {
+                separated.back() = true;
+                out += c;
+            }
+            break;
+        case kFieldEnd:
+            if (!separated.empty()) {
+                separated.pop_back();
+                out += c;
+            }
+            break;
+        default: out += c;
+        }
+    }
+    out += QString(qsizetype(separated.size()), QChar(kFieldEnd));
+    return out;
+}
+
+std::optional<FieldInfo> fieldOf(const QTextFormat& f)
+{
+    if (!f.hasProperty(FieldCodeProperty))
+        return std::nullopt;
+    FieldInfo info;
+    info.code = f.stringProperty(FieldCodeProperty);
+    info.id = f.intProperty(FieldIdProperty);
+    info.type = f.intProperty(FieldTypeProperty);
+    info.placeholder = f.boolProperty(FieldPlaceholderProperty);
+    info.withoutSeparator = f.boolProperty(FieldWithoutSeparatorProperty);
+    return info;
+}
+
+void setField(QTextCharFormat& f, const FieldInfo& field)
+{
+    f.setProperty(FieldCodeProperty, field.code);
+    f.setProperty(FieldIdProperty, field.id);
+    if (field.type)
+        f.setProperty(FieldTypeProperty, field.type);
+    else
+        f.clearProperty(FieldTypeProperty);
+    if (field.placeholder)
+        f.setProperty(FieldPlaceholderProperty, true);
+    else
+        f.clearProperty(FieldPlaceholderProperty);
+    if (field.withoutSeparator)
+        f.setProperty(FieldWithoutSeparatorProperty, true);
+    else
+        f.clearProperty(FieldWithoutSeparatorProperty);
+}
+
+void readFieldTable(ByteView plc, int32_t base, FieldTypes& out)
+{
+    // n + 1 CPs, then n entries of two bytes.
+    if (plc.size() < 4 + 4 + 2)
+        return;
+    const qint64 n = (plc.size() - 4) / 6;
+    for (qint64 i = 0; i < n; ++i) {
+        const uint8_t ch = plc.u8(4 * (n + 1) + 2 * i) & 0x1F;
+        if (ch != kFieldBegin)
+            continue;
+        const qint64 cp = qint64(base) + plc.i32(4 * i);
+        if (cp < 0 || cp > INT32_MAX)
+            continue;
+        out.emplace_back(int32_t(cp), plc.u8(4 * (n + 1) + 2 * i + 1));
+    }
+}
+
+FieldReader::FieldReader(const char16_t* text, int32_t from, int32_t to, const FieldTypes& types, int& nextId)
+    : types_(types), nextId_(nextId)
+{
+    // Pair the marks the way the reading will: what is left without a
+    // partner is read as nothing.
+    struct Open {
+        int32_t begin;
+        int32_t separator = -1;
+    };
+    std::vector<Open> stack;
+    for (int32_t cp = from; cp < to; ++cp) {
+        switch (text[cp]) {
+        case kFieldBegin: stack.push_back({cp}); break;
+        case kFieldSeparator:
+            if (stack.empty() || stack.back().separator >= 0)
+                ignored_.push_back(cp);
+            else
+                stack.back().separator = cp;
+            break;
+        case kFieldEnd:
+            if (stack.empty())
+                ignored_.push_back(cp);
+            else
+                stack.pop_back();
+            break;
+        default: break;
+        }
+    }
+    for (const Open& o : stack) {
+        ignored_.push_back(o.begin);
+        if (o.separator >= 0)
+            ignored_.push_back(o.separator);
+    }
+    std::sort(ignored_.begin(), ignored_.end());
+}
+
+bool FieldReader::ignored(int32_t cp)
+{
+    while (ignoredAt_ < ignored_.size() && ignored_[ignoredAt_] < cp)
+        ++ignoredAt_;
+    return ignoredAt_ < ignored_.size() && ignored_[ignoredAt_] == cp;
+}
+
+bool FieldReader::mark(int32_t cp, char16_t ch, bool deleted, int position)
+{
+    if (ignored(cp))
+        return false;
+    // Marks of fields nested in the outermost field's code are part of that code.
+    const size_t depth = ch == kFieldBegin ? 0 : 1;
+    if (open_.size() > depth && open_.front() && !deleted)
+        outer_.code += QChar(ch);
+    switch (ch) {
+    case kFieldBegin:
+        if (open_.empty()) {
+            outer_ = FieldInfo();
+            outer_.id = ++nextId_;
+            auto it = std::lower_bound(types_.begin(), types_.end(), std::make_pair(cp, uint8_t(0)));
+            if (it != types_.end() && it->first == cp)
+                outer_.type = it->second;
+            outer_.withoutSeparator = true;
+            resultPosition_ = -1;
+        }
+        open_.push_back(true);
+        ++openCodes_;
+        return false;
+    case kFieldSeparator:
+        if (open_.back()) {
+            open_.back() = false;
+            --openCodes_;
+            if (open_.size() == 1) {
+                outer_.withoutSeparator = false;
+                resultPosition_ = position;
+            }
+        }
+        return false;
+    default: {
+        if (open_.back())
+            --openCodes_;
+        open_.pop_back();
+        if (!open_.empty())
+            return false;
+        ended_ = outer_;
+        return !deleted && (resultPosition_ < 0 || resultPosition_ == position);
+    }
+    }
+}
+
+void FieldReader::codeChar(char16_t ch, bool deleted)
+{
+    if (deleted || !open_.front())
+        return;
+    if (const char16_t c = storedCodeChar(ch))
+        outer_.code += QChar(c);
+}
+
+QTextCharFormat FieldReader::resultFormat(const QTextCharFormat& plain) const
+{
+    QTextCharFormat f = plain;
+    FieldInfo info = outer_;
+    info.withoutSeparator = false;
+    setField(f, info);
+    return f;
+}
+
+QTextCharFormat FieldReader::placeholderFormat(const QTextCharFormat& plain) const
+{
+    QTextCharFormat f = plain;
+    FieldInfo info = ended_;
+    info.placeholder = true;
+    setField(f, info);
+    return f;
+}
+
+FieldWriter::FieldWriter(Append append, std::function<int32_t()> position)
+    : append_(std::move(append)), position_(std::move(position))
+{
+}
+
+void FieldWriter::markAt(char16_t ch, uint8_t data, const CharProps& chp)
+{
+    entries_.push_back({position_(), uint8_t(ch), data});
+    CharProps special = chp;
+    special.special = true;
+    append_(QString(QChar(ch)), special);
+}
+
+void FieldWriter::writeCode(const QString& code, const CharProps& chp)
+{
+    // Nested fields: each mark goes into the table, begin marks with the
+    // type of the code that follows them.
+    std::vector<bool> separated;
+    QString run;
+    auto flush = [&] {
+        if (!run.isEmpty())
+            append_(run, chp);
+        run.clear();
+    };
+    const QString balanced = balancedFieldCode(code);
+    for (qsizetype i = 0; i < balanced.size(); ++i) {
+        const char16_t c = storedCodeChar(balanced[i].unicode());
+        if (!c)
+            continue;
+        if (!isFieldMark(c)) {
+            run += QChar(c);
+            continue;
+        }
+        flush();
+        if (c == kFieldBegin) {
+            const int type = fieldTypeOfKeyword(fieldKeyword(QStringView(balanced).mid(i + 1)));
+            markAt(c, uint8_t(type ? type : kUnknownFieldType), chp);
+            separated.push_back(false);
+        } else if (c == kFieldSeparator) {
+            markAt(c, kSeparatorData, chp);
+            separated.back() = true;
+        } else {
+            markAt(c, uint8_t(kEndNested | (separated.back() ? kEndHasSeparator : 0)), chp);
+            separated.pop_back();
+        }
+    }
+    flush();
+}
+
+QString FieldWriter::beforeRun(const QTextCharFormat& format, const CharProps& chp, const QString& text)
+{
+    const std::optional<FieldInfo> field = fieldOf(format);
+    if (open_ && !(field && field->id == open_->id && field->code == open_->code))
+        close();
+    if (!field)
+        return text;
+    if (!open_) {
+        // The type comes from the code, which may have been edited; the
+        // stored one stands for codes this table does not know.
+        int type = fieldTypeOfKeyword(fieldKeyword(field->code));
+        if (!type)
+            type = field->type > 0 && field->type < 0x100 ? field->type : kUnknownFieldType;
+        markAt(kFieldBegin, uint8_t(type), chp);
+        writeCode(field->code, chp);
+        open_ = field;
+        open_->withoutSeparator = field->withoutSeparator && field->placeholder;
+        if (!open_->withoutSeparator)
+            markAt(kFieldSeparator, kSeparatorData, chp);
+    }
+    openProps_ = chp;
+    QString result = text;
+    if (field->placeholder)
+        result.remove(QChar(kFieldPlaceholder));
+    if (!result.isEmpty() && open_->withoutSeparator) {
+        // Text typed into a field that had no result: it becomes one.
+        markAt(kFieldSeparator, kSeparatorData, chp);
+        open_->withoutSeparator = false;
+    }
+    return result;
+}
+
+void FieldWriter::beforeBlockEnd(const QTextBlock& block, bool cellEnd)
+{
+    if (!open_)
+        return;
+    const QTextBlock next = block.next();
+    if (!cellEnd && next.isValid() && next.begin() != next.end()) {
+        const std::optional<FieldInfo> field = fieldOf(next.begin().fragment().charFormat());
+        if (field && field->id == open_->id && field->code == open_->code
+            && QTextCursor(block).currentFrame() == QTextCursor(next).currentFrame())
+            return;
+    }
+    close();
+}
+
+void FieldWriter::close()
+{
+    if (!open_)
+        return;
+    markAt(kFieldEnd, open_->withoutSeparator ? 0 : kEndHasSeparator, openProps_);
+    open_.reset();
+}
+
+QByteArray FieldWriter::table(int32_t from, int32_t to) const
+{
+    auto first = std::lower_bound(entries_.begin(), entries_.end(), from,
+                                  [](const Entry& e, int32_t cp) { return e.cp < cp; });
+    auto last = std::lower_bound(first, entries_.end(), to, [](const Entry& e, int32_t cp) { return e.cp < cp; });
+    if (first == last)
+        return {};
+    QByteArray out;
+    ByteWriter w(out);
+    for (auto it = first; it != last; ++it)
+        w.i32(it->cp - from);
+    w.i32(to - from);
+    for (auto it = first; it != last; ++it) {
+        w.u8(it->ch);
+        w.u8(it->data);
+    }
+    return out;
+}
+
+} // namespace talvora::word

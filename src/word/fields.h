@@ -1,0 +1,130 @@
+#pragma once
+// Fields (page numbers, dates, merge fields, …): how the stored marks — begin,
+// code, separator, result, end — become runs of the model and back. The model
+// convention is in text_formats.h (FieldProperty).
+
+#include "word/sprm.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTextCharFormat>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class QTextBlock;
+
+namespace talvora::word {
+
+inline constexpr char16_t kFieldBegin = 0x13;
+inline constexpr char16_t kFieldSeparator = 0x14;
+inline constexpr char16_t kFieldEnd = 0x15;
+inline constexpr char16_t kFieldPlaceholder = 0x200B;
+
+inline bool isFieldMark(char16_t c) { return c >= kFieldBegin && c <= kFieldEnd; }
+
+// The first word of a code, upper-cased: "PAGE" for " PAGE \* MERGEFORMAT ".
+QString fieldKeyword(QStringView code);
+// The stored type number of a keyword (PAGE 33, NUMPAGES 26, DATE 31, …); 0 when unknown.
+int fieldTypeOfKeyword(const QString& keyword);
+// The code as Word shows it: fields nested in it as "{ CODE }", without their results.
+QString readableFieldCode(const QString& code);
+// The code with its nested marks in order: ends and separators without an
+// open field are dropped, a second separator too, and fields left open are closed.
+QString balancedFieldCode(const QString& code);
+
+// A field as one of its runs carries it.
+struct FieldInfo {
+    QString code;
+    int id = 0;
+    int type = 0; // stored type number; 0 when not known
+    bool placeholder = false;
+    bool withoutSeparator = false;
+};
+std::optional<FieldInfo> fieldOf(const QTextFormat& format);
+void setField(QTextCharFormat& format, const FieldInfo& field);
+
+// Stored field types by the CP of their begin marks, sorted.
+using FieldTypes = std::vector<std::pair<int32_t, uint8_t>>;
+// Adds the begin marks of a stored field table (PLC of 2-byte entries) whose
+// CPs count from `base`.
+void readFieldTable(ByteView plc, int32_t base, FieldTypes& out);
+
+// Follows the field marks of one story while the reader goes through its
+// characters in order. Marks without a partner inside the story (a damaged
+// file) are found beforehand and read as nothing, so the text around them
+// stays visible.
+class FieldReader {
+public:
+    // `text[from, to)` is the story. `nextId` numbers fields across stories.
+    FieldReader(const char16_t* text, int32_t from, int32_t to, const FieldTypes& types, int& nextId);
+
+    // A mark at `cp`, reached with the text before it already out at
+    // `position`. True when it ends a field that showed no result there: the
+    // caller puts a placeholder with placeholderFormat().
+    bool mark(int32_t cp, char16_t ch, bool deleted, int position);
+    // Characters of a code are not shown; they are kept for the field.
+    bool inCode() const { return openCodes_ > 0; }
+    void codeChar(char16_t ch, bool deleted);
+    // Whether shown characters now belong to a field's result.
+    bool inResult() const { return !open_.empty() && openCodes_ == 0; }
+    QTextCharFormat resultFormat(const QTextCharFormat& plain) const;
+    QTextCharFormat placeholderFormat(const QTextCharFormat& plain) const;
+
+private:
+    bool ignored(int32_t cp);
+
+    std::vector<int32_t> ignored_; // CPs of marks without a partner, sorted
+    size_t ignoredAt_ = 0;
+    const FieldTypes& types_;
+    int& nextId_;
+    std::vector<bool> open_; // per open field: still in its code
+    size_t openCodes_ = 0;
+    FieldInfo outer_;        // the outermost open field
+    int resultPosition_ = -1;
+    FieldInfo ended_;
+};
+
+// Writes the marks of fields into the text being put together by the
+// writer: begin mark, code, separator before the result runs, end mark after
+// them; and keeps their table.
+class FieldWriter {
+public:
+    // `append` adds stored characters with their properties to the text;
+    // `position` is the CP the next character gets.
+    using Append = std::function<void(const QString& stored, const CharProps& chp)>;
+    FieldWriter(Append append, std::function<int32_t()> position);
+
+    // Before the text of a run: ends the open field unless the run goes on
+    // with it, and begins the run's own field. Returns the run's text as it
+    // is to be written (a placeholder writes none).
+    QString beforeRun(const QTextCharFormat& format, const CharProps& chp, const QString& text);
+    // Before the mark that ends `block`: a field goes on into the next
+    // paragraph of the same frame when its first run continues it; otherwise it ends here.
+    void beforeBlockEnd(const QTextBlock& block, bool cellEnd);
+    void close();
+
+    bool empty() const { return entries_.empty(); }
+    // The field table of the story [from, to): CPs from `from`, ending with the story's length.
+    QByteArray table(int32_t from, int32_t to) const;
+
+private:
+    struct Entry {
+        int32_t cp;
+        uint8_t ch;
+        uint8_t data;
+    };
+    void markAt(char16_t ch, uint8_t data, const CharProps& chp);
+    void writeCode(const QString& code, const CharProps& chp);
+
+    Append append_;
+    std::function<int32_t()> position_;
+    std::vector<Entry> entries_;
+    std::optional<FieldInfo> open_;
+    CharProps openProps_;
+};
+
+} // namespace talvora::word
