@@ -73,7 +73,7 @@ char16_t storedCodeChar(char16_t c)
 QString fieldKeyword(QStringView code)
 {
     qsizetype i = 0;
-    while (i < code.size() && (code[i].isSpace() || code[i].unicode() < 0x20))
+    while (i < code.size() && code[i].isSpace())
         ++i;
     // "=" is a keyword of its own and may touch what follows it.
     if (i < code.size() && code[i] == u'=')

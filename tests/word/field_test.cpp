@@ -1,0 +1,572 @@
+// Fields and notes: read from the file with their codes and text, written
+// back as real fields and notes, and read as such by LibreOffice.
+
+#include "test_support.h"
+#include "word/doc_reader.h"
+#include "word/doc_writer.h"
+#include "word/document_text.h"
+#include "word/fields.h"
+#include "word/notes.h"
+#include "word/text_formats.h"
+
+#include "common/errors.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+using namespace talvora;
+using namespace talvora::word;
+
+namespace {
+
+// A run of a story: its text and what it carries.
+struct StoryRun {
+    QString text;
+    std::optional<FieldInfo> field;
+    std::optional<NoteInfo> note;
+};
+
+std::vector<StoryRun> runsOf(const QTextDocument& doc)
+{
+    std::vector<StoryRun> runs;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            runs.push_back({it.fragment().text(), fieldOf(f), isNoteReference(f) ? std::optional(noteOf(f)) : std::nullopt});
+        }
+    return runs;
+}
+
+std::vector<StoryRun> fieldRuns(const QTextDocument& doc)
+{
+    std::vector<StoryRun> out;
+    for (StoryRun& r : runsOf(doc))
+        if (r.field)
+            out.push_back(std::move(r));
+    return out;
+}
+
+void insertField(QTextCursor& c, const QString& code, const QString& result, int id)
+{
+    QTextCharFormat f;
+    FieldInfo info;
+    info.code = code;
+    info.id = id;
+    info.placeholder = result.isEmpty();
+    setField(f, info);
+    c.insertText(result.isEmpty() ? QString(QChar(kFieldPlaceholder)) : result, f);
+    c.setCharFormat(QTextCharFormat());
+}
+
+void insertNote(QTextCursor& c, const QString& text, int id, bool endnote = false, const QString& mark = {})
+{
+    QTextDocument content;
+    QTextCursor(&content).insertText(text);
+    QTextCharFormat f;
+    f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    setNote(f, {saveNoteContent(content), id, endnote, !mark.isEmpty()});
+    c.insertText(mark.isEmpty() ? QString::number(id) : mark, f);
+    c.setCharFormat(QTextCharFormat());
+}
+
+// A file with `text` as its one Unicode piece, read.
+Document readStored(const QString& text)
+{
+    return readDoc(test::buildDoc({{text, false, {}, {}}}));
+}
+
+std::unique_ptr<QTextDocument> emptyStory()
+{
+    return Document().takeText();
+}
+
+// The FIB's counts and (offset, size) pairs, read as any reader would.
+struct Fib {
+    std::vector<int32_t> lw;
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    qint64 pairsAt = 0;
+};
+
+Fib fibOf(const QByteArray& word)
+{
+    ByteView v(word);
+    Fib f;
+    qint64 at = 32;
+    at += 2 + 2 * qint64(v.u16(at));
+    const int cslw = v.u16(at);
+    at += 2;
+    for (int i = 0; i < cslw; ++i)
+        f.lw.push_back(v.i32(at + 4 * i));
+    at += 4 * qint64(cslw);
+    const int pairs = v.u16(at);
+    at += 2;
+    f.pairsAt = at;
+    for (int i = 0; i < pairs; ++i)
+        f.pairs.emplace_back(v.u32(at + 8 * i), v.u32(at + 8 * i + 4));
+    return f;
+}
+
+QByteArray streamOf(const QByteArray& file, const QString& name)
+{
+    return CompoundFileReader(file).stream(name);
+}
+
+// The stored field table at `index`: (CP, mark, data) per entry.
+std::vector<std::tuple<int32_t, int, int>> fieldTable(const QByteArray& file, int index)
+{
+    const Fib fib = fibOf(streamOf(file, QStringLiteral("WordDocument")));
+    const QByteArray table = streamOf(file, QStringLiteral("1Table"));
+    const auto [fc, lcb] = fib.pairs[size_t(index)];
+    std::vector<std::tuple<int32_t, int, int>> out;
+    if (lcb == 0)
+        return out;
+    const ByteView plc = ByteView(table).sub(fc, lcb);
+    const qint64 n = (plc.size() - 4) / 6;
+    for (qint64 i = 0; i < n; ++i)
+        out.emplace_back(plc.i32(4 * i), plc.u8(4 * (n + 1) + 2 * i), plc.u8(4 * (n + 1) + 2 * i + 1));
+    return out;
+}
+
+constexpr int kPlcfFldMom = 16, kPlcfFldHdr = 17, kPlcfFldFtn = 18, kPlcffndTxt = 3;
+constexpr int kCcpFtn = 4, kCcpHdd = 5, kCcpEdn = 8;
+
+Document fixture(const char* name)
+{
+    return readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc")));
+}
+
+QString storyText(const std::unique_ptr<QTextDocument>& story)
+{
+    return story ? story->toPlainText() : QStringLiteral("<none>");
+}
+
+// A document with a page number, a page count and a date in its body and footer.
+Document documentWithFields()
+{
+    Document d;
+    QTextCursor c(&d.text());
+    c.insertText(QStringLiteral("Лист "));
+    insertField(c, QStringLiteral(" PAGE "), QStringLiteral("1"), 1);
+    c.insertText(QStringLiteral(" из "));
+    insertField(c, QStringLiteral(" NUMPAGES \\* MERGEFORMAT "), QStringLiteral("3"), 2);
+    c.insertText(QStringLiteral(", дата "));
+    insertField(c, QStringLiteral(" DATE \\@ \"dd.MM.yyyy\" "), QStringLiteral("09.12.2025"), 3);
+    d.footer = emptyStory();
+    QTextCursor f(d.footer.get());
+    f.insertText(QStringLiteral("Страница "));
+    insertField(f, QStringLiteral(" PAGE "), QStringLiteral("1"), 4);
+    return d;
+}
+
+} // namespace
+
+TEST(FieldRead, FixtureFooterHoldsAPageField)
+{
+    const Document d = fixture("header_footer");
+    ASSERT_TRUE(d.footer);
+    const std::vector<StoryRun> runs = runsOf(*d.footer);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].text, QStringLiteral("Страница "));
+    EXPECT_FALSE(runs[0].field);
+    EXPECT_EQ(runs[1].text, QStringLiteral("1"));
+    ASSERT_TRUE(runs[1].field);
+    EXPECT_EQ(runs[1].field->code, QStringLiteral(" PAGE "));
+    EXPECT_EQ(runs[1].field->type, 33); // from the stored field table
+    EXPECT_FALSE(runs[1].field->placeholder);
+    // The text is the result, as before.
+    EXPECT_EQ(storyText(d.footer), QStringLiteral("Страница 1"));
+
+    const QJsonObject run = dumpDocument(d)[QStringLiteral("footer")][QStringLiteral("paragraphs")][0]
+                                [QStringLiteral("runs")][1].toObject();
+    EXPECT_EQ(run[QStringLiteral("field")][QStringLiteral("code")].toString(), QStringLiteral(" PAGE "));
+    EXPECT_EQ(run[QStringLiteral("field")][QStringLiteral("kind")].toString(), QStringLiteral("PAGE"));
+    EXPECT_EQ(run[QStringLiteral("text")].toString(), QStringLiteral("1"));
+}
+
+TEST(FieldWrite, PageCountAndDateStayFields)
+{
+    const Document d = documentWithFields();
+    const QByteArray file = writeDoc(d);
+    const Document back = readDoc(file);
+    EXPECT_EQ(plainText(back), QStringLiteral("Лист 1 из 3, дата 09.12.2025\n"));
+    const std::vector<StoryRun> fields = fieldRuns(back.text());
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[0].field->code, QStringLiteral(" PAGE "));
+    EXPECT_EQ(fields[1].field->code, QStringLiteral(" NUMPAGES \\* MERGEFORMAT "));
+    EXPECT_EQ(fields[2].field->code, QStringLiteral(" DATE \\@ \"dd.MM.yyyy\" "));
+    EXPECT_EQ(fields[2].text, QStringLiteral("09.12.2025"));
+    ASSERT_TRUE(back.footer);
+    const std::vector<StoryRun> footer = fieldRuns(*back.footer);
+    ASSERT_EQ(footer.size(), 1u);
+    EXPECT_EQ(footer[0].field->code, QStringLiteral(" PAGE "));
+
+    // The stored tables: begin with the type, separator, end with "has a
+    // separator", at the CPs of the marks; the footer's CPs count from its story.
+    using E = std::tuple<int32_t, int, int>;
+    const std::vector<E> main = fieldTable(file, kPlcfFldMom);
+    ASSERT_EQ(main.size(), 9u);
+    EXPECT_EQ(main[0], E(5, 0x13, 33));
+    EXPECT_EQ(main[1], E(12, 0x14, 0xFF));
+    EXPECT_EQ(main[2], E(14, 0x15, 0x80));
+    EXPECT_EQ(std::get<2>(main[3]), 26);
+    EXPECT_EQ(std::get<2>(main[6]), 31);
+    const std::vector<E> hdr = fieldTable(file, kPlcfFldHdr);
+    ASSERT_EQ(hdr.size(), 3u);
+    EXPECT_EQ(std::get<0>(hdr[0]), 9); // after "Страница "
+    EXPECT_EQ(std::get<2>(hdr[0]), 33);
+
+    // The fixture's footer too, and a second round trip changes nothing.
+    const Document fx = fixture("header_footer");
+    const Document again = readDoc(writeDoc(readDoc(writeDoc(fx))));
+    ASSERT_TRUE(again.footer);
+    const std::vector<StoryRun> fxRuns = fieldRuns(*again.footer);
+    ASSERT_EQ(fxRuns.size(), 1u);
+    EXPECT_EQ(fxRuns[0].field->code, QStringLiteral(" PAGE "));
+    EXPECT_EQ(storyText(again.footer), storyText(fx.footer));
+}
+
+TEST(FieldWrite, NeighbouringFieldsStayApart)
+{
+    // Two dates side by side with the same code and format are two fields.
+    Document d;
+    QTextCursor c(&d.text());
+    insertField(c, QStringLiteral(" DATE "), QStringLiteral("01.01.2025"), 7);
+    insertField(c, QStringLiteral(" DATE "), QStringLiteral("02.01.2025"), 8);
+    const std::vector<StoryRun> fields = fieldRuns(readDoc(writeDoc(d)).text());
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].text, QStringLiteral("01.01.2025"));
+    EXPECT_EQ(fields[1].text, QStringLiteral("02.01.2025"));
+    EXPECT_NE(fields[0].field->id, fields[1].field->id);
+
+    // One field whose result has two formats and goes on into the next
+    // paragraph stays one field.
+    Document one;
+    QTextCursor o(&one.text());
+    QTextCharFormat f;
+    setField(f, {QStringLiteral(" MERGEFIELD Диагноз "), 5});
+    o.insertText(QStringLiteral("Инсульт, "), f);
+    f.setFontWeight(QFont::Bold);
+    o.insertText(QStringLiteral("ишемический"), f);
+    o.insertBlock();
+    o.insertText(QStringLiteral("вторая строка"), f);
+    const QByteArray file = writeDoc(one);
+    const auto table = fieldTable(file, kPlcfFldMom);
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(std::get<2>(table[0]), 59);
+    const Document back = readDoc(file);
+    const std::vector<StoryRun> runs = fieldRuns(back.text());
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].field->id, runs[2].field->id);
+    EXPECT_EQ(plainText(back), QStringLiteral("Инсульт, ишемический\nвторая строка\n"));
+}
+
+TEST(FieldRead, NestedFields)
+{
+    // A field in the code of another: the outer code keeps it whole; a field
+    // in the result of another leaves its result as the outer one's text.
+    const QString text = QString::fromUtf16(
+        u"a\x13 IF \x13 PAGE \x14" u"1\x15 = 1 \"да\" \"нет\" \x14" u"да\x15 "
+        u"\x13 HYPERLINK \"http://x\" \x14см. стр. \x13 PAGEREF m \x14" u"3\x15\x15!\r");
+    const Document d = readStored(text);
+    EXPECT_EQ(plainText(d), QStringLiteral("aда см. стр. 3!\n"));
+    const std::vector<StoryRun> fields = fieldRuns(d.text());
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].text, QStringLiteral("да"));
+    EXPECT_EQ(fields[0].field->code, QString::fromUtf16(u" IF \x13 PAGE \x14" u"1\x15 = 1 \"да\" \"нет\" "));
+    EXPECT_EQ(readableFieldCode(fields[0].field->code), QStringLiteral(" IF { PAGE } = 1 \"да\" \"нет\" "));
+    EXPECT_EQ(fields[1].text, QStringLiteral("см. стр. 3"));
+    EXPECT_EQ(fieldKeyword(fields[1].field->code), QStringLiteral("HYPERLINK"));
+
+    // Written back, the nested field is a field again, flagged as nested.
+    const QByteArray file = writeDoc(d);
+    using E = std::tuple<int32_t, int, int>;
+    const auto table = fieldTable(file, kPlcfFldMom);
+    ASSERT_EQ(table.size(), 9u);
+    EXPECT_EQ(std::get<2>(table[0]), 7);    // IF
+    EXPECT_EQ(std::get<2>(table[1]), 33);   // the nested PAGE
+    EXPECT_EQ(std::get<2>(table[3]), 0xC0); // its end: nested, with a separator
+    EXPECT_EQ(table[5], E(std::get<0>(table[5]), 0x15, 0x80));
+    const std::vector<StoryRun> back = fieldRuns(readDoc(file).text());
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].field->code, fields[0].field->code);
+    EXPECT_EQ(back[1].text, QStringLiteral("см. стр. 3"));
+
+    // A code from the model with marks out of order is written balanced.
+    EXPECT_EQ(balancedFieldCode(QString::fromUtf16(u" A \x15\x13 B \x14\x14 c")),
+              QString::fromUtf16(u" A \x13 B \x14 c\x15"));
+}
+
+TEST(FieldRead, FieldsWithoutResultSurvive)
+{
+    // A field without a separator, and one with an empty result.
+    const QString text = QString::fromUtf16(u"x\x13 SET a 1 \x15y\x13 PAGE \x14\x15z\r");
+    const Document d = readStored(text);
+    EXPECT_EQ(plainText(d), QStringLiteral("xyz\n"));
+    const std::vector<StoryRun> fields = fieldRuns(d.text());
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].text, QString(QChar(kFieldPlaceholder)));
+    EXPECT_TRUE(fields[0].field->placeholder);
+    EXPECT_TRUE(fields[0].field->withoutSeparator);
+    EXPECT_TRUE(fields[1].field->placeholder);
+    EXPECT_FALSE(fields[1].field->withoutSeparator);
+
+    const QByteArray file = writeDoc(d);
+    const auto table = fieldTable(file, kPlcfFldMom);
+    ASSERT_EQ(table.size(), 5u); // begin, end; begin, separator, end
+    EXPECT_EQ(std::get<1>(table[1]), 0x15);
+    EXPECT_EQ(std::get<2>(table[1]), 0x00);
+    EXPECT_EQ(std::get<2>(table[0]), 6); // SET
+    const Document back = readDoc(file);
+    EXPECT_EQ(plainText(back), QStringLiteral("xyz\n"));
+    const std::vector<StoryRun> again = fieldRuns(back.text());
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[0].field->code, QStringLiteral(" SET a 1 "));
+    EXPECT_TRUE(again[0].field->withoutSeparator);
+    EXPECT_TRUE(again[1].field->placeholder);
+
+    // Text typed into a placeholder becomes the field's result.
+    Document typed;
+    QTextCursor c(&typed.text());
+    QTextCharFormat f;
+    setField(f, {QStringLiteral(" SET a 1 "), 1, 0, true, true});
+    c.insertText(QString(QChar(kFieldPlaceholder)) + QStringLiteral("5"), f);
+    const std::vector<StoryRun> result = fieldRuns(readDoc(writeDoc(typed)).text());
+    ASSERT_EQ(result.size(), 1u);
+    EXPECT_EQ(result[0].text, QStringLiteral("5"));
+    EXPECT_FALSE(result[0].field->placeholder);
+}
+
+TEST(FieldRead, DamagedMarksKeepTheText)
+{
+    struct Case {
+        const char16_t* stored;
+        const char* text;
+    };
+    const Case cases[] = {
+        // A field never ended: its marks count for nothing, its code shows.
+        {u"a\x13 PAGE \x14" u"1 b\r", "a PAGE 1 b\n"},
+        // Ends and separators with no field open.
+        {u"x\x15y\x14z\r", "xyz\n"},
+        // Two separators: the second is nothing.
+        {u"\x13 PAGE \x14" u"1\x14" u"2\x15.\r", "12.\n"},
+        // A field left open around a whole one: its code shows.
+        {u"\x13 A \x13 B \x14" u"r\x15.\r", " A r.\n"},
+        // A field running over paragraphs.
+        {u"p\x13 REF x \x14one\rtwo\x15q\r", "pone\ntwoq\n"},
+    };
+    for (const Case& k : cases) {
+        const Document d = readStored(QString::fromUtf16(k.stored));
+        EXPECT_EQ(plainText(d), QString::fromUtf8(k.text)) << QString::fromUtf16(k.stored).toStdString();
+        // What was read can be written and read again with the same text.
+        EXPECT_EQ(plainText(readDoc(writeDoc(d))), plainText(d)) << QString::fromUtf16(k.stored).toStdString();
+    }
+
+    // Field marks nested very deep: no crash, no time lost.
+    QString deep(100000, QChar(kFieldBegin));
+    deep += QStringLiteral("текст") + QString(50000, QChar(kFieldEnd)) + QStringLiteral("\r");
+    QElapsedTimer timer;
+    timer.start();
+    const Document d = readStored(deep);
+    EXPECT_EQ(plainText(readDoc(writeDoc(d))), plainText(d));
+    EXPECT_LT(timer.elapsed(), 10000);
+}
+
+TEST(Notes, FootnotesAndEndnotesRoundTrip)
+{
+    Document d;
+    QTextCursor c(&d.text());
+    c.insertText(QStringLiteral("Диагноз"));
+    insertNote(c, QStringLiteral("По данным МРТ от 01.12.2025."), 1);
+    c.insertText(QStringLiteral(" и лечение"));
+    insertNote(c, QStringLiteral("Вторая сноска"), 2);
+    insertNote(c, QStringLiteral("Со своим знаком"), 3, false, QStringLiteral("*"));
+    c.insertText(QStringLiteral("."));
+    insertNote(c, QStringLiteral("Концевая сноска"), 4, true);
+    d.header = emptyStory();
+    QTextCursor(d.header.get()).insertText(QStringLiteral("Шапка"));
+    d.footer = emptyStory();
+    QTextCursor f(d.footer.get());
+    f.insertText(QStringLiteral("Страница "));
+    insertField(f, QStringLiteral(" PAGE "), QStringLiteral("1"), 9);
+
+    const QByteArray file = writeDoc(d);
+    const Fib fib = fibOf(streamOf(file, QStringLiteral("WordDocument")));
+    EXPECT_GT(fib.lw[kCcpFtn], 0);
+    EXPECT_GT(fib.lw[kCcpHdd], 0);
+    EXPECT_GT(fib.lw[kCcpEdn], 0);
+
+    const Document back = readDoc(file);
+    // The references show their numbers; the notes' text stays out of the body.
+    EXPECT_EQ(plainText(back), QStringLiteral("Диагноз1 и лечение2*.1\n"));
+    std::vector<StoryRun> notes;
+    for (StoryRun& r : runsOf(back.text()))
+        if (r.note)
+            notes.push_back(r);
+    ASSERT_EQ(notes.size(), 4u);
+    EXPECT_EQ(noteText(notes[0].note->content), QStringLiteral("По данным МРТ от 01.12.2025."));
+    EXPECT_EQ(noteText(notes[1].note->content), QStringLiteral("Вторая сноска"));
+    EXPECT_EQ(notes[2].text, QStringLiteral("*"));
+    EXPECT_TRUE(notes[2].note->customMark);
+    EXPECT_EQ(noteText(notes[2].note->content), QStringLiteral("Со своим знаком"));
+    EXPECT_TRUE(notes[3].note->endnote);
+    EXPECT_EQ(noteText(notes[3].note->content), QStringLiteral("Концевая сноска"));
+    // The stories after the notes are still where they belong.
+    EXPECT_EQ(storyText(back.header), QStringLiteral("Шапка"));
+    EXPECT_EQ(storyText(back.footer), QStringLiteral("Страница 1"));
+    ASSERT_EQ(fieldRuns(*back.footer).size(), 1u);
+
+    const QJsonArray runs = dumpDocument(back)[QStringLiteral("paragraphs")][0][QStringLiteral("runs")].toArray();
+    ASSERT_GE(runs.size(), 2);
+    EXPECT_EQ(runs[1][QStringLiteral("footnote")][QStringLiteral("text")].toString(),
+              QStringLiteral("По данным МРТ от 01.12.2025."));
+    EXPECT_EQ(runs[1][QStringLiteral("vertical")].toString(), QStringLiteral("superscript"));
+
+    // A note with two paragraphs and a field keeps them.
+    Document rich;
+    QTextCursor r(&rich.text());
+    r.insertText(QStringLiteral("Текст"));
+    QTextDocument content;
+    QTextCursor nc(&content);
+    nc.insertText(QStringLiteral("Первый абзац, стр. "));
+    insertField(nc, QStringLiteral(" PAGE "), QStringLiteral("2"), 1);
+    nc.insertBlock();
+    nc.insertText(QStringLiteral("Второй абзац"));
+    QTextCharFormat nf;
+    setNote(nf, {saveNoteContent(content), 1, false, false});
+    r.insertText(QStringLiteral("1"), nf);
+    const QByteArray richFile = writeDoc(rich);
+    EXPECT_EQ(fieldTable(richFile, kPlcfFldFtn).size(), 3u);
+    const std::vector<StoryRun> richRuns = runsOf(readDoc(richFile).text());
+    ASSERT_EQ(richRuns.size(), 2u);
+    ASSERT_TRUE(richRuns[1].note);
+    QTextDocument loaded;
+    ASSERT_TRUE(loadNoteContent(richRuns[1].note->content, loaded));
+    EXPECT_EQ(loaded.blockCount(), 2);
+    EXPECT_EQ(loaded.toPlainText(), QStringLiteral("Первый абзац, стр. 2\nВторой абзац"));
+    ASSERT_EQ(fieldRuns(loaded).size(), 1u);
+    EXPECT_EQ(fieldRuns(loaded)[0].field->code, QStringLiteral(" PAGE "));
+}
+
+TEST(Notes, DamagedTablesKeepTheText)
+{
+    Document d;
+    QTextCursor c(&d.text());
+    c.insertText(QStringLiteral("Текст"));
+    insertNote(c, QStringLiteral("Сноска"), 1);
+    c.insertText(QStringLiteral(" дальше"));
+    const QByteArray file = writeDoc(d);
+    const QByteArray word = streamOf(file, QStringLiteral("WordDocument"));
+    const Fib fib = fibOf(word);
+    const auto [fcTxt, lcbTxt] = fib.pairs[kPlcffndTxt];
+    ASSERT_GT(lcbTxt, 0u);
+
+    // Note text positions past the story, backwards, or huge: the reference
+    // stays, its note is empty.
+    for (uint32_t bad : {0x7FFFFFF0u, 0xFFFFFFFFu, 3u}) {
+        const QByteArray broken = test::editStream(file, QStringLiteral("1Table"), [&](QByteArray& t) {
+            put32(t, fcTxt + 4, bad);
+        });
+        const Document back = readDoc(broken);
+        EXPECT_EQ(plainText(back), QStringLiteral("Текст1 дальше\n"));
+    }
+    // A story count larger than the text: notes are not read, the text is.
+    const QByteArray longer = test::editStream(file, QStringLiteral("WordDocument"), [&](QByteArray& w) {
+        put32(w, fib.pairsAt - 2 - 4 * qint64(fib.lw.size()) + 4 * kCcpFtn, 0x7FFFFFFF);
+    });
+    EXPECT_EQ(plainText(readDoc(longer)), QStringLiteral("Текст1 дальше\n"));
+
+    // Note content that is not ours loads as nothing.
+    QTextDocument into;
+    EXPECT_FALSE(loadNoteContent(QByteArray("garbage"), into));
+    EXPECT_FALSE(loadNoteContent(saveNoteContent(into).left(9), into));
+    EXPECT_TRUE(into.isEmpty());
+}
+
+// LibreOffice opens what we write with the fields and notes in place, and
+// its own .doc of our file reads back the same.
+TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+
+    Document notes;
+    QTextCursor c(&notes.text());
+    c.insertText(QStringLiteral("Основной текст"));
+    insertNote(c, QStringLiteral("Текст сноски"), 1);
+    c.insertText(QStringLiteral(" и конец"));
+    insertNote(c, QStringLiteral("Текст концевой"), 2, true);
+    const std::pair<const char*, QByteArray> files[] = {
+        {"footer", writeDoc(fixture("header_footer"))},
+        {"fields", writeDoc(documentWithFields())},
+        {"notes", writeDoc(notes)},
+    };
+    QStringList inputs;
+    for (const auto& [name, bytes] : files) {
+        QFile f(dir.filePath(QString::fromLatin1(name) + QStringLiteral(".doc")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        inputs << f.fileName();
+    }
+    auto convert = [&](const QString& to, const QString& outDir, const QStringList& in) {
+        QProcess p;
+        p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                                     QStringLiteral("--headless"), QStringLiteral("--convert-to"), to,
+                                     QStringLiteral("--outdir"), outDir}
+                             + in);
+        return p.waitForFinished(300000);
+    };
+    ASSERT_TRUE(convert(QStringLiteral("fodt"), dir.filePath(QStringLiteral("fodt")), inputs));
+    ASSERT_TRUE(convert(QStringLiteral("doc:MS Word 97"), dir.filePath(QStringLiteral("doc")), inputs));
+    auto fodt = [&](const char* name) {
+        QFile f(dir.filePath(QStringLiteral("fodt/") + QString::fromLatin1(name) + QStringLiteral(".fodt")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+
+    const QString footer = fodt("footer");
+    const qsizetype at = footer.indexOf(QStringLiteral("<style:footer>"));
+    ASSERT_GE(at, 0);
+    const QString footerXml = footer.mid(at, footer.indexOf(QStringLiteral("</style:footer>"), at) - at);
+    EXPECT_TRUE(footerXml.contains(QStringLiteral("Страница <text:page-number"))) << footerXml.toStdString();
+
+    const QString fields = fodt("fields");
+    EXPECT_TRUE(fields.contains(QStringLiteral("<text:page-number"))) << fields.toStdString();
+    EXPECT_TRUE(fields.contains(QStringLiteral("<text:page-count"))) << fields.toStdString();
+    EXPECT_TRUE(fields.contains(QStringLiteral("<text:date"))) << fields.toStdString();
+
+    const QString notesXml = fodt("notes");
+    EXPECT_TRUE(notesXml.contains(QStringLiteral("text:note-class=\"footnote\""))) << notesXml.toStdString();
+    EXPECT_TRUE(notesXml.contains(QStringLiteral("text:note-class=\"endnote\""))) << notesXml.toStdString();
+    EXPECT_TRUE(notesXml.contains(QStringLiteral("Текст сноски")));
+    EXPECT_TRUE(notesXml.contains(QStringLiteral("Текст концевой")));
+
+    // LibreOffice's own file of ours, read by our reader.
+    auto readBack = [&](const char* name) {
+        QFile f(dir.filePath(QStringLiteral("doc/") + QString::fromLatin1(name) + QStringLiteral(".doc")));
+        return f.open(QIODevice::ReadOnly) ? readDoc(f.readAll()) : Document();
+    };
+    const Document footerBack = readBack("footer");
+    ASSERT_TRUE(footerBack.footer);
+    ASSERT_EQ(fieldRuns(*footerBack.footer).size(), 1u);
+    EXPECT_EQ(fieldKeyword(fieldRuns(*footerBack.footer)[0].field->code), QStringLiteral("PAGE"));
+    std::vector<StoryRun> noteRuns;
+    for (StoryRun& r : runsOf(readBack("notes").text()))
+        if (r.note)
+            noteRuns.push_back(r);
+    ASSERT_EQ(noteRuns.size(), 2u);
+    EXPECT_EQ(noteText(noteRuns[0].note->content).trimmed(), QStringLiteral("Текст сноски"));
+    EXPECT_FALSE(noteRuns[0].note->endnote);
+    EXPECT_EQ(noteText(noteRuns[1].note->content).trimmed(), QStringLiteral("Текст концевой"));
+    EXPECT_TRUE(noteRuns[1].note->endnote);
+}
