@@ -206,6 +206,7 @@ private:
     int fieldIds_ = 0;
     std::vector<NoteRef> noteRefs_; // by CP
     int noteIds_ = 0;
+    int footnoteFormat_ = NumberDecimal, endnoteFormat_ = NumberDecimal;
 };
 
 DocReader::DocReader(const QByteArray& bytes) : fileBytes_(bytes) {}
@@ -370,6 +371,22 @@ void DocReader::readNotes()
             refs.push_back({n.reference, n.automatic, endnote, saveNoteContent(*content)});
         }
     };
+    // How the document numbers its notes: the section says, or the
+    // document properties of Word 97 and later, or those of older versions.
+    const ByteView dop = tableRange(fib::Dop);
+    if (dop.ok(492, 4)) {
+        footnoteFormat_ = dop.u16(492);
+        endnoteFormat_ = dop.u16(494);
+    } else if (dop.ok(54, 2)) {
+        footnoteFormat_ = (dop.u16(54) >> 2) & 0x0F;
+        endnoteFormat_ = (dop.u16(54) >> 6) & 0x0F;
+    }
+    footnoteFormat_ = section_.footnoteFormat.value_or(footnoteFormat_);
+    endnoteFormat_ = section_.endnoteFormat.value_or(endnoteFormat_);
+    // Formats past the stored field's four bits are not ones notes have.
+    for (int* f : {&footnoteFormat_, &endnoteFormat_})
+        if (*f < 0 || *f > 15)
+            *f = NumberDecimal;
     read(fib::PlcffndRef, fib::PlcffndTxt, fib::CcpFtn, false);
     read(fib::PlcfendRef, fib::PlcfendTxt, fib::CcpEdn, true);
     std::stable_sort(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp < b.cp; });
@@ -387,6 +404,7 @@ QTextCharFormat DocReader::noteReferenceFormat(const NoteRef& ref, const QTextCh
     note.id = ++noteIds_;
     note.endnote = ref.endnote;
     note.customMark = !ref.automatic;
+    note.numberFormat = ref.endnote ? endnoteFormat_ : footnoteFormat_;
     setNote(f, note);
     if (ref.automatic && f.verticalAlignment() == QTextCharFormat::AlignNormal)
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
@@ -1240,7 +1258,8 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
                 if (const NoteRef* note = noteAt(cp)) {
                     flush();
                     int& number = note->endnote ? endnote : footnote;
-                    const QString mark = note->automatic ? QString::number(++number)
+                    const int format = note->endnote ? endnoteFormat_ : footnoteFormat_;
+                    const QString mark = note->automatic ? formatListNumber(++number, format)
                         : ch >= 0x20                     ? QString(QChar(ch))
                                                          : QStringLiteral("*");
                     cursor.insertText(mark, noteReferenceFormat(*note, plain));

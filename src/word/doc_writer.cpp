@@ -40,6 +40,7 @@ struct CharRun {
 struct PendingNote {
     int32_t cp;     // of its reference
     bool automatic; // numbered
+    int numberFormat;
     QByteArray content;
 };
 
@@ -473,7 +474,8 @@ QByteArray styleSheet(const CharProps& normal, const std::vector<int>& headingLe
     return out;
 }
 
-QByteArray documentProperties()
+// `footnoteFormat` and `endnoteFormat`: how notes are numbered (ListNumberFormat values, 0–15).
+QByteArray documentProperties(int footnoteFormat, int endnoteFormat)
 {
     QByteArray dop(kDopSize, '\0');
     put16(dop, 0, 0x0042);  // widow control; footnotes at the bottom of the page
@@ -482,7 +484,10 @@ QByteArray documentProperties()
     put16(dop, 14, 360);    // hyphenation zone
     put16(dop, 32, 1);      // revision number
     put16(dop, 52, 0x0004); // endnotes numbered from 1
-    put16(dop, 54, 0x0003); // endnotes at the end of the document
+    // Endnotes at the end of the document, and how both kinds of notes are numbered.
+    put16(dop, 54, uint16_t(0x0003 | (footnoteFormat << 2) | (endnoteFormat << 6)));
+    put16(dop, 492, uint16_t(footnoteFormat)); // the same, where Word 97 and later look
+    put16(dop, 494, uint16_t(endnoteFormat));
     return dop;
 }
 
@@ -693,17 +698,38 @@ QByteArray writeDoc(const Document& document)
     // characters (numbered notes) or the note's own mark.
     std::vector<PendingNote> footnotes, endnotes;
     bool mainStory = true;
+    NoteInfo lastNote;
+    int32_t lastNoteEnd = -1;
     auto writeNoteReference = [&](const QTextCharFormat& format, const CharProps& chp, const QString& own) {
         const NoteInfo note = noteOf(format);
-        (note.endnote ? endnotes : footnotes).push_back({int32_t(text.size()), !note.customMark, note.content});
+        auto stored = [](const QString& s) {
+            QString out;
+            for (QChar ch : s)
+                if (const char16_t c = storedChar(ch.unicode()))
+                    out += QChar(c);
+            return out;
+        };
         CharProps mark = chp;
         mark.special = !note.customMark;
-        QString stored;
-        for (QChar ch : own)
-            if (const char16_t c = storedChar(ch.unicode()))
-                stored += QChar(c);
-        text.append(note.customMark ? (stored.isEmpty() ? QStringLiteral("*") : stored) : QStringLiteral(u"\x02"));
-        addChars(mark);
+        // A run of a numbered note that goes on from the one before is the same note.
+        if (note.customMark || note.id != lastNote.id || note.content != lastNote.content
+            || lastNoteEnd != int32_t(text.size())) {
+            (note.endnote ? endnotes : footnotes)
+                .push_back({int32_t(text.size()), !note.customMark, note.numberFormat, note.content});
+            const QString customMark = stored(own);
+            text.append(!note.customMark       ? QStringLiteral(u"\x02")
+                        : customMark.isEmpty() ? QStringLiteral("*")
+                                               : customMark);
+            addChars(mark);
+        }
+        // Text typed after the number in an editor stays, as ordinary text.
+        const QString rest = note.customMark ? QString() : stored(textAfterNoteNumber(own, note.numberFormat));
+        if (!rest.isEmpty()) {
+            text.append(rest);
+            addChars(chp);
+        }
+        lastNote = note;
+        lastNoteEnd = int32_t(text.size());
     };
 
     QHash<qint64, int> listIndexOf;
@@ -967,6 +993,9 @@ QByteArray writeDoc(const Document& document)
     writePages(chpFkp, plcChpx, firstChpPage);
     writePages(papFkp, plcPapx, firstPapPage);
 
+    // How notes are numbered: as the first of each kind says.
+    const int footnoteFormat = footnotes.empty() ? 0 : std::clamp(footnotes.front().numberFormat, 0, 15);
+    const int endnoteFormat = endnotes.empty() ? 0 : std::clamp(endnotes.front().numberFormat, 0, 15);
     const uint32_t fcSepx = uint32_t(word.size());
     {
         const PageSetup& p = document.page;
@@ -984,6 +1013,10 @@ QByteArray writeDoc(const Document& document)
             s.u16(sprm::SDzaGutter, uint16_t(std::clamp(p.gutter, 0, 31680)));
         if (p.titlePage)
             s.u8(sprm::SFTitlePage, 1);
+        if (footnoteFormat)
+            s.u16(sprm::SNfcFtnRef, uint16_t(footnoteFormat));
+        if (endnoteFormat)
+            s.u16(sprm::SNfcEdnRef, uint16_t(endnoteFormat));
         ww.u16(uint16_t(s.bytes().size()));
         ww.bytes(s.bytes());
     }
@@ -1045,7 +1078,7 @@ QByteArray writeDoc(const Document& document)
     for (const auto& [index, plc] : fieldTables)
         if (!plc.isEmpty())
             place(index, plc);
-    place(fib::Dop, documentProperties());
+    place(fib::Dop, documentProperties(footnoteFormat, endnoteFormat));
     placeNotes(endnotes, endnoteStarts, ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
     if (!lists.empty()) {
         const auto [lst, lfo] = listTables(lists);

@@ -155,6 +155,65 @@ QString balancedFieldCode(const QString& code)
     return out;
 }
 
+namespace {
+
+// The number as the code's format switch asks for it.
+QString formattedFieldNumber(int n, const QString& code)
+{
+    const qsizetype at = code.indexOf(QLatin1String("\\*"));
+    if (at >= 0) {
+        const QString format = fieldKeyword(QStringView(code).mid(at + 2));
+        const bool lower = !format.isEmpty() && code.mid(at + 2).trimmed().front().isLower();
+        if (format == QLatin1String("ROMAN"))
+            return formatListNumber(n, lower ? NumberLowerRoman : NumberUpperRoman);
+        if (format == QLatin1String("ALPHABETIC"))
+            return formatListNumber(n, lower ? NumberLowerLetter : NumberUpperLetter);
+    }
+    return QString::number(n);
+}
+
+} // namespace
+
+void setPageFieldResults(QTextDocument& story, int page, int pageCount)
+{
+    struct Result {
+        int id;
+        int from, to;
+        QTextCharFormat format;
+        QString text;
+    };
+    std::vector<Result> results;
+    for (QTextBlock b = story.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            const std::optional<FieldInfo> field = fieldOf(frag.charFormat());
+            if (!field)
+                continue;
+            const QString keyword = fieldKeyword(field->code);
+            const int n = keyword == QLatin1String("PAGE") ? page
+                : keyword == QLatin1String("NUMPAGES") || keyword == QLatin1String("SECTIONPAGES") ? pageCount
+                                                                                                 : -1;
+            if (n < 0)
+                continue;
+            const int end = frag.position() + frag.length();
+            if (!results.empty() && results.back().id == field->id) {
+                results.back().to = end;
+                continue;
+            }
+            QTextCharFormat format = frag.charFormat();
+            format.clearProperty(FieldPlaceholderProperty);
+            format.clearProperty(FieldWithoutSeparatorProperty);
+            results.push_back({field->id, frag.position(), end, format, formattedFieldNumber(n, field->code)});
+        }
+    }
+    QTextCursor cursor(&story);
+    for (auto r = results.rbegin(); r != results.rend(); ++r) {
+        cursor.setPosition(r->from);
+        cursor.setPosition(r->to, QTextCursor::KeepAnchor);
+        cursor.insertText(r->text, r->format);
+    }
+}
+
 std::optional<FieldInfo> fieldOf(const QTextFormat& f)
 {
     if (!f.hasProperty(FieldCodeProperty))

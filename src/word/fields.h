@@ -16,6 +16,7 @@
 #include <vector>
 
 class QTextBlock;
+class QTextDocument;
 
 namespace talvora::word {
 
@@ -35,6 +36,12 @@ QString readableFieldCode(const QString& code);
 // The code with its nested marks in order: ends and separators without an
 // open field are dropped, a second separator too, and fields left open are closed.
 QString balancedFieldCode(const QString& code);
+
+// Puts the numbers of a printed page into the results of the page number
+// (PAGE) and page count (NUMPAGES, SECTIONPAGES) fields of a header or
+// footer: `page` counts from 1. A "\* ROMAN", "\* roman", "\* ALPHABETIC"
+// or "\* alphabetic" switch in the code is followed.
+void setPageFieldResults(QTextDocument& story, int page, int pageCount);
 
 // A field as one of its runs carries it.
 struct FieldInfo {

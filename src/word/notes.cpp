@@ -104,6 +104,7 @@ NoteInfo noteOf(const QTextFormat& f)
     n.id = f.intProperty(NoteIdProperty);
     n.endnote = f.boolProperty(NoteEndnoteProperty);
     n.customMark = f.boolProperty(NoteCustomMarkProperty);
+    n.numberFormat = f.intProperty(NoteNumberFormatProperty);
     return n;
 }
 
@@ -119,6 +120,29 @@ void setNote(QTextCharFormat& f, const NoteInfo& n)
         f.setProperty(NoteCustomMarkProperty, true);
     else
         f.clearProperty(NoteCustomMarkProperty);
+    if (n.numberFormat)
+        f.setProperty(NoteNumberFormatProperty, n.numberFormat);
+    else
+        f.clearProperty(NoteNumberFormatProperty);
+}
+
+QString textAfterNoteNumber(const QString& run, int numberFormat)
+{
+    // The characters a number of the format is made of: digits, Roman
+    // numerals, or one letter repeated.
+    auto inNumber = [&](QChar c) {
+        switch (numberFormat) {
+        case NumberUpperRoman:
+        case NumberLowerRoman: return QStringLiteral("ivxlcdm").contains(c.toLower());
+        case NumberUpperLetter:
+        case NumberLowerLetter: return c.isLetter() && c == run.front();
+        default: return c.isDigit();
+        }
+    };
+    qsizetype i = 0;
+    while (i < run.size() && inNumber(run[i]))
+        ++i;
+    return run.mid(i);
 }
 
 std::vector<StoredNote> readNoteTables(ByteView references, ByteView texts, int32_t ccpText, int32_t storyStart,

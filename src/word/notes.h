@@ -31,10 +31,15 @@ struct NoteInfo {
     int id = 0;
     bool endnote = false;
     bool customMark = false;
+    int numberFormat = 0; // ListNumberFormat values
 };
 bool isNoteReference(const QTextFormat& format);
 NoteInfo noteOf(const QTextFormat& format);
 void setNote(QTextCharFormat& format, const NoteInfo& note);
+
+// What a numbered note's reference run holds besides its number: text typed
+// after the number in an editor.
+QString textAfterNoteNumber(const QString& run, int numberFormat);
 
 // A note as stored: the CP of its reference in the main text and the range
 // of its text in the story of notes (absolute CPs, without the paragraph

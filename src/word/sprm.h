@@ -89,6 +89,8 @@ inline constexpr uint16_t SDyaTop = 0x9023;
 inline constexpr uint16_t SDyaBottom = 0x9024;
 inline constexpr uint16_t SDzaGutter = 0xB025;
 inline constexpr uint16_t SFTitlePage = 0x300A;
+inline constexpr uint16_t SNfcFtnRef = 0x5040;
+inline constexpr uint16_t SNfcEdnRef = 0x5042;
 // Table properties.
 inline constexpr uint16_t TDefTable10 = 0xD606;
 inline constexpr uint16_t TDefTable = 0xD608;
@@ -152,6 +154,7 @@ struct SectionProps {
     int headerTop = 720, footerBottom = 720;
     int gutter = 0;
     bool titlePage = false; // the first page has its own header and footer
+    std::optional<int> footnoteFormat, endnoteFormat; // how notes are numbered, when the section says
 };
 
 // Applies one character modifier. `styleBase` is what the text would have

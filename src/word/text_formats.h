@@ -51,6 +51,7 @@ enum NoteProperty {
     NoteIdProperty,         // int: keeps two neighbouring references apart
     NoteEndnoteProperty,    // bool: an endnote rather than a footnote
     NoteCustomMarkProperty, // bool: the run's text is the note's mark, not its number
+    NoteNumberFormatProperty, // int: how the document numbers notes of this kind (ListNumberFormat values)
 };
 
 QTextCharFormat toCharFormat(const CharProps& chp, const QStringList& fonts);

@@ -456,6 +456,67 @@ TEST(Notes, FootnotesAndEndnotesRoundTrip)
     EXPECT_EQ(fieldRuns(loaded)[0].field->code, QStringLiteral(" PAGE "));
 }
 
+// A document LibreOffice wrote (from data/notes_fields.fodt): two footnotes,
+// the second with a page field and two paragraphs, an endnote numbered i,
+// a date, and a footer with the page number and count.
+TEST(Notes, ReadFromLibreOfficesFile)
+{
+    const Document d = fixture("notes_fields");
+    std::vector<StoryRun> notes;
+    for (StoryRun& r : runsOf(d.text()))
+        if (r.note)
+            notes.push_back(r);
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[0].text, QStringLiteral("1"));
+    EXPECT_EQ(noteText(notes[0].note->content), QStringLiteral("\tПо данным МРТ."));
+    QTextDocument second;
+    ASSERT_TRUE(loadNoteContent(notes[1].note->content, second));
+    EXPECT_EQ(second.toPlainText(), QStringLiteral("\tСм. страницу 1.\nВторой абзац сноски."));
+    ASSERT_EQ(fieldRuns(second).size(), 1u);
+    EXPECT_EQ(fieldRuns(second)[0].field->code, QStringLiteral(" PAGE "));
+    EXPECT_EQ(notes[2].text, QStringLiteral("i"));
+    EXPECT_TRUE(notes[2].note->endnote);
+    EXPECT_EQ(notes[2].note->numberFormat, int(NumberLowerRoman));
+    EXPECT_EQ(noteText(notes[2].note->content), QStringLiteral("\tКонцевая сноска."));
+    const std::vector<StoryRun> fields = fieldRuns(d.text());
+    ASSERT_EQ(fields.size(), 1u);
+    EXPECT_EQ(fieldKeyword(fields[0].field->code), QStringLiteral("DATE"));
+    ASSERT_TRUE(d.footer);
+    const std::vector<StoryRun> footer = fieldRuns(*d.footer);
+    ASSERT_EQ(footer.size(), 2u);
+    EXPECT_EQ(footer[0].field->code, QStringLiteral(" PAGE "));
+    EXPECT_EQ(footer[1].field->code, QStringLiteral(" NUMPAGES "));
+
+    // Written back: the notes' tables and stories in place, the endnotes still numbered i.
+    const QByteArray file = writeDoc(d);
+    EXPECT_EQ(fieldTable(file, kPlcfFldFtn).size(), 3u);
+    const Document back = readDoc(file);
+    EXPECT_EQ(plainText(back), plainText(d));
+    EXPECT_EQ(storyText(back.footer), storyText(d.footer));
+}
+
+TEST(Notes, TextTypedIntoAReferenceStays)
+{
+    // Typed after the number, text takes the reference's format: it is
+    // written as text after the note, and a run split in two is one note.
+    QTextDocument content;
+    QTextCursor(&content).insertText(QStringLiteral("Сноска"));
+    QTextCharFormat f;
+    setNote(f, {saveNoteContent(content), 1, false, false});
+    Document d;
+    QTextCursor c(&d.text());
+    c.insertText(QStringLiteral("Текст"));
+    c.insertText(QStringLiteral("1 и далее"), f);
+    f.setFontWeight(QFont::Bold);
+    c.insertText(QStringLiteral(" жирно"), f);
+    const Document back = readDoc(writeDoc(d));
+    EXPECT_EQ(plainText(back), QStringLiteral("Текст1 и далее жирно\n"));
+    int notes = 0;
+    for (const StoryRun& r : runsOf(back.text()))
+        notes += r.note.has_value();
+    EXPECT_EQ(notes, 1);
+}
+
 TEST(Notes, DamagedTablesKeepTheText)
 {
     Document d;
@@ -569,4 +630,25 @@ TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
     EXPECT_FALSE(noteRuns[0].note->endnote);
     EXPECT_EQ(noteText(noteRuns[1].note->content).trimmed(), QStringLiteral("Текст концевой"));
     EXPECT_TRUE(noteRuns[1].note->endnote);
+}
+
+TEST(FieldPages, PrintedPageNumbersFillTheResults)
+{
+    auto footer = emptyStory();
+    QTextCursor c(footer.get());
+    c.insertText(QStringLiteral("Стр. "));
+    insertField(c, QStringLiteral(" PAGE "), QStringLiteral("1"), 1);
+    c.insertText(QStringLiteral(" из "));
+    insertField(c, QStringLiteral(" NUMPAGES  \\* ROMAN "), QString(), 2); // no result yet
+    c.insertText(QStringLiteral(", "));
+    insertField(c, QStringLiteral(" DATE "), QStringLiteral("09.12.2025"), 3);
+    setPageFieldResults(*footer, 3, 12);
+    EXPECT_EQ(footer->toPlainText(), QStringLiteral("Стр. 3 из XII, 09.12.2025"));
+    // They are still the same fields, no longer placeholders.
+    const std::vector<StoryRun> fields = fieldRuns(*footer);
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(fields[1].field->id, 2);
+    EXPECT_FALSE(fields[1].field->placeholder);
+    setPageFieldResults(*footer, 14, 15);
+    EXPECT_EQ(footer->toPlainText(), QStringLiteral("Стр. 14 из XV, 09.12.2025"));
 }
