@@ -167,6 +167,7 @@ private:
     qint64 storyStart(int lwIndex) const;
     void readFieldTypes();
     void readNotes();
+    void readNoteNumbering();
     QTextCharFormat noteReferenceFormat(const NoteRef& note, const QTextCharFormat& plain);
     template <typename Emit>
     size_t emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor, bool& reuseBlock,
@@ -371,8 +372,20 @@ void DocReader::readNotes()
             refs.push_back({n.reference, n.automatic, endnote, saveNoteContent(*content)});
         }
     };
-    // How the document numbers its notes: the section says, or the
-    // document properties of Word 97 and later, or those of older versions.
+    readNoteNumbering();
+    read(fib::PlcffndRef, fib::PlcffndTxt, fib::CcpFtn, false);
+    read(fib::PlcfendRef, fib::PlcfendTxt, fib::CcpEdn, true);
+    std::stable_sort(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp < b.cp; });
+    // A character is the reference of one note at most.
+    refs.erase(std::unique(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp == b.cp; }),
+               refs.end());
+    noteRefs_ = std::move(refs);
+}
+
+void DocReader::readNoteNumbering()
+{
+    // The section says, or the document properties of Word 97 and later, or
+    // those of older versions.
     const ByteView dop = tableRange(fib::Dop);
     if (dop.ok(492, 4)) {
         footnoteFormat_ = dop.u16(492);
@@ -387,13 +400,6 @@ void DocReader::readNotes()
     for (int* f : {&footnoteFormat_, &endnoteFormat_})
         if (*f < 0 || *f > 15)
             *f = NumberDecimal;
-    read(fib::PlcffndRef, fib::PlcffndTxt, fib::CcpFtn, false);
-    read(fib::PlcfendRef, fib::PlcfendTxt, fib::CcpEdn, true);
-    std::stable_sort(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp < b.cp; });
-    // A character is the reference of one note at most.
-    refs.erase(std::unique(refs.begin(), refs.end(), [](const NoteRef& a, const NoteRef& b) { return a.cp == b.cp; }),
-               refs.end());
-    noteRefs_ = std::move(refs);
 }
 
 QTextCharFormat DocReader::noteReferenceFormat(const NoteRef& ref, const QTextCharFormat& plain)
@@ -1159,12 +1165,11 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
     FieldReader fields(t, cpFrom, cpTo, fieldTypes_, fieldIds_);
     int footnote = 0;
     int endnote = 0;
-    auto noteAt = [&, at = size_t(std::lower_bound(noteRefs_.begin(), noteRefs_.end(), cpFrom,
-                                                   [](const NoteRef& n, int32_t cp) { return n.cp < cp; })
-                                  - noteRefs_.begin())](int32_t cp) mutable -> const NoteRef* {
-        while (at < noteRefs_.size() && noteRefs_[at].cp < cp)
-            ++at;
-        return at < noteRefs_.size() && noteRefs_[at].cp == cp ? &noteRefs_[at] : nullptr;
+    size_t nextNote = 0; // the characters come in order: the notes are looked at in order
+    auto noteAt = [&](int32_t cp) -> const NoteRef* {
+        while (nextNote < noteRefs_.size() && noteRefs_[nextNote].cp < cp)
+            ++nextNote;
+        return nextNote < noteRefs_.size() && noteRefs_[nextNote].cp == cp ? &noteRefs_[nextNote] : nullptr;
     };
     bool breakBeforeNext = false;
     size_t segIndex = 0;
