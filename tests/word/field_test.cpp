@@ -9,11 +9,8 @@
 #include "word/notes.h"
 #include "word/text_formats.h"
 
-#include "common/errors.h"
-
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
@@ -35,34 +32,27 @@ struct StoryRun {
     std::optional<NoteInfo> note;
 };
 
-std::vector<StoryRun> runsOf(const QTextDocument& doc)
+enum class Only { All, Fields, Notes };
+
+std::vector<StoryRun> runsOf(const QTextDocument& doc, Only only = Only::All)
 {
     std::vector<StoryRun> runs;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat f = it.fragment().charFormat();
-            runs.push_back({it.fragment().text(), fieldOf(f), isNoteReference(f) ? std::optional(noteOf(f)) : std::nullopt});
+            StoryRun r{it.fragment().text(), fieldOf(f), isNoteReference(f) ? std::optional(noteOf(f)) : std::nullopt};
+            if (only == Only::All || (only == Only::Fields && r.field) || (only == Only::Notes && r.note))
+                runs.push_back(std::move(r));
         }
     return runs;
 }
 
-std::vector<StoryRun> fieldRuns(const QTextDocument& doc)
-{
-    std::vector<StoryRun> out;
-    for (StoryRun& r : runsOf(doc))
-        if (r.field)
-            out.push_back(std::move(r));
-    return out;
-}
+std::vector<StoryRun> fieldRuns(const QTextDocument& doc) { return runsOf(doc, Only::Fields); }
 
 void insertField(QTextCursor& c, const QString& code, const QString& result, int id)
 {
     QTextCharFormat f;
-    FieldInfo info;
-    info.code = code;
-    info.id = id;
-    info.placeholder = result.isEmpty();
-    setField(f, info);
+    setField(f, {code, id, 0, result.isEmpty()});
     c.insertText(result.isEmpty() ? QString(QChar(kFieldPlaceholder)) : result, f);
     c.setCharFormat(QTextCharFormat());
 }
@@ -89,55 +79,36 @@ std::unique_ptr<QTextDocument> emptyStory()
     return Document().takeText();
 }
 
-// The FIB's counts and (offset, size) pairs, read as any reader would.
-struct Fib {
-    std::vector<int32_t> lw;
-    std::vector<std::pair<uint32_t, uint32_t>> pairs;
-    qint64 pairsAt = 0;
-};
+// Where the FIB of a file we wrote keeps a story's length and a table's
+// (offset, size): our FIB has 14 shorts, 22 longs, then the pairs.
+constexpr qint64 kLwAt = 32 + 2 + 28 + 2, kPairsAt = kLwAt + 88 + 2;
+constexpr int kPlcfFldMom = 16, kPlcfFldHdr = 17, kPlcfFldFtn = 18, kPlcffndTxt = 3;
+constexpr int kCcpFtn = 4, kCcpHdd = 5, kCcpEdn = 8;
 
-Fib fibOf(const QByteArray& word)
+QByteArray streamOf(const QByteArray& file, const char* name)
 {
-    ByteView v(word);
-    Fib f;
-    qint64 at = 32;
-    at += 2 + 2 * qint64(v.u16(at));
-    const int cslw = v.u16(at);
-    at += 2;
-    for (int i = 0; i < cslw; ++i)
-        f.lw.push_back(v.i32(at + 4 * i));
-    at += 4 * qint64(cslw);
-    const int pairs = v.u16(at);
-    at += 2;
-    f.pairsAt = at;
-    for (int i = 0; i < pairs; ++i)
-        f.pairs.emplace_back(v.u32(at + 8 * i), v.u32(at + 8 * i + 4));
-    return f;
+    return CompoundFileReader(file).stream(QString::fromLatin1(name));
 }
 
-QByteArray streamOf(const QByteArray& file, const QString& name)
+int32_t storyLength(const QByteArray& file, int index)
 {
-    return CompoundFileReader(file).stream(name);
+    return ByteView(streamOf(file, "WordDocument")).i32(kLwAt + 4 * index);
 }
 
 // The stored field table at `index`: (CP, mark, data) per entry.
-std::vector<std::tuple<int32_t, int, int>> fieldTable(const QByteArray& file, int index)
+using FieldEntry = std::tuple<int32_t, int, int>;
+std::vector<FieldEntry> fieldTable(const QByteArray& file, int index)
 {
-    const Fib fib = fibOf(streamOf(file, QStringLiteral("WordDocument")));
-    const QByteArray table = streamOf(file, QStringLiteral("1Table"));
-    const auto [fc, lcb] = fib.pairs[size_t(index)];
-    std::vector<std::tuple<int32_t, int, int>> out;
-    if (lcb == 0)
-        return out;
-    const ByteView plc = ByteView(table).sub(fc, lcb);
-    const qint64 n = (plc.size() - 4) / 6;
+    const ByteView word(streamOf(file, "WordDocument"));
+    const uint32_t fc = word.u32(kPairsAt + 8 * index), lcb = word.u32(kPairsAt + 8 * index + 4);
+    const QByteArray table = streamOf(file, "1Table");
+    std::vector<FieldEntry> out;
+    const ByteView plc = lcb ? ByteView(table).sub(fc, lcb) : ByteView();
+    const qint64 n = lcb ? (plc.size() - 4) / 6 : 0;
     for (qint64 i = 0; i < n; ++i)
         out.emplace_back(plc.i32(4 * i), plc.u8(4 * (n + 1) + 2 * i), plc.u8(4 * (n + 1) + 2 * i + 1));
     return out;
 }
-
-constexpr int kPlcfFldMom = 16, kPlcfFldHdr = 17, kPlcfFldFtn = 18, kPlcffndTxt = 3;
-constexpr int kCcpFtn = 4, kCcpHdd = 5, kCcpEdn = 8;
 
 Document fixture(const char* name)
 {
@@ -175,13 +146,10 @@ TEST(FieldRead, FixtureFooterHoldsAPageField)
     ASSERT_TRUE(d.footer);
     const std::vector<StoryRun> runs = runsOf(*d.footer);
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].text, QStringLiteral("Страница "));
     EXPECT_FALSE(runs[0].field);
-    EXPECT_EQ(runs[1].text, QStringLiteral("1"));
     ASSERT_TRUE(runs[1].field);
     EXPECT_EQ(runs[1].field->code, QStringLiteral(" PAGE "));
     EXPECT_EQ(runs[1].field->type, 33); // from the stored field table
-    EXPECT_FALSE(runs[1].field->placeholder);
     // The text is the result, as before.
     EXPECT_EQ(storyText(d.footer), QStringLiteral("Страница 1"));
 
@@ -189,7 +157,6 @@ TEST(FieldRead, FixtureFooterHoldsAPageField)
                                 [QStringLiteral("runs")][1].toObject();
     EXPECT_EQ(run[QStringLiteral("field")][QStringLiteral("code")].toString(), QStringLiteral(" PAGE "));
     EXPECT_EQ(run[QStringLiteral("field")][QStringLiteral("kind")].toString(), QStringLiteral("PAGE"));
-    EXPECT_EQ(run[QStringLiteral("text")].toString(), QStringLiteral("1"));
 }
 
 TEST(FieldWrite, PageCountAndDateStayFields)
@@ -200,38 +167,23 @@ TEST(FieldWrite, PageCountAndDateStayFields)
     EXPECT_EQ(plainText(back), QStringLiteral("Лист 1 из 3, дата 09.12.2025\n"));
     const std::vector<StoryRun> fields = fieldRuns(back.text());
     ASSERT_EQ(fields.size(), 3u);
-    EXPECT_EQ(fields[0].field->code, QStringLiteral(" PAGE "));
     EXPECT_EQ(fields[1].field->code, QStringLiteral(" NUMPAGES \\* MERGEFORMAT "));
     EXPECT_EQ(fields[2].field->code, QStringLiteral(" DATE \\@ \"dd.MM.yyyy\" "));
-    EXPECT_EQ(fields[2].text, QStringLiteral("09.12.2025"));
     ASSERT_TRUE(back.footer);
-    const std::vector<StoryRun> footer = fieldRuns(*back.footer);
-    ASSERT_EQ(footer.size(), 1u);
-    EXPECT_EQ(footer[0].field->code, QStringLiteral(" PAGE "));
+    ASSERT_EQ(fieldRuns(*back.footer).size(), 1u);
 
     // The stored tables: begin with the type, separator, end with "has a
     // separator", at the CPs of the marks; the footer's CPs count from its story.
-    using E = std::tuple<int32_t, int, int>;
-    const std::vector<E> main = fieldTable(file, kPlcfFldMom);
+    const std::vector<FieldEntry> main = fieldTable(file, kPlcfFldMom);
     ASSERT_EQ(main.size(), 9u);
-    EXPECT_EQ(main[0], E(5, 0x13, 33));
-    EXPECT_EQ(main[1], E(12, 0x14, 0xFF));
-    EXPECT_EQ(main[2], E(14, 0x15, 0x80));
+    EXPECT_EQ(main[0], FieldEntry(5, 0x13, 33));
+    EXPECT_EQ(main[1], FieldEntry(12, 0x14, 0xFF));
+    EXPECT_EQ(main[2], FieldEntry(14, 0x15, 0x80));
     EXPECT_EQ(std::get<2>(main[3]), 26);
     EXPECT_EQ(std::get<2>(main[6]), 31);
-    const std::vector<E> hdr = fieldTable(file, kPlcfFldHdr);
+    const std::vector<FieldEntry> hdr = fieldTable(file, kPlcfFldHdr);
     ASSERT_EQ(hdr.size(), 3u);
-    EXPECT_EQ(std::get<0>(hdr[0]), 9); // after "Страница "
-    EXPECT_EQ(std::get<2>(hdr[0]), 33);
-
-    // The fixture's footer too, and a second round trip changes nothing.
-    const Document fx = fixture("header_footer");
-    const Document again = readDoc(writeDoc(readDoc(writeDoc(fx))));
-    ASSERT_TRUE(again.footer);
-    const std::vector<StoryRun> fxRuns = fieldRuns(*again.footer);
-    ASSERT_EQ(fxRuns.size(), 1u);
-    EXPECT_EQ(fxRuns[0].field->code, QStringLiteral(" PAGE "));
-    EXPECT_EQ(storyText(again.footer), storyText(fx.footer));
+    EXPECT_EQ(hdr[0], FieldEntry(9, 0x13, 33)); // after "Страница "
 }
 
 TEST(FieldWrite, NeighbouringFieldsStayApart)
@@ -243,7 +195,6 @@ TEST(FieldWrite, NeighbouringFieldsStayApart)
     insertField(c, QStringLiteral(" DATE "), QStringLiteral("02.01.2025"), 8);
     const std::vector<StoryRun> fields = fieldRuns(readDoc(writeDoc(d)).text());
     ASSERT_EQ(fields.size(), 2u);
-    EXPECT_EQ(fields[0].text, QStringLiteral("01.01.2025"));
     EXPECT_EQ(fields[1].text, QStringLiteral("02.01.2025"));
     EXPECT_NE(fields[0].field->id, fields[1].field->id);
 
@@ -259,9 +210,8 @@ TEST(FieldWrite, NeighbouringFieldsStayApart)
     o.insertBlock();
     o.insertText(QStringLiteral("вторая строка"), f);
     const QByteArray file = writeDoc(one);
-    const auto table = fieldTable(file, kPlcfFldMom);
-    ASSERT_EQ(table.size(), 3u);
-    EXPECT_EQ(std::get<2>(table[0]), 59);
+    ASSERT_EQ(fieldTable(file, kPlcfFldMom).size(), 3u);
+    EXPECT_EQ(std::get<2>(fieldTable(file, kPlcfFldMom)[0]), 59);
     const Document back = readDoc(file);
     const std::vector<StoryRun> runs = fieldRuns(back.text());
     ASSERT_EQ(runs.size(), 3u);
@@ -288,13 +238,12 @@ TEST(FieldRead, NestedFields)
 
     // Written back, the nested field is a field again, flagged as nested.
     const QByteArray file = writeDoc(d);
-    using E = std::tuple<int32_t, int, int>;
     const auto table = fieldTable(file, kPlcfFldMom);
     ASSERT_EQ(table.size(), 9u);
     EXPECT_EQ(std::get<2>(table[0]), 7);    // IF
     EXPECT_EQ(std::get<2>(table[1]), 33);   // the nested PAGE
     EXPECT_EQ(std::get<2>(table[3]), 0xC0); // its end: nested, with a separator
-    EXPECT_EQ(table[5], E(std::get<0>(table[5]), 0x15, 0x80));
+    EXPECT_EQ(std::get<2>(table[5]), 0x80); // the end of IF
     const std::vector<StoryRun> back = fieldRuns(readDoc(file).text());
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].field->code, fields[0].field->code);
@@ -314,24 +263,19 @@ TEST(FieldRead, FieldsWithoutResultSurvive)
     const std::vector<StoryRun> fields = fieldRuns(d.text());
     ASSERT_EQ(fields.size(), 2u);
     EXPECT_EQ(fields[0].text, QString(QChar(kFieldPlaceholder)));
-    EXPECT_TRUE(fields[0].field->placeholder);
-    EXPECT_TRUE(fields[0].field->withoutSeparator);
-    EXPECT_TRUE(fields[1].field->placeholder);
-    EXPECT_FALSE(fields[1].field->withoutSeparator);
+    EXPECT_TRUE(fields[0].field->placeholder && fields[0].field->withoutSeparator);
+    EXPECT_TRUE(fields[1].field->placeholder && !fields[1].field->withoutSeparator);
 
     const QByteArray file = writeDoc(d);
     const auto table = fieldTable(file, kPlcfFldMom);
     ASSERT_EQ(table.size(), 5u); // begin, end; begin, separator, end
-    EXPECT_EQ(std::get<1>(table[1]), 0x15);
-    EXPECT_EQ(std::get<2>(table[1]), 0x00);
-    EXPECT_EQ(std::get<2>(table[0]), 6); // SET
+    EXPECT_EQ(table[1], FieldEntry(std::get<0>(table[1]), 0x15, 0x00));
     const Document back = readDoc(file);
     EXPECT_EQ(plainText(back), QStringLiteral("xyz\n"));
     const std::vector<StoryRun> again = fieldRuns(back.text());
     ASSERT_EQ(again.size(), 2u);
     EXPECT_EQ(again[0].field->code, QStringLiteral(" SET a 1 "));
     EXPECT_TRUE(again[0].field->withoutSeparator);
-    EXPECT_TRUE(again[1].field->placeholder);
 
     // Text typed into a placeholder becomes the field's result.
     Document typed;
@@ -399,20 +343,14 @@ TEST(Notes, FootnotesAndEndnotesRoundTrip)
     insertField(f, QStringLiteral(" PAGE "), QStringLiteral("1"), 9);
 
     const QByteArray file = writeDoc(d);
-    const Fib fib = fibOf(streamOf(file, QStringLiteral("WordDocument")));
-    EXPECT_GT(fib.lw[kCcpFtn], 0);
-    EXPECT_GT(fib.lw[kCcpHdd], 0);
-    EXPECT_GT(fib.lw[kCcpEdn], 0);
+    for (int story : {kCcpFtn, kCcpHdd, kCcpEdn})
+        EXPECT_GT(storyLength(file, story), 0) << story;
 
     const Document back = readDoc(file);
     // The references show their numbers; the notes' text stays out of the body.
     EXPECT_EQ(plainText(back), QStringLiteral("Диагноз1 и лечение2*.1\n"));
-    std::vector<StoryRun> notes;
-    for (StoryRun& r : runsOf(back.text()))
-        if (r.note)
-            notes.push_back(r);
+    const std::vector<StoryRun> notes = runsOf(back.text(), Only::Notes);
     ASSERT_EQ(notes.size(), 4u);
-    EXPECT_EQ(noteText(notes[0].note->content), QStringLiteral("По данным МРТ от 01.12.2025."));
     EXPECT_EQ(noteText(notes[1].note->content), QStringLiteral("Вторая сноска"));
     EXPECT_EQ(notes[2].text, QStringLiteral("*"));
     EXPECT_TRUE(notes[2].note->customMark);
@@ -424,36 +362,10 @@ TEST(Notes, FootnotesAndEndnotesRoundTrip)
     EXPECT_EQ(storyText(back.footer), QStringLiteral("Страница 1"));
     ASSERT_EQ(fieldRuns(*back.footer).size(), 1u);
 
-    const QJsonArray runs = dumpDocument(back)[QStringLiteral("paragraphs")][0][QStringLiteral("runs")].toArray();
-    ASSERT_GE(runs.size(), 2);
-    EXPECT_EQ(runs[1][QStringLiteral("footnote")][QStringLiteral("text")].toString(),
+    const QJsonObject run = dumpDocument(back)[QStringLiteral("paragraphs")][0][QStringLiteral("runs")][1].toObject();
+    EXPECT_EQ(run[QStringLiteral("footnote")][QStringLiteral("text")].toString(),
               QStringLiteral("По данным МРТ от 01.12.2025."));
-    EXPECT_EQ(runs[1][QStringLiteral("vertical")].toString(), QStringLiteral("superscript"));
-
-    // A note with two paragraphs and a field keeps them.
-    Document rich;
-    QTextCursor r(&rich.text());
-    r.insertText(QStringLiteral("Текст"));
-    QTextDocument content;
-    QTextCursor nc(&content);
-    nc.insertText(QStringLiteral("Первый абзац, стр. "));
-    insertField(nc, QStringLiteral(" PAGE "), QStringLiteral("2"), 1);
-    nc.insertBlock();
-    nc.insertText(QStringLiteral("Второй абзац"));
-    QTextCharFormat nf;
-    setNote(nf, {saveNoteContent(content), 1, false, false});
-    r.insertText(QStringLiteral("1"), nf);
-    const QByteArray richFile = writeDoc(rich);
-    EXPECT_EQ(fieldTable(richFile, kPlcfFldFtn).size(), 3u);
-    const std::vector<StoryRun> richRuns = runsOf(readDoc(richFile).text());
-    ASSERT_EQ(richRuns.size(), 2u);
-    ASSERT_TRUE(richRuns[1].note);
-    QTextDocument loaded;
-    ASSERT_TRUE(loadNoteContent(richRuns[1].note->content, loaded));
-    EXPECT_EQ(loaded.blockCount(), 2);
-    EXPECT_EQ(loaded.toPlainText(), QStringLiteral("Первый абзац, стр. 2\nВторой абзац"));
-    ASSERT_EQ(fieldRuns(loaded).size(), 1u);
-    EXPECT_EQ(fieldRuns(loaded)[0].field->code, QStringLiteral(" PAGE "));
+    EXPECT_EQ(run[QStringLiteral("vertical")].toString(), QStringLiteral("superscript"));
 }
 
 // A document LibreOffice wrote (from data/notes_fields.fodt): two footnotes,
@@ -462,12 +374,8 @@ TEST(Notes, FootnotesAndEndnotesRoundTrip)
 TEST(Notes, ReadFromLibreOfficesFile)
 {
     const Document d = fixture("notes_fields");
-    std::vector<StoryRun> notes;
-    for (StoryRun& r : runsOf(d.text()))
-        if (r.note)
-            notes.push_back(r);
+    const std::vector<StoryRun> notes = runsOf(d.text(), Only::Notes);
     ASSERT_EQ(notes.size(), 3u);
-    EXPECT_EQ(notes[0].text, QStringLiteral("1"));
     EXPECT_EQ(noteText(notes[0].note->content), QStringLiteral("\tПо данным МРТ."));
     QTextDocument second;
     ASSERT_TRUE(loadNoteContent(notes[1].note->content, second));
@@ -477,14 +385,11 @@ TEST(Notes, ReadFromLibreOfficesFile)
     EXPECT_EQ(notes[2].text, QStringLiteral("i"));
     EXPECT_TRUE(notes[2].note->endnote);
     EXPECT_EQ(notes[2].note->numberFormat, int(NumberLowerRoman));
-    EXPECT_EQ(noteText(notes[2].note->content), QStringLiteral("\tКонцевая сноска."));
-    const std::vector<StoryRun> fields = fieldRuns(d.text());
-    ASSERT_EQ(fields.size(), 1u);
-    EXPECT_EQ(fieldKeyword(fields[0].field->code), QStringLiteral("DATE"));
+    ASSERT_EQ(fieldRuns(d.text()).size(), 1u);
+    EXPECT_EQ(fieldKeyword(fieldRuns(d.text())[0].field->code), QStringLiteral("DATE"));
     ASSERT_TRUE(d.footer);
     const std::vector<StoryRun> footer = fieldRuns(*d.footer);
     ASSERT_EQ(footer.size(), 2u);
-    EXPECT_EQ(footer[0].field->code, QStringLiteral(" PAGE "));
     EXPECT_EQ(footer[1].field->code, QStringLiteral(" NUMPAGES "));
 
     // Written back: the notes' tables and stories in place, the endnotes still numbered i.
@@ -511,10 +416,7 @@ TEST(Notes, TextTypedIntoAReferenceStays)
     c.insertText(QStringLiteral(" жирно"), f);
     const Document back = readDoc(writeDoc(d));
     EXPECT_EQ(plainText(back), QStringLiteral("Текст1 и далее жирно\n"));
-    int notes = 0;
-    for (const StoryRun& r : runsOf(back.text()))
-        notes += r.note.has_value();
-    EXPECT_EQ(notes, 1);
+    EXPECT_EQ(runsOf(back.text(), Only::Notes).size(), 1u);
 }
 
 TEST(Notes, DamagedTablesKeepTheText)
@@ -525,10 +427,7 @@ TEST(Notes, DamagedTablesKeepTheText)
     insertNote(c, QStringLiteral("Сноска"), 1);
     c.insertText(QStringLiteral(" дальше"));
     const QByteArray file = writeDoc(d);
-    const QByteArray word = streamOf(file, QStringLiteral("WordDocument"));
-    const Fib fib = fibOf(word);
-    const auto [fcTxt, lcbTxt] = fib.pairs[kPlcffndTxt];
-    ASSERT_GT(lcbTxt, 0u);
+    const uint32_t fcTxt = ByteView(streamOf(file, "WordDocument")).u32(kPairsAt + 8 * kPlcffndTxt);
 
     // Note text positions past the story, backwards, or huge: the reference
     // stays, its note is empty.
@@ -541,7 +440,7 @@ TEST(Notes, DamagedTablesKeepTheText)
     }
     // A story count larger than the text: notes are not read, the text is.
     const QByteArray longer = test::editStream(file, QStringLiteral("WordDocument"), [&](QByteArray& w) {
-        put32(w, fib.pairsAt - 2 - 4 * qint64(fib.lw.size()) + 4 * kCcpFtn, 0x7FFFFFFF);
+        put32(w, kLwAt + 4 * kCcpFtn, 0x7FFFFFFF);
     });
     EXPECT_EQ(plainText(readDoc(longer)), QStringLiteral("Текст1 дальше\n"));
 
@@ -552,8 +451,7 @@ TEST(Notes, DamagedTablesKeepTheText)
     EXPECT_TRUE(into.isEmpty());
 }
 
-// LibreOffice opens what we write with the fields and notes in place, and
-// its own .doc of our file reads back the same.
+// LibreOffice opens what we write with the fields and notes in place.
 TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
 {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
@@ -580,16 +478,12 @@ TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
         f.write(bytes);
         inputs << f.fileName();
     }
-    auto convert = [&](const QString& to, const QString& outDir, const QStringList& in) {
-        QProcess p;
-        p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
-                                     QStringLiteral("--headless"), QStringLiteral("--convert-to"), to,
-                                     QStringLiteral("--outdir"), outDir}
-                             + in);
-        return p.waitForFinished(300000);
-    };
-    ASSERT_TRUE(convert(QStringLiteral("fodt"), dir.filePath(QStringLiteral("fodt")), inputs));
-    ASSERT_TRUE(convert(QStringLiteral("doc:MS Word 97"), dir.filePath(QStringLiteral("doc")), inputs));
+    QProcess p;
+    p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                                 QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("fodt"),
+                                 QStringLiteral("--outdir"), dir.filePath(QStringLiteral("fodt"))}
+                         + inputs);
+    ASSERT_TRUE(p.waitForFinished(300000));
     auto fodt = [&](const char* name) {
         QFile f(dir.filePath(QStringLiteral("fodt/") + QString::fromLatin1(name) + QStringLiteral(".fodt")));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -611,25 +505,6 @@ TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
     EXPECT_TRUE(notesXml.contains(QStringLiteral("text:note-class=\"endnote\""))) << notesXml.toStdString();
     EXPECT_TRUE(notesXml.contains(QStringLiteral("Текст сноски")));
     EXPECT_TRUE(notesXml.contains(QStringLiteral("Текст концевой")));
-
-    // LibreOffice's own file of ours, read by our reader.
-    auto readBack = [&](const char* name) {
-        QFile f(dir.filePath(QStringLiteral("doc/") + QString::fromLatin1(name) + QStringLiteral(".doc")));
-        return f.open(QIODevice::ReadOnly) ? readDoc(f.readAll()) : Document();
-    };
-    const Document footerBack = readBack("footer");
-    ASSERT_TRUE(footerBack.footer);
-    ASSERT_EQ(fieldRuns(*footerBack.footer).size(), 1u);
-    EXPECT_EQ(fieldKeyword(fieldRuns(*footerBack.footer)[0].field->code), QStringLiteral("PAGE"));
-    std::vector<StoryRun> noteRuns;
-    for (StoryRun& r : runsOf(readBack("notes").text()))
-        if (r.note)
-            noteRuns.push_back(r);
-    ASSERT_EQ(noteRuns.size(), 2u);
-    EXPECT_EQ(noteText(noteRuns[0].note->content).trimmed(), QStringLiteral("Текст сноски"));
-    EXPECT_FALSE(noteRuns[0].note->endnote);
-    EXPECT_EQ(noteText(noteRuns[1].note->content).trimmed(), QStringLiteral("Текст концевой"));
-    EXPECT_TRUE(noteRuns[1].note->endnote);
 }
 
 TEST(FieldPages, PrintedPageNumbersFillTheResults)
