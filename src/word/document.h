@@ -57,7 +57,9 @@ private:
 // - one QTextBlock per paragraph; a line break inside it is U+2028;
 // - lengths in the formats are points (twips / 20);
 // - a page break in the text starts a new block whose format breaks the page before it;
-// - an optional hyphen is U+00AD, a non-breaking hyphen U+2011.
+// - an optional hyphen is U+00AD, a non-breaking hyphen U+2011;
+// - fields and footnote or endnote references are runs with the properties
+//   of FieldProperty and NoteProperty (text_formats.h).
 inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
 inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
 

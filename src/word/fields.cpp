@@ -307,7 +307,9 @@ bool FieldReader::ignored(int32_t cp)
 
 bool FieldReader::mark(int32_t cp, char16_t ch, bool deleted, int position)
 {
-    if (ignored(cp))
+    // Marks are paired beforehand; should the reader skip some text, an
+    // end or separator with nothing open still counts for nothing.
+    if (ignored(cp) || (ch != kFieldBegin && open_.empty()))
         return false;
     // Marks of fields nested in the outermost field's code are part of that code.
     const size_t depth = ch == kFieldBegin ? 0 : 1;
