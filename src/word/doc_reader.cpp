@@ -1295,7 +1295,8 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
                     break;
                 case 0x01:
                     if (run.picture) {
-                        if (const auto image = pictures_.imageFormat(*run.picture, plain, doc)) {
+                        const QTextCharFormat base = fields.inResult() ? fields.resultFormat(plain) : plain;
+                        if (const auto image = pictures_.imageFormat(*run.picture, base, doc)) {
                             flush();
                             cursor.insertImage(*image);
                         }

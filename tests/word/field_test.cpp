@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
@@ -252,6 +253,33 @@ TEST(FieldRead, NestedFields)
     // A code from the model with marks out of order is written balanced.
     EXPECT_EQ(balancedFieldCode(QString::fromUtf16(u" A \x15\x13 B \x14\x14 c")),
               QString::fromUtf16(u" A \x13 B \x14 c\x15"));
+}
+
+TEST(FieldWrite, PictureAsAFieldsResult)
+{
+    // A picture that is a field's result stays inside it; one beside a field does not.
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    Document d;
+    d.text().addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("p")), image);
+    QTextImageFormat inField;
+    inField.setName(QStringLiteral("p"));
+    QTextImageFormat plain = inField;
+    setField(inField, {QStringLiteral(" INCLUDEPICTURE \"logo.png\" "), 1});
+    QTextCursor c(&d.text());
+    c.insertImage(inField);
+    insertField(c, QStringLiteral(" PAGE "), QStringLiteral("1"), 2);
+    c.insertImage(plain);
+    const QByteArray file = writeDoc(d);
+    const auto table = fieldTable(file, kPlcfFldMom);
+    ASSERT_EQ(table.size(), 6u);
+    EXPECT_EQ(std::get<2>(table[0]), 67);
+    const std::vector<StoryRun> runs = runsOf(readDoc(file).text());
+    ASSERT_EQ(runs.size(), 3u);
+    ASSERT_TRUE(runs[0].field);
+    EXPECT_EQ(fieldKeyword(runs[0].field->code), QStringLiteral("INCLUDEPICTURE"));
+    EXPECT_FALSE(runs[0].field->placeholder);
+    EXPECT_FALSE(runs[2].field);
 }
 
 TEST(FieldRead, FieldsWithoutResultSurvive)
