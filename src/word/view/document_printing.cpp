@@ -1,6 +1,7 @@
 #include "word/view/document_printing.h"
 
 #include "common/errors.h"
+#include "word/fields.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -18,10 +19,6 @@
 namespace talvora::word {
 
 namespace {
-
-// Page numbers and page counts shown in a header or footer are fields whose
-// result text depends on the page it is printed on.
-void fillPageFields(QTextDocument& /*story*/, int /*page*/, int /*pages*/) {}
 
 // A copy of `story` laid out for `device`, `width` device pixels wide.
 std::unique_ptr<QTextDocument> layOut(const QTextDocument& story, QPaintDevice& device, double width)
@@ -102,7 +99,8 @@ std::unique_ptr<QTextDocument> PrintedPages::storyOnPage(int page, bool header) 
     if (!story || story->isEmpty())
         return nullptr;
     std::unique_ptr<QTextDocument> copy = layOut(*story, device_, bodyRect_.width());
-    fillPageFields(*copy, page, pageCount_);
+    // Page numbers and page counts are fields whose result depends on the page.
+    setPageFieldResults(*copy, page, pageCount_);
     return copy;
 }
 

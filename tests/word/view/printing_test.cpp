@@ -111,3 +111,21 @@ TEST(Printing, PdfHasAPageForEveryLaidOutPage)
     EXPECT_GT(expected, 5);
     EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), expected);
 }
+
+TEST(Printing, FooterPageNumberCountsThePages)
+{
+    Document doc = readDocument(readData(QStringLiteral("header_footer.doc")));
+    QTextCursor c(&doc.text());
+    c.movePosition(QTextCursor::End);
+    for (int i = 0; i < 150; ++i)
+        c.insertText(QStringLiteral("\nЕщё одна строка %1").arg(i));
+    QImage canvas(800, 1130, QImage::Format_RGB32);
+    const PrintedPages pages(doc, canvas);
+    ASSERT_GE(pages.pageCount(), 3);
+    for (int p = 1; p <= pages.pageCount(); ++p) {
+        EXPECT_EQ(pages.footerOf(p)->toPlainText(), QStringLiteral("Страница %1").arg(p));
+        EXPECT_EQ(pages.headerOf(p)->toPlainText(), QStringLiteral("ГКБ № 1. Неврологическое отделение"));
+    }
+    // The document itself keeps what was read.
+    EXPECT_EQ(doc.footer->toPlainText(), QStringLiteral("Страница 1"));
+}
