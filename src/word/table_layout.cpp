@@ -169,7 +169,8 @@ private:
             for (size_t c = 0; c < row.size(); ++c) {
                 RowCell& cell = row[c];
                 if (byPosition) {
-                    cell.column = columnAt(cell.left);
+                    // A cell that starts at the right edge (boundaries out of order) takes the last column.
+                    cell.column = std::min(columnAt(cell.left), count - 1);
                     cell.span = std::max(1, columnAt(cell.right) - cell.column);
                 } else {
                     cell.column = int(std::min<size_t>(c, size_t(count - 1)));

@@ -8,11 +8,13 @@
 #include "word/sprm.h"
 #include "word/table_format.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -408,6 +410,77 @@ TEST(NestedTables, StoryOrCellStartingWithATableStaysAsItIs)
     // Text typed into the empty block is a paragraph like any other.
     QTextCursor(&first.text()).insertText(QStringLiteral("новый"));
     EXPECT_TRUE(plainText(readDoc(writeDoc(first))).startsWith(QStringLiteral("новый\n")));
+}
+
+TEST(Tables, BoundariesOutOfOrderKeepCellsInTheTable)
+{
+    // The second cell starts where the row ends: it goes to the last column.
+    for (const std::vector<int>& bounds : {std::vector<int>{0, 6000, 3000}, std::vector<int>{5000, 0, 0}}) {
+        const Document d = readDoc(test::buildDoc({{QStringLiteral("до\r"), false, {}, {}},
+                                                   {QStringLiteral("a\x07" "b\x07"), false, {}, inTable(1)},
+                                                   {QStringLiteral("\x07"), false, {}, rowEnd(bounds)},
+                                                   {QStringLiteral("после\r"), false, {}, {}}}));
+        EXPECT_EQ(plainText(d), QStringLiteral("до\na\nb\nпосле\n"));
+        ASSERT_EQ(tablesOf(d).size(), 1);
+    }
+}
+
+TEST(Tables, CellsWithoutRowMarksReadInLinearTime)
+{
+    // Table paragraphs no row mark ever closes are read as paragraphs once,
+    // not searched for their row again from each of them.
+    QString cells;
+    for (int k = 0; k < 60000; ++k)
+        cells += QStringLiteral("c\x07");
+    QElapsedTimer timer;
+    timer.start();
+    const Document d = readDoc(test::buildDoc({{cells, true, {}, inTable(2)}}));
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(d.text().blockCount(), 60000);
+}
+
+TEST(NestedTables, DamagedRowDefinitionsNeverCrash)
+{
+    // Nested and formatted tables; bytes of their paragraph property pages
+    // (where the row definitions are) changed at random.
+    Document model = nestedModel(5);
+    QTextCursor c(&model.text());
+    c.movePosition(QTextCursor::End);
+    QTextTable* t = c.insertTable(3, 4);
+    t->mergeCells(0, 0, 2, 2);
+    QTextTableCellFormat f;
+    f.setBackground(QColor(1, 2, 3));
+    f.setTopBorder(3);
+    f.setTopBorderStyle(QTextFrameFormat::BorderStyle_Dashed);
+    f.setProperty(RowHeightProperty, 500);
+    t->cellAt(2, 3).setFormat(f);
+    const QByteArray good = writeDoc(model);
+    const QByteArray table = CompoundFileReader(good).stream(QStringLiteral("1Table"));
+    const QByteArray word = CompoundFileReader(good).stream(QStringLiteral("WordDocument"));
+    const ByteView fib(word);
+    const uint32_t plcAt = fib.u32(154 + 8 * 13), plcSize = fib.u32(154 + 8 * 13 + 4);
+    const ByteView plc = ByteView(table).sub(plcAt, plcSize);
+    std::vector<uint32_t> pages;
+    for (qint64 i = 0, n = (plc.size() - 4) / 8; i < n; ++i)
+        pages.push_back(plc.u32(4 * (n + 1) + 4 * i));
+    ASSERT_FALSE(pages.empty());
+
+    QRandomGenerator rng(1951);
+    int read = 0;
+    for (int round = 0; round < 400; ++round) {
+        const QByteArray bad = test::editStream(good, QStringLiteral("WordDocument"), [&](QByteArray& w) {
+            const qint64 page = 512 * qint64(pages[rng.bounded(quint32(pages.size()))]);
+            for (int k = 1 + int(rng.bounded(6)); k > 0; --k)
+                w[page + rng.bounded(511)] = char(rng.bounded(256));
+        });
+        try {
+            const Document d = readDoc(bad);
+            readDoc(writeDoc(d));
+            ++read;
+        } catch (const Error&) {
+        }
+    }
+    EXPECT_GT(read, 200); // most damage only spoils formatting
 }
 
 // Row and cell properties -----------------------------------------------
