@@ -769,7 +769,8 @@ QByteArray writeDoc(const Document& document)
                 writeBlock(items[k].block, 0x0D, depth, false);
         }
         if (items.empty() || items.back().table) {
-            // No paragraph of its own to end the cell (the continuation of a vertically merged cell).
+            // Nothing (the lower part of a vertically merged cell), or a nested
+            // table last: the cell mark gets an empty paragraph of its own.
             text.append(QChar(cellMark));
             addChars(normal);
             ParaProps pap;

@@ -185,7 +185,7 @@ private:
                 }
             }
             for (RowCell& cell : row)
-                cell.span = std::min(cell.span, count - cell.column);
+                cell.span = std::max(1, std::min(cell.span, count - cell.column));
         }
         node.columns = count;
         if (byPosition)
