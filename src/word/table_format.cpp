@@ -464,7 +464,8 @@ QTextTableCellFormat toCellFormat(const TableCellDef& cell, const TableRowDef& r
     for (size_t s = 0; s < 4; ++s) {
         const BorderLine line = cell.borders[s].value_or(BorderLine{});
         const QTextFrameFormat::BorderStyle style = styleOfKind(line.kind);
-        f.setProperty(kQtWidth[s], line.kind == kLineNone ? 0.0 : line.width / 8.0);
+        // A line without a width of its own (a hairline) is drawn as thin as can be.
+        f.setProperty(kQtWidth[s], line.kind == kLineNone ? 0.0 : std::max<int>(line.width, 1) / 8.0);
         f.setProperty(kQtStyle[s], int(style));
         if (line.color)
             f.setProperty(kQtBrush[s], QBrush(QColor(*line.color)));
