@@ -10,12 +10,14 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextTable>
@@ -663,7 +665,7 @@ TEST(TableProperties, RowDefinitionModifiersInTheirOrder)
 TEST(TableProperties, WideRowsKeepAllTheirCells)
 {
     // Forty cells with borders and shading do not fit a formatted disk page:
-    // their definition goes to the Data stream.
+    // their definition goes to the Data stream, after the picture in a cell.
     Document d;
     QTextTable* t = QTextCursor(&d.text()).insertTable(1, 40);
     for (int k = 0; k < 40; ++k) {
@@ -672,9 +674,18 @@ TEST(TableProperties, WideRowsKeepAllTheirCells)
         t->cellAt(0, k).setFormat(f);
         t->cellAt(0, k).firstCursorPosition().insertText(QString::number(k));
     }
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 255));
+    t->cellAt(0, 0).lastCursorPosition().insertImage(picture);
     const QByteArray file = writeDoc(d);
     EXPECT_TRUE(CompoundFileReader(file).hasStream(QStringLiteral("Data")));
-    const QJsonObject back = tablesOf(readDoc(file))[0].toObject();
+    const Document read = readDoc(file);
+    int pictures = 0;
+    for (QTextBlock b = read.text().begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            pictures += it.fragment().charFormat().isImageFormat();
+    EXPECT_EQ(pictures, 1);
+    const QJsonObject back = tablesOf(read)[0].toObject();
     ASSERT_EQ(back[QStringLiteral("cells")].toArray().size(), 40);
     const QJsonObject last = cellOf(back, 0, 39);
     EXPECT_EQ(last[QStringLiteral("text")].toString(), QStringLiteral("39"));
