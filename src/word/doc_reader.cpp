@@ -8,6 +8,7 @@
 #include "word/fields.h"
 #include "word/notes.h"
 #include "word/sprm.h"
+#include "word/table_layout.h"
 #include "word/text_formats.h"
 
 #include <QHash>
@@ -82,23 +83,32 @@ struct Segment {
 struct Paragraph {
     int32_t start = 0, end = 0; // [start, end) without the mark
     ParaProps pap;
-    bool rowEnd = false;
-    bool cellEnd = false; // the mark ends a cell of an outermost table
-    int depth = 0;        // 0 outside tables, 1 in a table, 2 and more in nested ones
-};
-
-// Cell flags of a row definition.
-constexpr uint16_t kCellMerged = 0x0002;      // joined to the cell before it
-constexpr uint16_t kCellVertMerge = 0x0020;   // part of a vertically merged group
-constexpr uint16_t kCellVertRestart = 0x0040; // first cell of such a group
-
-// The definition of a table row, carried by its row mark.
-struct RowDef {
-    std::vector<int> bounds;      // cell boundaries, twips; one more than cells
-    std::vector<uint16_t> flags;  // per cell
+    TableMark mark;
 };
 
 QByteArray singleModifier(uint16_t prm);
+
+// How a paragraph mark stands in tables. Cells of the outermost tables end
+// with U+0007, those of nested tables with paragraph marks flagged as such;
+// a row mark holds no text of its own.
+TableMark tableMark(const ParaProps& pap, char16_t mark, bool empty)
+{
+    TableMark m;
+    m.depth = pap.inTable ? std::max(1, pap.tableDepth) : 0;
+    m.rowEnd = pap.tableRowEnd && empty;
+    m.cellEnd = !m.rowEnd && m.depth >= 1 && (mark == 0x07 || (m.depth > 1 && pap.innerCell));
+    m.empty = empty;
+    return m;
+}
+
+// QTextDocument cannot begin a story or a cell with a table: the empty block
+// it keeps before one is marked, so that it is not written as a paragraph.
+void markPlaceholder(QTextCursor& cursor)
+{
+    QTextBlockFormat f;
+    f.setProperty(PlaceholderBlockProperty, true);
+    cursor.mergeBlockFormat(f);
+}
 
 // A level of a list definition with the paragraph properties it brings.
 struct StoredLevel {
@@ -118,9 +128,6 @@ struct ListUse {
     std::array<std::optional<int>, 9> start;
     std::array<std::optional<StoredLevel>, 9> replaced;
 };
-
-// Word allows 63 cells in a row; more columns come only from damaged definitions.
-constexpr size_t kMaxTableColumns = 63;
 
 // A footnote or endnote reference of the main text with the note's content.
 struct NoteRef {
@@ -158,7 +165,7 @@ private:
     const CharProps& styleCharProps(uint16_t istd, int depth = 0);
     CharProps charProps(const ParaProps& pap, const Segment& seg);
     ParaProps paraProps(int32_t markCp);
-    RowDef rowDef(int32_t markCp);
+    TableRowDef rowDef(int32_t markCp);
     void forEachParaSprm(int32_t markCp, uint16_t* istd, const std::function<void(uint16_t, ByteView)>& visit);
 
     void buildSegments();
@@ -169,9 +176,6 @@ private:
     void readNotes();
     void readNoteNumbering();
     QTextCharFormat noteReferenceFormat(const NoteRef& note, const QTextCharFormat& plain);
-    template <typename Emit>
-    size_t emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor, bool& reuseBlock,
-                     Emit& emitParagraph);
 
     QByteArray fileBytes_;
     QByteArray word_;
@@ -1038,38 +1042,11 @@ ParaProps DocReader::paraProps(int32_t markCp)
     return p;
 }
 
-RowDef DocReader::rowDef(int32_t markCp)
+TableRowDef DocReader::rowDef(int32_t markCp)
 {
-    RowDef def;
-    forEachParaSprm(markCp, nullptr, [&](uint16_t code, ByteView o) {
-        if (code == sprm::TDefTable) {
-            // cb, the cell count, the boundaries, then one TC80 per cell (trailing ones may be left out).
-            if (!o.ok(2, 1))
-                return;
-            const int cells = o.u8(2);
-            if (!o.ok(3, 2 * qint64(cells + 1)))
-                return;
-            def.bounds.clear();
-            def.flags.assign(size_t(cells), 0);
-            for (int i = 0; i <= cells; ++i)
-                def.bounds.push_back(o.i16(3 + 2 * i));
-            const qint64 tcAt = 3 + 2 * qint64(cells + 1);
-            for (int i = 0; i < cells && o.ok(tcAt + 20 * qint64(i), 2); ++i)
-                def.flags[size_t(i)] = o.u16(tcAt + 20 * i);
-        } else if (code == sprm::TVertMerge && o.ok(1, 2)) {
-            const size_t cell = o.u8(1);
-            const uint8_t how = o.u8(2);
-            if (cell < def.flags.size()) {
-                uint16_t& f = def.flags[cell];
-                f &= uint16_t(~(kCellVertMerge | kCellVertRestart));
-                if (how & 1)
-                    f |= kCellVertMerge;
-                if (how & 2)
-                    f |= kCellVertRestart;
-            }
-        }
-    });
-    return def;
+    TableRowReader reader;
+    forEachParaSprm(markCp, nullptr, [&](uint16_t code, ByteView o) { reader.apply(code, o); });
+    return reader.finish();
 }
 
 CharProps DocReader::charProps(const ParaProps& pap, const Segment& seg)
@@ -1124,11 +1101,7 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
             p.start = start;
             p.end = cp;
             p.pap = paraProps(cp);
-            // The mark that ends a table row (or a row of a nested table)
-            // holds no text of its own.
-            p.rowEnd = p.pap.tableRowEnd && cp == start;
-            p.depth = p.pap.inTable ? std::max(1, p.pap.tableDepth) : 0;
-            p.cellEnd = t[cp] == 0x07 && !p.rowEnd && p.depth == 1;
+            p.mark = tableMark(p.pap, t[cp], cp == start);
             paragraphs.push_back(p);
             start = cp + 1;
         }
@@ -1222,7 +1195,8 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
         }
         if (reuseBlock) {
             cursor.setBlockFormat(blockFormat);
-            cursor.setBlockCharFormat(markFormat);
+            // Merged: the first block of a table cell shares its format with the cell.
+            cursor.mergeBlockCharFormat(markFormat);
             reuseBlock = false;
         } else {
             cursor.insertBlock(blockFormat, markFormat);
@@ -1314,163 +1288,26 @@ void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
         }
     };
 
-    bool reuseBlock = true;
-    size_t i = 0;
-    while (i < paragraphs.size()) {
-        if (paragraphs[i].depth >= 1) {
-            const size_t next = emitTable(paragraphs, i, cursor, reuseBlock, emitParagraph);
-            if (next > i) {
-                i = next;
-                continue;
-            }
-        }
-        if (!paragraphs[i].rowEnd)
-            emitParagraph(paragraphs[i], cursor, reuseBlock);
-        ++i;
-    }
-    cursor.endEditBlock();
-}
-
-template <typename Emit>
-size_t DocReader::emitTable(const std::vector<Paragraph>& paragraphs, size_t first, QTextCursor& cursor,
-                            bool& reuseBlock, Emit& emitParagraph)
-{
-    struct Cell {
-        std::vector<size_t> paras;
-        int left = 0, right = 0;
-        uint16_t flags = 0;
-        int column = 0, span = 1;
-    };
-    std::vector<std::vector<Cell>> rows;
-    size_t at = first;
-    // Rows: paragraphs up to a row mark of the outermost table; a row left
-    // without its mark (a damaged file) ends the table before it.
-    while (at < paragraphs.size() && paragraphs[at].depth >= 1) {
-        size_t end = at;
-        while (end < paragraphs.size() && paragraphs[end].depth >= 1 && !(paragraphs[end].rowEnd && paragraphs[end].depth == 1))
-            ++end;
-        if (end >= paragraphs.size() || paragraphs[end].depth == 0)
-            break;
-        const RowDef def = rowDef(paragraphs[end].end);
-        std::vector<Cell> cells(1);
-        for (size_t k = at; k < end; ++k) {
-            if (!paragraphs[k].rowEnd)
-                cells.back().paras.push_back(k);
-            if (paragraphs[k].cellEnd && k + 1 < end)
-                cells.emplace_back();
-        }
-        // Boundaries from the definition; cells it does not describe get an inch each.
-        int x = def.bounds.empty() ? 0 : def.bounds.front();
-        std::vector<Cell> row;
-        for (size_t c = 0; c < cells.size(); ++c) {
-            Cell cell = std::move(cells[c]);
-            cell.left = c < def.bounds.size() ? def.bounds[c] : x;
-            cell.right = c + 1 < def.bounds.size() ? def.bounds[c + 1] : cell.left + 1440;
-            cell.right = std::max(cell.right, cell.left + 1);
-            cell.flags = c < def.flags.size() ? def.flags[c] : 0;
-            x = cell.right;
-            if ((cell.flags & kCellMerged) && !row.empty()) {
-                // An old-style horizontal merge: the cell belongs to the one before it.
-                row.back().right = cell.right;
-                row.back().paras.insert(row.back().paras.end(), cell.paras.begin(), cell.paras.end());
-                continue;
-            }
-            row.push_back(std::move(cell));
-        }
-        rows.push_back(std::move(row));
-        at = end + 1;
-    }
-    if (rows.empty())
-        return first;
-
-    // Columns: every boundary of every row, near ones taken as the same.
-    std::vector<int> bounds;
-    for (const auto& row : rows)
-        for (const Cell& c : row) {
-            bounds.push_back(c.left);
-            bounds.push_back(c.right);
-        }
-    std::sort(bounds.begin(), bounds.end());
-    std::vector<int> columns;
-    for (int b : bounds)
-        if (columns.empty() || b - columns.back() > 20)
-            columns.push_back(b);
-    size_t widest = 0;
-    for (const auto& row : rows)
-        widest = std::max(widest, row.size());
-    const bool byPosition = columns.size() >= 2 && columns.size() - 1 <= kMaxTableColumns;
-    auto columnAt = [&](int x) {
-        auto it = std::lower_bound(columns.begin(), columns.end(), x - 20);
-        return int(std::min<size_t>(size_t(it - columns.begin()), columns.size() - 1));
-    };
-    int columnCount = byPosition ? int(columns.size()) - 1 : int(std::min<size_t>(widest, kMaxTableColumns));
-    columnCount = std::max(columnCount, 1);
-    for (auto& row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) {
-            Cell& cell = row[c];
-            if (byPosition) {
-                // A cell starting at the right edge (a damaged definition) stays in the table.
-                cell.column = std::min(columnAt(cell.left), columnCount - 1);
-                cell.span = std::max(1, columnAt(cell.right) - cell.column);
+    std::vector<TableMark> marks;
+    marks.reserve(paragraphs.size());
+    for (const Paragraph& p : paragraphs)
+        marks.push_back(p.mark);
+    const StoryItems items = layoutStory(marks, [&](size_t k) { return rowDef(paragraphs[k].end); });
+    FillCell emitItems = [&](const StoryItems& items, QTextCursor& cursor, bool fresh) {
+        bool reuseBlock = fresh;
+        for (size_t k = 0; k < items.size(); ++k) {
+            if (const TableNode* table = items[k].table.get()) {
+                if (reuseBlock && k == 0)
+                    markPlaceholder(cursor);
+                insertTable(cursor, *table, emitItems);
+                reuseBlock = true;
             } else {
-                cell.column = int(std::min<size_t>(c, size_t(columnCount - 1)));
+                emitParagraph(paragraphs[items[k].paragraph], cursor, reuseBlock);
             }
         }
-        // Cells past the last column (a damaged definition) join the last one.
-        for (size_t c = 1; c < row.size(); ++c) {
-            if (row[c].column < row[c - 1].column + row[c - 1].span) {
-                row[c - 1].paras.insert(row[c - 1].paras.end(), row[c].paras.begin(), row[c].paras.end());
-                row.erase(row.begin() + qsizetype(c));
-                --c;
-            }
-        }
-        for (Cell& cell : row)
-            cell.span = std::max(1, std::min(cell.span, columnCount - cell.column));
-    }
-
-    QTextTableFormat format;
-    format.setBorder(0.5);
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setBorderCollapse(true);
-    format.setCellSpacing(0);
-    format.setCellPadding(twipsToPoints(108) / 2);
-    format.setAlignment(Qt::AlignLeft);
-    if (byPosition) {
-        QList<QTextLength> widths;
-        for (int c = 0; c < columnCount; ++c)
-            widths << QTextLength(QTextLength::FixedLength, twipsToPoints(columns[size_t(c) + 1] - columns[size_t(c)]));
-        format.setColumnWidthConstraints(widths);
-    }
-    QTextTable* table = cursor.insertTable(int(rows.size()), columnCount, format);
-    for (size_t r = 0; r < rows.size(); ++r) {
-        for (const Cell& cell : rows[r]) {
-            QTextCursor cc = table->cellAt(int(r), cell.column).firstCursorPosition();
-            bool reuse = true;
-            for (size_t k : cell.paras)
-                emitParagraph(paragraphs[k], cc, reuse);
-        }
-    }
-    // Merges: across columns, then down the rows where a group goes on.
-    std::vector<std::pair<int, int>> groupStart(size_t(columnCount), {-1, 0}); // row and span of an open group
-    for (size_t r = 0; r < rows.size(); ++r) {
-        std::vector<std::pair<int, int>> next(size_t(columnCount), {-1, 0});
-        for (const Cell& cell : rows[r]) {
-            if (cell.span > 1)
-                table->mergeCells(int(r), cell.column, 1, cell.span);
-            const auto open = groupStart[size_t(cell.column)];
-            if ((cell.flags & kCellVertMerge) && !(cell.flags & kCellVertRestart) && open.first >= 0
-                && open.second == cell.span) {
-                table->mergeCells(open.first, cell.column, int(r) - open.first + 1, cell.span);
-                next[size_t(cell.column)] = open;
-            } else if (cell.flags & kCellVertMerge) {
-                next[size_t(cell.column)] = {int(r), cell.span};
-            }
-        }
-        groupStart = std::move(next);
-    }
-    cursor.setPosition(table->lastPosition() + 1);
-    reuseBlock = true;
-    return at;
+    };
+    emitItems(items, cursor, true);
+    cursor.endEditBlock();
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "word/fields.h"
 #include "word/notes.h"
 #include "word/sprm.h"
+#include "word/table_format.h"
+#include "word/table_plan.h"
 #include "word/text_formats.h"
 
 #include <QHash>
@@ -50,17 +52,6 @@ struct ParaRun {
     QByteArray tableRow; // row modifiers of a row mark
 };
 
-// Cell flags of a row definition.
-constexpr uint16_t kCellVertMerge = 0x0020;
-constexpr uint16_t kCellVertRestart = 0x0040;
-constexpr uint16_t kCellWidthInTwips = 3 << 9;
-constexpr int kMaxRowCells = 63;
-// Row modifiers live in a paragraph record of a formatted disk page, so the
-// cell records beyond this size are left out (Word takes the missing ones as plain cells).
-constexpr int kMaxRowSprmBytes = 400;
-
-
-
 class Sprms {
 public:
     void u8(uint16_t code, uint8_t v) { w_.u16(code); w_.u8(v); }
@@ -86,43 +77,6 @@ QByteArray colorRef(QRgb rgb, bool automatic = false)
 }
 
 int16_t clamp16(int v) { return int16_t(std::clamp(v, -31680, 31680)); }
-
-struct RowCell {
-    int right = 0;
-    uint16_t flags = 0;
-};
-
-// The row definition: cell boundaries, widths, single borders, merges.
-QByteArray rowSprms(int left, const std::vector<RowCell>& cells)
-{
-    const int n = int(cells.size());
-    const int fixed = 2 + 1 + 2 * (n + 1);
-    const int records = std::clamp((kMaxRowSprmBytes - fixed) / 20, 0, n);
-    QByteArray def;
-    ByteWriter w(def);
-    w.u16(uint16_t(1 + 2 * (n + 1) + 20 * records + 1));
-    w.u8(uint8_t(n));
-    w.i16(clamp16(left));
-    for (const RowCell& c : cells)
-        w.i16(clamp16(c.right));
-    int x = left;
-    for (int i = 0; i < records; ++i) {
-        const RowCell& c = cells[size_t(i)];
-        w.u16(uint16_t(c.flags | kCellWidthInTwips));
-        w.u16(uint16_t(std::clamp(c.right - x, 0, 31680)));
-        x = c.right;
-        for (int side = 0; side < 4; ++side) {
-            w.u8(4); // half a point, in eighths
-            w.u8(1); // single line
-            w.u8(0); // automatic colour
-            w.u8(0);
-        }
-    }
-    Sprms g;
-    g.i16(sprm::TDxaGapHalf, 54);
-    g.raw(sprm::TDefTable, def);
-    return g.bytes();
-}
 
 // Character modifiers for what differs from the style's properties.
 QByteArray chpx(const CharProps& c, const CharProps& s)
@@ -216,10 +170,14 @@ QByteArray papx(const ParaProps& p)
         g.u8(sprm::PFKeepFollow, 1);
     if (p.inTable) {
         g.u8(sprm::PFInTable, 1);
-        g.u32(sprm::PItap, 1);
+        g.u32(sprm::PItap, uint32_t(std::max(1, p.tableDepth)));
     }
+    // Nested tables end cells and rows with flagged paragraph marks.
+    const bool nested = p.inTable && p.tableDepth > 1;
+    if (nested && (p.innerCell || p.tableRowEnd))
+        g.u8(sprm::PFInnerTableCell, 1);
     if (p.tableRowEnd)
-        g.u8(sprm::PFTtp, 1);
+        g.u8(nested ? sprm::PFInnerTtp : sprm::PFTtp, 1);
     if (p.listIndex > 0) {
         // The level first: a reader may take the level as it stands when the list is named.
         g.u8(sprm::PIlvl, uint8_t(std::clamp(p.listLevel, 0, 8)));
@@ -734,7 +692,8 @@ QByteArray writeDoc(const Document& document)
 
     QHash<qint64, int> listIndexOf;
     std::vector<ListLevels> lists;
-    auto writeBlock = [&](const QTextBlock& b, char16_t mark, bool inTable) {
+    // `depth`: of the table the paragraph is in (0 for none); `cellEnd`: its mark ends a cell.
+    auto writeBlock = [&](const QTextBlock& b, char16_t mark, int depth, bool cellEnd) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())
@@ -762,9 +721,14 @@ QByteArray writeDoc(const Document& document)
         }
         fields.beforeBlockEnd(b, mark == 0x07);
         text.append(QChar(mark));
-        addChars(propsOf(b.charFormat(), b.charFormatIndex()));
+        QTextCharFormat markFormat = b.charFormat();
+        if (markFormat.isTableCellFormat())
+            markFormat.clearBackground(); // the cell's shading, not the mark's
+        addChars(propsOf(markFormat, b.charFormatIndex()));
         ParaProps pap = fromBlockFormat(b.blockFormat());
-        pap.inTable = inTable;
+        pap.inTable = depth > 0;
+        pap.tableDepth = depth;
+        pap.innerCell = cellEnd && depth > 1;
         if (QTextList* list = b.textList()) {
             const QTextListFormat lf = list->format();
             // Levels of one Word list stay one list; a list made in an editor is one of its own.
@@ -789,85 +753,53 @@ QByteArray writeDoc(const Document& document)
     const PageSetup& page = document.page;
     const int textWidth = std::max(1440, page.pageWidth - page.marginLeft - page.marginRight);
     // A table: its rows one after another, each cell's paragraphs with the
-    // last one ending in a cell mark, then the row mark with the row's definition.
-    // Tables nested in a cell are written as the cell's paragraphs.
-    auto writeTable = [&](const QTextTable* table) {
-        const int columns = table->columns();
-        const QList<QTextLength> constraints = table->format().columnWidthConstraints();
-        std::vector<int> x(size_t(columns) + 1, 0);
-        for (int c = 0; c < columns; ++c) {
-            int width = textWidth / columns;
-            if (c < constraints.size()) {
-                const QTextLength& l = constraints[c];
-                if (l.type() == QTextLength::FixedLength && l.rawValue() > 0)
-                    width = pointsToTwips(l.rawValue());
-                else if (l.type() == QTextLength::PercentageLength && l.rawValue() > 0)
-                    width = int(textWidth * l.rawValue() / 100.0);
-            }
-            x[size_t(c) + 1] = x[size_t(c)] + std::max(width, 20);
+    // last one ending in a cell mark, then the row mark with the row's
+    // definition. Cells of the outermost tables end with U+0007, those of
+    // nested tables (written inside their cells) with flagged paragraph marks.
+    std::function<void(const QTextTable&, int, int)> writeTable;
+    auto writeCell = [&](const PlannedCell& cell, int depth, int width) {
+        const char16_t cellMark = depth == 1 ? 0x07 : 0x0D;
+        const std::vector<CellItem> items = cellItems(cell.parts, depth < kMaxTableDepth);
+        for (size_t k = 0; k < items.size(); ++k) {
+            if (items[k].table)
+                writeTable(*items[k].table, depth + 1, width);
+            else if (k + 1 == items.size())
+                writeBlock(items[k].block, cellMark, depth, true);
+            else
+                writeBlock(items[k].block, 0x0D, depth, false);
         }
-        for (int r = 0; r < table->rows(); ++r) {
-            std::vector<RowCell> cells;
-            for (int c = 0; c < columns; ++c) {
-                const QTextTableCell cell = table->cellAt(r, c);
-                if (cell.column() != c)
-                    continue; // covered by a cell spanning from the left
-                const int last = std::min(columns, c + cell.columnSpan());
-                const bool lastCell = int(cells.size()) == kMaxRowCells - 1;
-                const int right = x[size_t(lastCell ? columns : last)];
-                std::vector<QTextBlock> blocks;
-                if (cell.row() == r) {
-                    for (QTextBlock b = story->findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition();
-                         b = b.next())
-                        blocks.push_back(b);
-                }
-                if (lastCell) {
-                    // Word's limit on cells in a row: the rest go into the last one.
-                    for (int k = last; k < columns; ++k) {
-                        const QTextTableCell more = table->cellAt(r, k);
-                        if (more.column() != k || more.row() != r)
-                            continue;
-                        for (QTextBlock b = story->findBlock(more.firstPosition());
-                             b.isValid() && b.position() <= more.lastPosition(); b = b.next())
-                            blocks.push_back(b);
-                    }
-                }
-                uint16_t flags = 0;
-                if (cell.rowSpan() > 1)
-                    flags = cell.row() == r ? kCellVertMerge | kCellVertRestart : kCellVertMerge;
-                cells.push_back({right, flags});
-                if (blocks.empty()) {
-                    // The continuation of a vertically merged cell: an empty cell.
-                    text.append(QChar(0x07));
-                    addChars(normal);
-                    ParaProps pap;
-                    pap.inTable = true;
-                    paraRuns.push_back({int32_t(text.size()), pap, {}});
-                }
-                for (size_t k = 0; k < blocks.size(); ++k)
-                    writeBlock(blocks[k], k + 1 == blocks.size() ? 0x07 : 0x0D, true);
-                if (lastCell)
-                    break;
-            }
-            text.append(QChar(0x07));
+        if (items.empty() || items.back().table) {
+            // Nothing (the lower part of a vertically merged cell), or a nested
+            // table last: the cell mark gets an empty paragraph of its own.
+            text.append(QChar(cellMark));
             addChars(normal);
             ParaProps pap;
             pap.inTable = true;
+            pap.tableDepth = depth;
+            pap.innerCell = depth > 1;
+            paraRuns.push_back({int32_t(text.size()), pap, {}});
+        }
+    };
+    writeTable = [&](const QTextTable& table, int depth, int width) {
+        for (const PlannedRow& row : planTable(table, width)) {
+            for (size_t c = 0; c < row.cells.size(); ++c)
+                writeCell(row.cells[c], depth, row.def.bounds[c + 1] - row.def.bounds[c]);
+            text.append(QChar(depth == 1 ? 0x07 : 0x0D));
+            addChars(normal);
+            ParaProps pap;
+            pap.inTable = true;
+            pap.tableDepth = depth;
             pap.tableRowEnd = true;
-            paraRuns.push_back({int32_t(text.size()), pap, rowSprms(0, cells)});
+            paraRuns.push_back({int32_t(text.size()), pap, rowSprms(row.def)});
         }
     };
 
-    std::function<void(QTextFrame*)> writeFrame = [&](QTextFrame* frame) {
-        for (auto it = frame->begin(); !it.atEnd(); ++it) {
-            if (QTextFrame* child = it.currentFrame()) {
-                if (const auto* table = qobject_cast<QTextTable*>(child))
-                    writeTable(table);
-                else
-                    writeFrame(child);
-            } else if (it.currentBlock().isValid()) {
-                writeBlock(it.currentBlock(), 0x0D, false);
-            }
+    auto writeFrame = [&](const QTextFrame* frame) {
+        for (const CellItem& item : frameItems(*frame)) {
+            if (item.table)
+                writeTable(*item.table, 1, textWidth);
+            else
+                writeBlock(item.block, 0x0D, 0, false);
         }
     };
     writeFrame(story->rootFrame());
@@ -959,6 +891,8 @@ QByteArray writeDoc(const Document& document)
     ww.padTo(512);
 
     auto fcOf = [](int32_t cp) { return kTextOffset + uint32_t(cp) * 2; };
+    // The Data stream: pictures, then property groups too large for their pages.
+    QByteArray dataStream = pictures.data();
     FkpBuilder chpFkp(false), papFkp(true);
     {
         int32_t start = 0;
@@ -969,7 +903,10 @@ QByteArray writeDoc(const Document& document)
         chpFkp.flush();
         start = 0;
         for (const ParaRun& r : paraRuns) {
-            papFkp.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, papx(r.pap) + r.tableRow));
+            QByteArray grpprl = papx(r.pap) + r.tableRow;
+            if (grpprl.size() + 2 > kMaxPapxInPage)
+                grpprl = moveToDataStream(dataStream, grpprl);
+            papFkp.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, grpprl));
             start = r.cpEnd;
         }
         papFkp.flush();
@@ -1153,8 +1090,8 @@ QByteArray writeDoc(const Document& document)
     cfb.setRootClsid(wordDocumentClsid());
     cfb.addStream(QStringLiteral("WordDocument"), word);
     cfb.addStream(QStringLiteral("1Table"), table);
-    if (!pictures.data().isEmpty())
-        cfb.addStream(QStringLiteral("Data"), pictures.data());
+    if (!dataStream.isEmpty())
+        cfb.addStream(QStringLiteral("Data"), dataStream);
     cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
     cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
     return cfb.finish();

@@ -59,7 +59,12 @@ private:
 // - a page break in the text starts a new block whose format breaks the page before it;
 // - an optional hyphen is U+00AD, a non-breaking hyphen U+2011;
 // - fields and footnote or endnote references are runs with the properties
-//   of FieldProperty and NoteProperty (text_formats.h).
+//   of FieldProperty and NoteProperty (text_formats.h);
+// - a table is a QTextTable with merged cells; a nested table sits in its
+//   cell as a QTextTable; the empty block a story or cell keeps before a
+//   table that opens it is marked and not written; row heights, stored
+//   border kinds and patterned shading are properties of the cell formats
+//   (TableProperty, table_format.h).
 inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
 inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
 

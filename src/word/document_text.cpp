@@ -3,6 +3,7 @@
 #include "word/doc_pictures.h"
 #include "word/fields.h"
 #include "word/notes.h"
+#include "word/table_format.h"
 #include "word/text_formats.h"
 
 #include <QBrush>
@@ -13,6 +14,7 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <array>
 #include <cmath>
 
 namespace talvora::word {
@@ -99,44 +101,121 @@ QJsonObject pictureJson(const QTextImageFormat& f, const QTextDocument& doc)
     return p;
 }
 
-QString cellText(const QTextTableCell& cell)
+bool isPlaceholder(const QTextBlock& b)
 {
-    QStringList lines;
-    const QTextDocument* doc = cell.firstCursorPosition().document();
-    for (QTextBlock b = doc->findBlock(cell.firstPosition()); b.isValid() && b.position() <= cell.lastPosition();
-         b = b.next())
-        lines << visibleText(b.text());
-    return lines.join(QChar(u'\n'));
+    return b.length() <= 1 && b.blockFormat().boolProperty(PlaceholderBlockProperty);
 }
 
+QString colorName(const QBrush& brush)
+{
+    return brush.style() == Qt::NoBrush ? QStringLiteral("auto") : brush.color().name();
+}
+
+QString borderStyleName(int style)
+{
+    static const char* names[] = {"none", "dotted", "dashed", "solid", "double", "dotDash", "dotDotDash",
+                                  "groove", "ridge", "inset", "outset"};
+    return style >= 0 && style < int(std::size(names)) ? QLatin1String(names[style]) : QStringLiteral("solid");
+}
+
+// Borders, shading, alignment and row height of a cell, where it sets them.
+void addCellFormat(QJsonObject& o, const QTextTableCellFormat& f)
+{
+    static const std::pair<const char*, std::array<int, 3>> sides[] = {
+        {"top", {QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellTopBorderBrush}},
+        {"left", {QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellLeftBorderBrush}},
+        {"bottom",
+         {QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle, QTextFormat::TableCellBottomBorderBrush}},
+        {"right",
+         {QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle, QTextFormat::TableCellRightBorderBrush}},
+    };
+    QJsonObject borders;
+    for (const auto& [name, ids] : sides) {
+        if (!f.hasProperty(ids[0]) && !f.hasProperty(ids[1]))
+            continue;
+        QJsonObject side;
+        side[QStringLiteral("width")] = f.doubleProperty(ids[0]);
+        side[QStringLiteral("style")] = borderStyleName(f.intProperty(ids[1]));
+        side[QStringLiteral("color")] = colorName(f.brushProperty(ids[2]));
+        borders[QLatin1String(name)] = side;
+    }
+    if (!borders.isEmpty())
+        o[QStringLiteral("borders")] = borders;
+    if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+        o[QStringLiteral("background")] = f.background().color().name();
+    if (f.verticalAlignment() == QTextCharFormat::AlignMiddle)
+        o[QStringLiteral("verticalAlignment")] = QStringLiteral("center");
+    else if (f.verticalAlignment() == QTextCharFormat::AlignBottom)
+        o[QStringLiteral("verticalAlignment")] = QStringLiteral("bottom");
+    if (f.hasProperty(RowHeightProperty)) {
+        const int h = f.intProperty(RowHeightProperty);
+        o[QStringLiteral("rowHeight")] = QJsonObject{{QStringLiteral("value"), std::abs(h)},
+                                                     {QStringLiteral("rule"), h < 0 ? QStringLiteral("exact")
+                                                                                    : QStringLiteral("atLeast")}};
+    }
+}
+
+QJsonObject tableJson(const QTextTable* table);
+
+// The text of a cell's own paragraphs (those of nested tables left to their
+// own objects), and the tables nested in it.
+void addCellContent(QJsonObject& o, const QTextTableCell& cell)
+{
+    QStringList lines;
+    QJsonArray tables;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        if (const auto* nested = qobject_cast<QTextTable*>(it.currentFrame()))
+            tables.append(tableJson(nested));
+        else if (it.currentBlock().isValid() && !isPlaceholder(it.currentBlock()))
+            lines << visibleText(it.currentBlock().text());
+    }
+    o[QStringLiteral("text")] = lines.join(QChar(u'\n'));
+    if (!tables.isEmpty())
+        o[QStringLiteral("tables")] = tables;
+}
+
+QJsonObject tableJson(const QTextTable* table)
+{
+    QJsonObject t;
+    t[QStringLiteral("rows")] = table->rows();
+    t[QStringLiteral("columns")] = table->columns();
+    const QTextTableFormat tf = table->format();
+    if (tf.alignment() & (Qt::AlignHCenter | Qt::AlignRight))
+        t[QStringLiteral("alignment")] = alignmentName(tf.alignment());
+    if (tf.hasProperty(TableIndentProperty))
+        t[QStringLiteral("indent")] = tf.intProperty(TableIndentProperty);
+    if (tf.headerRowCount() > 0)
+        t[QStringLiteral("headerRows")] = tf.headerRowCount();
+    QJsonArray cells;
+    for (int r = 0; r < table->rows(); ++r) {
+        for (int c = 0; c < table->columns(); ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (cell.row() != r || cell.column() != c)
+                continue;
+            QJsonObject o;
+            o[QStringLiteral("row")] = r;
+            o[QStringLiteral("column")] = c;
+            if (cell.rowSpan() > 1)
+                o[QStringLiteral("rowSpan")] = cell.rowSpan();
+            if (cell.columnSpan() > 1)
+                o[QStringLiteral("columnSpan")] = cell.columnSpan();
+            addCellContent(o, cell);
+            addCellFormat(o, cell.format().toTableCellFormat());
+            cells.append(o);
+        }
+    }
+    t[QStringLiteral("cells")] = cells;
+    return t;
+}
+
+// Tables of the story, outermost ones; those nested in cells are inside their cells.
 void collectTables(QTextFrame* frame, QJsonArray& out)
 {
     for (QTextFrame* child : frame->childFrames()) {
-        if (auto* table = qobject_cast<QTextTable*>(child)) {
-            QJsonObject t;
-            t[QStringLiteral("rows")] = table->rows();
-            t[QStringLiteral("columns")] = table->columns();
-            QJsonArray cells;
-            for (int r = 0; r < table->rows(); ++r) {
-                for (int c = 0; c < table->columns(); ++c) {
-                    const QTextTableCell cell = table->cellAt(r, c);
-                    if (cell.row() != r || cell.column() != c)
-                        continue;
-                    QJsonObject o;
-                    o[QStringLiteral("row")] = r;
-                    o[QStringLiteral("column")] = c;
-                    if (cell.rowSpan() > 1)
-                        o[QStringLiteral("rowSpan")] = cell.rowSpan();
-                    if (cell.columnSpan() > 1)
-                        o[QStringLiteral("columnSpan")] = cell.columnSpan();
-                    o[QStringLiteral("text")] = cellText(cell);
-                    cells.append(o);
-                }
-            }
-            t[QStringLiteral("cells")] = cells;
-            out.append(t);
-        }
-        collectTables(child, out);
+        if (auto* table = qobject_cast<QTextTable*>(child))
+            out.append(tableJson(table));
+        else
+            collectTables(child, out);
     }
 }
 
@@ -220,6 +299,8 @@ QString plainText(const Document& document)
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         // A list item starts with its number, indented by its level.
         QString label = numbering.label(b);
+        if (isPlaceholder(b))
+            continue;
         if (b.textList()) {
             // Plain text has no symbol fonts: bullets are •, ◦, ▪ by level,
             // whatever the document draws them with (so LibreOffice writes them too).

@@ -200,6 +200,8 @@ void applyParaSprm(ParaProps& p, uint16_t code, ByteView o)
     case sprm::PFTtp: p.tableRowEnd = o.u8(0) != 0; break;
     case sprm::PFInnerTtp: p.tableRowEnd = o.u8(0) != 0; break;
     case sprm::PItap: p.tableDepth = int(std::clamp<int32_t>(o.i32(0), 0, 64)); break;
+    case sprm::PDtap: p.tableDepth = int(std::clamp<int64_t>(int64_t(p.tableDepth) + o.i32(0), 0, 64)); break;
+    case sprm::PFInnerTableCell: p.innerCell = o.u8(0) != 0; break;
     case sprm::POutLvl: p.outlineLevel = o.u8(0) <= 9 ? o.u8(0) : 9; break;
     case sprm::PIlvl: p.listLevel = o.u8(0); break;
     case sprm::PIlfo: p.listIndex = o.i16(0); break;

@@ -70,6 +70,7 @@ inline constexpr uint16_t PFTtp = 0x2417;
 inline constexpr uint16_t POutLvl = 0x2640;
 inline constexpr uint16_t PHugePapx = 0x6646;
 inline constexpr uint16_t PItap = 0x6649;
+inline constexpr uint16_t PDtap = 0x664A;
 inline constexpr uint16_t PFInnerTableCell = 0x244B;
 inline constexpr uint16_t PFInnerTtp = 0x244C;
 inline constexpr uint16_t PDxaRight = 0x845D;
@@ -96,6 +97,25 @@ inline constexpr uint16_t TDefTable10 = 0xD606;
 inline constexpr uint16_t TDefTable = 0xD608;
 inline constexpr uint16_t TDxaGapHalf = 0x9602;
 inline constexpr uint16_t TVertMerge = 0xD62B;
+inline constexpr uint16_t TJc90 = 0x5400;
+inline constexpr uint16_t TJc = 0x548A;
+inline constexpr uint16_t TDxaLeft = 0x9601;
+inline constexpr uint16_t TFCantSplit90 = 0x3403;
+inline constexpr uint16_t TFCantSplit = 0x3466;
+inline constexpr uint16_t TTableHeader = 0x3404;
+inline constexpr uint16_t TTableBorders80 = 0xD605;
+inline constexpr uint16_t TTableBorders = 0xD613;
+inline constexpr uint16_t TDyaRowHeight = 0x9407;
+inline constexpr uint16_t TDefTableShd80 = 0xD609;
+inline constexpr uint16_t TDefTableShd = 0xD612;     // cells 0–21
+inline constexpr uint16_t TDefTableShd2nd = 0xD616;  // cells 22–43
+inline constexpr uint16_t TDefTableShd3rd = 0xD60C;  // cells 44–62
+inline constexpr uint16_t TDefTableShdRaw = 0xD670;
+inline constexpr uint16_t TDefTableShdRaw2nd = 0xD671;
+inline constexpr uint16_t TDefTableShdRaw3rd = 0xD672;
+inline constexpr uint16_t TSetBrc80 = 0xD620;
+inline constexpr uint16_t TSetBrc = 0xD62F;
+inline constexpr uint16_t TVertAlign = 0xD62C;
 } // namespace sprm
 
 // Calls `visit(sprm, operand)` for each modifier in a group; a modifier cut
@@ -142,6 +162,7 @@ struct ParaProps {
     bool keep = false, keepNext = false;
     uint8_t outlineLevel = 9; // 9 = body text
     bool inTable = false, tableRowEnd = false;
+    bool innerCell = false;  // the mark ends a cell of a nested table
     int tableDepth = 0;
     int listLevel = 0, listIndex = 0;
     bool operator==(const ParaProps&) const = default;

@@ -80,8 +80,8 @@ QByteArray prl(uint16_t code, std::initializer_list<int> operand)
 
 TEST(DocReader, TextOfEveryReferenceDocument)
 {
-    for (const char* name : {"plain_ru", "char_formats", "para_formats", "table", "lists", "header_footer", "image",
-                             "template_discharge", "long", "notes_fields"}) {
+    for (const char* name : {"plain_ru", "char_formats", "para_formats", "table", "nested_table", "lists",
+                             "header_footer", "image", "template_discharge", "long", "notes_fields"}) {
         const QString n = QString::fromLatin1(name);
         EXPECT_EQ(withoutTrailingBlanks(plainText(fixture(n))), withoutTrailingBlanks(referenceText(n))) << name;
     }

@@ -26,7 +26,7 @@ using namespace talvora::word;
 
 namespace {
 
-const char* const kFixtures[] = {"plain_ru", "char_formats", "para_formats", "table", "lists",
+const char* const kFixtures[] = {"plain_ru", "char_formats", "para_formats", "table", "nested_table", "lists",
                                  "header_footer", "image", "template_discharge", "long", "notes_fields"};
 
 Document roundTrip(const Document& doc)

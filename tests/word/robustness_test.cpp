@@ -57,7 +57,7 @@ TEST(Robustness, FuzzerFinds)
 TEST(Robustness, RandomDamageToReferenceDocuments)
 {
     QRandomGenerator rng(20240611);
-    for (const char* name : {"plain_ru", "char_formats", "table", "template_discharge"}) {
+    for (const char* name : {"plain_ru", "char_formats", "table", "nested_table", "template_discharge"}) {
         const QByteArray good = test::readData(QString::fromLatin1(name) + QStringLiteral(".doc"));
         ASSERT_FALSE(good.isEmpty());
         for (int round = 0; round < 300; ++round) {
