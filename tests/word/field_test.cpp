@@ -100,7 +100,8 @@ int32_t storyLength(const QByteArray& file, int index)
 using FieldEntry = std::tuple<int32_t, int, int>;
 std::vector<FieldEntry> fieldTable(const QByteArray& file, int index)
 {
-    const ByteView word(streamOf(file, "WordDocument"));
+    const QByteArray wordStream = streamOf(file, "WordDocument");
+    const ByteView word(wordStream);
     const uint32_t fc = word.u32(kPairsAt + 8 * index), lcb = word.u32(kPairsAt + 8 * index + 4);
     const QByteArray table = streamOf(file, "1Table");
     std::vector<FieldEntry> out;
