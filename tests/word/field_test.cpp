@@ -13,9 +13,6 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -483,11 +480,6 @@ TEST(Notes, DamagedTablesKeepTheText)
 // LibreOffice opens what we write with the fields and notes in place.
 TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
 {
-    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (soffice.isEmpty())
-        GTEST_SKIP() << "LibreOffice is not installed";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
 
     Document notes;
     QTextCursor c(&notes.text());
@@ -495,29 +487,13 @@ TEST(FieldWrite, LibreOfficeReadsFieldsAndNotes)
     insertNote(c, QStringLiteral("Текст сноски"), 1);
     c.insertText(QStringLiteral(" и конец"));
     insertNote(c, QStringLiteral("Текст концевой"), 2, true);
-    const std::pair<const char*, QByteArray> files[] = {
-        {"footer", writeDoc(fixture("header_footer"))},
-        {"fields", writeDoc(documentWithFields())},
-        {"notes", writeDoc(notes)},
-    };
-    QStringList inputs;
-    for (const auto& [name, bytes] : files) {
-        QFile f(dir.filePath(QString::fromLatin1(name) + QStringLiteral(".doc")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        inputs << f.fileName();
-    }
-    QProcess p;
-    p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
-                                 QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("fodt"),
-                                 QStringLiteral("--outdir"), dir.filePath(QStringLiteral("fodt"))}
-                         + inputs);
-    ASSERT_TRUE(p.waitForFinished(300000));
-    auto fodt = [&](const char* name) {
-        QFile f(dir.filePath(QStringLiteral("fodt/") + QString::fromLatin1(name) + QStringLiteral(".fodt")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    };
-
+    const auto converted = test::libreOfficeConversions({{QStringLiteral("footer"), writeDoc(fixture("header_footer"))},
+                                                         {QStringLiteral("fields"), writeDoc(documentWithFields())},
+                                                         {QStringLiteral("notes"), writeDoc(notes)}},
+                                                        QStringLiteral("fodt"));
+    if (!converted)
+        GTEST_SKIP() << "LibreOffice is not installed";
+    auto fodt = [&](const char* name) { return converted->value(QString::fromLatin1(name)); };
     const QString footer = fodt("footer");
     const qsizetype at = footer.indexOf(QStringLiteral("<style:footer>"));
     ASSERT_GE(at, 0);

@@ -12,10 +12,8 @@
 #include <QBuffer>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -334,10 +332,6 @@ TEST(Pictures, DamagedPictureDataLeavesTheText)
 
 TEST(Pictures, LibreOfficeShowsOurPicturesAtTheirSize)
 {
-    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (soffice.isEmpty())
-        GTEST_SKIP() << "LibreOffice is not installed";
-    QTemporaryDir dir;
     Document pasted;
     QTextImageFormat f;
     f.setName(QStringLiteral("p"));
@@ -345,26 +339,16 @@ TEST(Pictures, LibreOfficeShowsOurPicturesAtTheirSize)
     f.setHeight(36);
     pasted.text().addResource(QTextDocument::ImageResource, QUrl(f.name()), testImage(30, 20));
     QTextCursor(&pasted.text()).insertImage(f);
-    QStringList inputs;
-    for (const auto& [name, bytes] : {std::pair{QStringLiteral("fixture.doc"), writeDoc(readDoc(test::readData(QStringLiteral("image.doc"))))},
-                                      std::pair{QStringLiteral("pasted.doc"), writeDoc(pasted)}}) {
-        QFile out(dir.filePath(name));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        inputs << out.fileName();
-    }
-    QProcess p;
-    p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
-                                 QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("fodt"),
-                                 QStringLiteral("--outdir"), dir.filePath(QStringLiteral("out"))}
-                + inputs);
-    ASSERT_TRUE(p.waitForFinished(300000));
+    const auto fodt = test::libreOfficeConversions(
+        {{QStringLiteral("fixture"), writeDoc(readDoc(test::readData(QStringLiteral("image.doc"))))},
+         {QStringLiteral("pasted"), writeDoc(pasted)}},
+        QStringLiteral("fodt"));
+    if (!fodt)
+        GTEST_SKIP() << "LibreOffice is not installed";
     // The frame around the picture, in inches.
     auto frame = [&](const QString& name) {
-        QFile in(dir.filePath(QStringLiteral("out/%1.fodt").arg(name)));
-        in.open(QIODevice::ReadOnly);
         const auto m = QRegularExpression(QStringLiteral("<draw:frame[^>]*svg:width=\"([0-9.]+)in\" svg:height=\"([0-9.]+)in\"[^>]*>\\s*<draw:image"))
-                           .match(QString::fromUtf8(in.readAll()));
+                           .match(fodt->value(name));
         return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
     };
     const QSizeF fixture = frame(QStringLiteral("fixture")), ours = frame(QStringLiteral("pasted"));

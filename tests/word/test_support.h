@@ -7,10 +7,17 @@
 #include "word/compound_file.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 
+#include <optional>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 // Readable failure messages.
@@ -32,6 +39,40 @@ inline QByteArray readData(const QString& name)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+// What LibreOffice makes of documents we wrote: each (name, .doc bytes) is
+// converted to `format` ("fodt", "txt:Text", …) and the results come back
+// by name, as UTF-8 text. Nothing when LibreOffice is not installed: the
+// caller skips its test then. A document LibreOffice could not convert maps
+// to an empty text.
+inline std::optional<QHash<QString, QString>> libreOfficeConversions(
+    const std::vector<std::pair<QString, QByteArray>>& documents, const QString& format)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        return std::nullopt;
+    QTemporaryDir dir;
+    QStringList inputs;
+    for (const auto& [name, bytes] : documents) {
+        QFile f(dir.filePath(name + QStringLiteral(".doc")));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        inputs << f.fileName();
+    }
+    QProcess p;
+    p.start(soffice, QStringList{QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                                 QStringLiteral("--headless"), QStringLiteral("--convert-to"), format,
+                                 QStringLiteral("--outdir"), dir.filePath(QStringLiteral("out"))}
+                + inputs);
+    p.waitForFinished(300000);
+    const QString suffix = format.section(QLatin1Char(':'), 0, 0);
+    QHash<QString, QString> out;
+    for (const auto& [name, bytes] : documents) {
+        QFile f(dir.filePath(QStringLiteral("out/%1.%2").arg(name, suffix)));
+        out[name] = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    return out;
 }
 
 struct TestPiece {
