@@ -4,6 +4,7 @@
 #include "view_test_support.h"
 
 #include "common/errors.h"
+#include "word/document_text.h"
 #include "word/view/document_view.h"
 #include "word/view/marker_text_box.h"
 #include "word/view/transfer_buffer.h"
@@ -11,6 +12,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QTextEdit>
 #include <QTextFrame>
@@ -194,6 +197,40 @@ TEST_F(Automation, CopyAndPasteCarryFormattingTablesAndPicturesBetweenViews)
     EXPECT_EQ(pasted.pixelColor(0, 0), QColor(Qt::red));
     EXPECT_EQ(doc.resource(QTextDocument::ImageResource, QUrl("img")).value<QImage>().pixelColor(0, 0),
               QColor(Qt::blue));
+}
+
+// What an assembly copies out of a template — pictures, fields, notes — is
+// still a picture, a field and a note in the document it saves.
+TEST_F(Automation, PicturesFieldsAndNotesSurviveCopyPasteAndSaving)
+{
+    WordSelection& to = load(view, {"Начало "});
+    select(to, 7, 7);
+    for (const char* name : {"notes_fields.doc", "image.doc"}) {
+        other.loadDocument(readDocument(readData(QString::fromLatin1(name))));
+        WordSelection& from = other.automation().selection();
+        from.wholeStory();
+        from.copy();
+        to.paste();
+    }
+    const Document saved = documentFromBlob(view.saveToBlob());
+    QStringList found;
+    for (const auto& p : dumpDocument(saved)[QStringLiteral("paragraphs")].toArray()) {
+        for (const auto& r : p.toObject()[QStringLiteral("runs")].toArray()) {
+            const QJsonObject run = r.toObject();
+            if (run.contains(QStringLiteral("field")))
+                found << QStringLiteral("field ") + run[QStringLiteral("field")].toObject()[QStringLiteral("kind")].toString();
+            for (const char* note : {"footnote", "endnote"})
+                if (run.contains(QLatin1String(note)))
+                    found << QLatin1String(note) + QStringLiteral(" ")
+                                 + run[QLatin1String(note)].toObject()[QStringLiteral("text")].toString().trimmed();
+            if (run.contains(QStringLiteral("picture")))
+                found << QStringLiteral("picture %1 bytes").arg(run[QStringLiteral("picture")].toObject()[QStringLiteral("bytes")].toInt());
+        }
+    }
+    EXPECT_EQ(found, QStringList({QStringLiteral("footnote По данным МРТ."),
+                                  QStringLiteral("footnote См. страницу 1.\nВторой абзац сноски."),
+                                  QStringLiteral("endnote Концевая сноска."), QStringLiteral("field DATE"),
+                                  QStringLiteral("picture 728 bytes")}));
 }
 
 TEST_F(Automation, AnEmptyDocumentPastesNothingAndEarlierContentNeverComesBack)
