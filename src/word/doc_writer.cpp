@@ -3,23 +3,18 @@
 #include "common/errors.h"
 #include "word/binary.h"
 #include "word/compound_file.h"
-#include "word/doc_pictures.h"
+#include "word/doc_writer_stories.h"
 #include "word/fib.h"
-#include "word/fields.h"
 #include "word/notes.h"
 #include "word/sprm.h"
 #include "word/table_format.h"
-#include "word/table_plan.h"
 #include "word/text_formats.h"
 
 #include <QHash>
-#include <QTextBlock>
-#include <QTextFrame>
-#include <QTextList>
-#include <QTextTable>
 
+#include <algorithm>
 #include <array>
-#include <functional>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -32,25 +27,6 @@ constexpr uint16_t kLidRussian = 0x0419;
 constexpr int kFibSize = fib::kBaseSize + 2 + 28 + 2 + 88 + 2 + fib::kRgFcLcb97Count * 8 + 2;
 constexpr int kDopSize = 500;
 const QString kNormalFont = QStringLiteral("Times New Roman");
-
-struct CharRun {
-    int32_t cpEnd;
-    CharProps chp;
-};
-
-// A note met in the main text, written after it.
-struct PendingNote {
-    int32_t cp;     // of its reference
-    bool automatic; // numbered
-    int numberFormat;
-    QByteArray content;
-};
-
-struct ParaRun {
-    int32_t cpEnd; // just past the paragraph mark
-    ParaProps pap;
-    QByteArray tableRow; // row modifiers of a row mark
-};
 
 class Sprms {
 public:
@@ -508,7 +484,6 @@ QByteArray summaryInformation()
 
 // The lists of the document: each one written with all nine levels; levels
 // no paragraph uses are numbered "1.", "1.", … so that they look like something.
-using ListLevels = std::array<std::optional<ListLevel>, 9>;
 
 QByteArray listLevelRecord(int level, const ListLevel& def)
 {
@@ -581,520 +556,363 @@ std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& list
     return {lst + levels, lfo};
 }
 
-char16_t storedChar(char16_t c)
+// How notes of one kind are numbered: as the first of them says.
+int noteNumberFormat(const std::vector<PendingNote>& notes)
 {
-    switch (c) {
-    case QChar::LineSeparator: return 0x0B;
-    case 0x00AD: return 0x1F;
-    case 0x2011: return 0x1E;
-    case QChar::ParagraphSeparator: return 0x0B;
-    case QChar::Nbsp: return 0xA0;
-    case u'\t': return 0x09;
-    default: break;
+    return notes.empty() ? 0 : std::clamp(notes.front().numberFormat, 0, 15);
+}
+
+uint32_t fcOf(int32_t cp) { return kTextOffset + uint32_t(cp) * 2; }
+
+// Puts the stories of a document into the streams of a .doc file: the
+// WordDocument stream (FIB, text, formatted disk pages, section
+// properties), the table stream with the tables that describe them, and the
+// Data stream (pictures, property groups too large for their pages).
+class DocWriter {
+public:
+    explicit DocWriter(const Document& document);
+    DocWriter(const DocWriter&) = delete;
+    DocWriter& operator=(const DocWriter&) = delete;
+
+    QByteArray write();
+
+private:
+    static CharProps normalProps();
+
+    void writeText();
+    void writeFormattedPages();
+    QByteArray writePages(const FkpBuilder& fkp, uint32_t& firstPage);
+    void writeSection();
+    QByteArray sectionSprms() const;
+    void writeFib();
+    std::array<uint32_t, 22> fibCounts() const;
+
+    void writeTableStream();
+    void place(int index, const QByteArray& bytes);
+    QByteArray sectionTable() const;
+    QByteArray headerTable() const;
+    void placeNotes(const std::vector<PendingNote>& notes, const std::vector<int32_t>& starts, int32_t ccp,
+                    int refIndex, int textIndex);
+    void placeFieldTables();
+    void placeLists();
+    QByteArray pieceTable() const;
+
+    QByteArray compoundFile() const;
+
+    const Document& document_;
+    const CharProps normal_;
+    FontTable fonts_;
+    StoryWriter stories_;
+    int footnoteFormat_ = 0, endnoteFormat_ = 0;
+
+    QByteArray word_;
+    ByteWriter ww_{word_};
+    QByteArray data_;
+    FkpBuilder chpFkp_{false}, papFkp_{true};
+    uint32_t firstChpPage_ = 0, firstPapPage_ = 0;
+    QByteArray plcChpx_, plcPapx_;
+    uint32_t fcSepx_ = 0;
+
+    QByteArray table_;
+    ByteWriter tw_{table_};
+    std::vector<std::pair<uint32_t, uint32_t>> fcLcb_ =
+        std::vector<std::pair<uint32_t, uint32_t>>(fib::kRgFcLcb97Count, {0, 0});
+};
+
+DocWriter::DocWriter(const Document& document)
+    : document_(document)
+    , normal_(normalProps())
+    , stories_(normal_, [this](const QString& family) { return fonts_.index(family); })
+{
+}
+
+CharProps DocWriter::normalProps()
+{
+    CharProps normal;
+    normal.font = 0;
+    normal.halfPoints = 24;
+    return normal;
+}
+
+QByteArray DocWriter::write()
+{
+    stories_.write(document_);
+    if (qint64(stories_.text().size()) * 2 + kTextOffset > 0x3FFFFFFF)
+        throw Error(QStringLiteral("Документ слишком велик для записи в формате Word 97–2003"));
+    footnoteFormat_ = noteNumberFormat(stories_.footnotes());
+    endnoteFormat_ = noteNumberFormat(stories_.endnotes());
+    writeText();
+    writeFormattedPages();
+    writeSection();
+    writeTableStream();
+    writeFib();
+    return compoundFile();
+}
+
+// Room for the FIB, then the text.
+void DocWriter::writeText()
+{
+    ww_.zeros(kTextOffset);
+    for (QChar ch : stories_.text())
+        ww_.u16(ch.unicode());
+    ww_.padTo(512);
+}
+
+void DocWriter::writeFormattedPages()
+{
+    data_ = stories_.pictureData();
+    int32_t start = 0;
+    for (const CharRun& r : stories_.charRuns()) {
+        chpFkp_.add(fcOf(start), fcOf(r.cpEnd), chpxRecord(chpx(r.chp, normal_)));
+        start = r.cpEnd;
     }
-    // Other control characters have meanings in the stored text (paragraph and
-    // cell marks, fields, objects): they must not be written as text.
-    if (c < 0x20 || c == QChar::ObjectReplacementCharacter)
-        return 0;
-    return c;
+    chpFkp_.flush();
+    start = 0;
+    for (const ParaRun& r : stories_.paraRuns()) {
+        QByteArray grpprl = papx(r.pap) + r.tableRow;
+        if (grpprl.size() + 2 > kMaxPapxInPage)
+            grpprl = moveToDataStream(data_, grpprl);
+        papFkp_.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, grpprl));
+        start = r.cpEnd;
+    }
+    papFkp_.flush();
+    plcChpx_ = writePages(chpFkp_, firstChpPage_);
+    plcPapx_ = writePages(papFkp_, firstPapPage_);
+}
+
+// Appends the pages; returns the table of where they are (PLC of page numbers).
+QByteArray DocWriter::writePages(const FkpBuilder& fkp, uint32_t& firstPage)
+{
+    QByteArray plc;
+    ByteWriter pw(plc);
+    std::vector<uint32_t> pns;
+    firstPage = uint32_t(word_.size() / 512);
+    for (const QByteArray& page : fkp.pages()) {
+        pns.push_back(uint32_t(word_.size() / 512));
+        ww_.bytes(page);
+    }
+    for (uint32_t fc : fkp.firstFcs())
+        pw.u32(fc);
+    pw.u32(fkp.lastFc());
+    for (uint32_t pn : pns)
+        pw.u32(pn);
+    return plc;
+}
+
+void DocWriter::writeSection()
+{
+    fcSepx_ = uint32_t(word_.size());
+    const QByteArray sprms = sectionSprms();
+    ww_.u16(uint16_t(sprms.size()));
+    ww_.bytes(sprms);
+}
+
+QByteArray DocWriter::sectionSprms() const
+{
+    const PageSetup& p = document_.page;
+    Sprms s;
+    s.u8(sprm::SBOrientation, p.landscape ? 2 : 1);
+    s.u16(sprm::SXaPage, uint16_t(std::clamp(p.pageWidth, 144, 31680)));
+    s.u16(sprm::SYaPage, uint16_t(std::clamp(p.pageHeight, 144, 31680)));
+    s.u16(sprm::SDxaLeft, uint16_t(std::clamp(p.marginLeft, 0, 31680)));
+    s.u16(sprm::SDxaRight, uint16_t(std::clamp(p.marginRight, 0, 31680)));
+    s.i16(sprm::SDyaTop, clamp16(p.marginTop));
+    s.i16(sprm::SDyaBottom, clamp16(p.marginBottom));
+    s.u16(sprm::SDyaHdrTop, uint16_t(std::clamp(p.headerDistance, 0, 31680)));
+    s.u16(sprm::SDyaHdrBottom, uint16_t(std::clamp(p.footerDistance, 0, 31680)));
+    if (p.gutter)
+        s.u16(sprm::SDzaGutter, uint16_t(std::clamp(p.gutter, 0, 31680)));
+    if (p.titlePage)
+        s.u8(sprm::SFTitlePage, 1);
+    if (footnoteFormat_)
+        s.u16(sprm::SNfcFtnRef, uint16_t(footnoteFormat_));
+    if (endnoteFormat_)
+        s.u16(sprm::SNfcEdnRef, uint16_t(endnoteFormat_));
+    return s.bytes();
+}
+
+// The table stream: each table placed at an even offset, with its position
+// and size noted for the FIB.
+void DocWriter::writeTableStream()
+{
+    const StoryBounds& b = stories_.bounds();
+    place(fib::StshfOrig, styleSheet(normal_, stories_.headingLevels()));
+    fcLcb_[fib::Stshf] = fcLcb_[fib::StshfOrig];
+    place(fib::PlcfSed, sectionTable());
+    if (!b.hddStarts.empty())
+        place(fib::PlcfHdd, headerTable());
+    placeNotes(stories_.footnotes(), b.footnoteStarts, b.ccpFtn, fib::PlcffndRef, fib::PlcffndTxt);
+    place(fib::PlcfBteChpx, plcChpx_);
+    place(fib::PlcfBtePapx, plcPapx_);
+    place(fib::SttbfFfn, fonts_.bytes());
+    placeFieldTables();
+    place(fib::Dop, documentProperties(footnoteFormat_, endnoteFormat_));
+    placeNotes(stories_.endnotes(), b.endnoteStarts, b.ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
+    placeLists();
+    place(fib::Clx, pieceTable());
+}
+
+void DocWriter::place(int index, const QByteArray& bytes)
+{
+    tw_.padTo(2);
+    fcLcb_[size_t(index)] = {uint32_t(table_.size()), uint32_t(bytes.size())};
+    tw_.bytes(bytes);
+}
+
+// One section over the whole main text.
+QByteArray DocWriter::sectionTable() const
+{
+    QByteArray sed;
+    ByteWriter s(sed);
+    s.u32(0);
+    s.u32(uint32_t(stories_.bounds().ccpText));
+    s.u16(0);
+    s.u32(fcSepx_);
+    s.u16(0);
+    s.u32(0xFFFFFFFF);
+    return sed;
+}
+
+QByteArray DocWriter::headerTable() const
+{
+    QByteArray hdd;
+    ByteWriter h(hdd);
+    for (int32_t cp : stories_.bounds().hddStarts)
+        h.i32(cp);
+    return hdd;
+}
+
+void DocWriter::placeNotes(const std::vector<PendingNote>& notes, const std::vector<int32_t>& starts, int32_t ccp,
+                           int refIndex, int textIndex)
+{
+    if (notes.empty())
+        return;
+    std::vector<int32_t> refs;
+    std::vector<bool> automatic;
+    for (const PendingNote& n : notes) {
+        refs.push_back(n.cp);
+        automatic.push_back(n.automatic);
+    }
+    place(refIndex, noteReferenceTable(refs, automatic, stories_.bounds().ccpText));
+    place(textIndex, noteTextTable(starts, ccp));
+}
+
+void DocWriter::placeFieldTables()
+{
+    const StoryBounds& b = stories_.bounds();
+    const std::pair<int, QByteArray> fieldTables[] = {
+        {fib::PlcfFldMom, stories_.fieldTable(0, b.ccpText)},
+        {fib::PlcfFldHdr, stories_.fieldTable(b.hddStart, b.hddStart + b.ccpHdd)},
+        {fib::PlcfFldFtn, stories_.fieldTable(b.ccpText, b.hddStart)},
+        {fib::PlcfFldEdn, stories_.fieldTable(b.ednStart, b.ednStart + b.ccpEdn)},
+    };
+    for (const auto& [index, plc] : fieldTables)
+        if (!plc.isEmpty())
+            place(index, plc);
+}
+
+void DocWriter::placeLists()
+{
+    const std::vector<ListLevels>& lists = stories_.lists();
+    if (lists.empty())
+        return;
+    const auto [lst, lfo] = listTables(lists);
+    // Only the definitions count in the length; their levels follow them.
+    place(fib::PlfLst, lst);
+    fcLcb_[fib::PlfLst].second = uint32_t(2 + 28 * lists.size());
+    place(fib::PlfLfo, lfo);
+}
+
+// One piece: all the text, as Unicode.
+QByteArray DocWriter::pieceTable() const
+{
+    QByteArray clx;
+    ByteWriter c(clx);
+    c.u8(2);
+    c.u32(4 * 2 + 8);
+    c.u32(0);
+    c.u32(uint32_t(stories_.text().size()));
+    c.u16(0);
+    c.u32(kTextOffset); // Unicode text: the plain byte offset
+    c.u16(0);
+    return clx;
+}
+
+// The FIB, over the room left for it at the start of the stream.
+void DocWriter::writeFib()
+{
+    QByteArray f;
+    ByteWriter w(f);
+    w.u16(fib::kIdent);
+    w.u16(fib::kWord97);
+    w.u16(0x6A62);       // product build
+    w.u16(kLidRussian);
+    w.u16(0);            // pnNext
+    w.u16(fib::kFlagWhichTable | fib::kFlagExtChar);
+    w.u16(0x00BF);       // nFibBack
+    w.u32(0);            // key
+    w.u8(0);             // created on Windows
+    w.u8(0);
+    w.u16(0);
+    w.u16(0);
+    w.u32(0);
+    w.u32(0);
+    w.u16(14);           // csw
+    for (int i = 0; i < 14; ++i)
+        w.u16(i == 13 ? kLidRussian : 0);
+    w.u16(22);           // cslw
+    for (uint32_t v : fibCounts())
+        w.u32(v);
+    w.u16(fib::kRgFcLcb97Count);
+    for (auto [fc, lcb] : fcLcb_) {
+        w.u32(fc);
+        w.u32(lcb);
+    }
+    w.u16(0); // cswNew
+    Q_ASSERT(f.size() == kFibSize);
+    std::memcpy(word_.data(), f.constData(), size_t(f.size()));
+}
+
+// Besides the sizes, the older readers' hints: where the formatted disk
+// pages start and how many there are (0xFFFFF: no fast-save pages).
+std::array<uint32_t, 22> DocWriter::fibCounts() const
+{
+    const StoryBounds& b = stories_.bounds();
+    std::array<uint32_t, 22> lw = {};
+    lw[fib::CbMac] = uint32_t(word_.size());
+    lw[fib::CcpText] = uint32_t(b.ccpText);
+    lw[fib::CcpFtn] = uint32_t(b.ccpFtn);
+    lw[fib::CcpHdd] = uint32_t(b.ccpHdd);
+    lw[fib::CcpEdn] = uint32_t(b.ccpEdn);
+    lw[11] = 0xFFFFF;
+    lw[12] = firstChpPage_;
+    lw[13] = uint32_t(chpFkp_.pages().size());
+    lw[14] = 0xFFFFF;
+    lw[15] = firstPapPage_;
+    lw[16] = uint32_t(papFkp_.pages().size());
+    lw[17] = 0xFFFFF;
+    return lw;
+}
+
+QByteArray DocWriter::compoundFile() const
+{
+    CompoundFileWriter cfb;
+    cfb.setRootClsid(wordDocumentClsid());
+    cfb.addStream(QStringLiteral("WordDocument"), word_);
+    cfb.addStream(QStringLiteral("1Table"), table_);
+    if (!data_.isEmpty())
+        cfb.addStream(QStringLiteral("Data"), data_);
+    cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
+    cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
+    return cfb.finish();
 }
 
 } // namespace
 
 QByteArray writeDoc(const Document& document)
 {
-    // The story being written: the main text, then each header and footer.
-    const QTextDocument* story = &document.text();
-    FontTable fonts;
-    CharProps normal;
-    normal.font = 0;
-    normal.halfPoints = 24;
-    auto fontIndex = [&](const QString& family) { return fonts.index(family); };
-
-    // Text and runs.
-    QString text;
-    text.reserve(story->characterCount() + 1);
-    std::vector<CharRun> charRuns;
-    std::vector<ParaRun> paraRuns;
-    std::vector<int> headingLevels;
-    auto addChars = [&](const CharProps& chp) {
-        const int32_t end = int32_t(text.size());
-        if (!charRuns.empty() && charRuns.back().chp == chp)
-            charRuns.back().cpEnd = end;
-        else if (charRuns.empty() || charRuns.back().cpEnd < end)
-            charRuns.push_back({end, chp});
-    };
-    QHash<int, CharProps> propsOfFormat; // by format index inside the document
-    auto propsOf = [&](const QTextFormat& f, int index) {
-        auto it = propsOfFormat.find(index);
-        if (it == propsOfFormat.end())
-            it = propsOfFormat.insert(index, fromCharFormat(f.toCharFormat(), fontIndex, normal));
-        return *it;
-    };
-
-    // Each image becomes a picture character naming its record in the Data stream.
-    PictureWriter pictures;
-    auto writeImages = [&](const QTextFragment& frag) {
-        const QTextImageFormat image = frag.charFormat().toImageFormat();
-        CharProps chp = propsOf(frag.charFormat(), frag.charFormatIndex());
-        for (QChar ch : frag.text()) {
-            if (ch != QChar::ObjectReplacementCharacter)
-                continue;
-            if (const auto at = pictures.add(image, *story)) {
-                chp.picLocation = *at;
-                text.append(QChar(0x01));
-                addChars(chp);
-            }
-        }
-    };
-
-    FieldWriter fields([&](const QString& stored, const CharProps& chp) {
-        text.append(stored);
-        addChars(chp);
-    }, [&] { return int32_t(text.size()); });
-    // Notes are written after the main text; its references are special
-    // characters (numbered notes) or the note's own mark.
-    std::vector<PendingNote> footnotes, endnotes;
-    bool mainStory = true;
-    NoteInfo lastNote;
-    int32_t lastNoteEnd = -1;
-    auto writeNoteReference = [&](const QTextCharFormat& format, const CharProps& chp, const QString& own) {
-        const NoteInfo note = noteOf(format);
-        auto stored = [](const QString& s) {
-            QString out;
-            for (QChar ch : s)
-                if (const char16_t c = storedChar(ch.unicode()))
-                    out += QChar(c);
-            return out;
-        };
-        CharProps mark = chp;
-        mark.special = !note.customMark;
-        // A run of a numbered note that goes on from the one before is the same note.
-        if (note.customMark || note.id != lastNote.id || note.content != lastNote.content
-            || lastNoteEnd != int32_t(text.size())) {
-            (note.endnote ? endnotes : footnotes)
-                .push_back({int32_t(text.size()), !note.customMark, note.numberFormat, note.content});
-            const QString customMark = stored(own);
-            text.append(!note.customMark       ? QStringLiteral(u"\x02")
-                        : customMark.isEmpty() ? QStringLiteral("*")
-                                               : customMark);
-            addChars(mark);
-        }
-        // Text typed after the number in an editor stays, as ordinary text.
-        const QString rest = note.customMark ? QString() : stored(textAfterNoteNumber(own, note.numberFormat));
-        if (!rest.isEmpty()) {
-            text.append(rest);
-            addChars(chp);
-        }
-        lastNote = note;
-        lastNoteEnd = int32_t(text.size());
-    };
-
-    QHash<qint64, int> listIndexOf;
-    std::vector<ListLevels> lists;
-    // `depth`: of the table the paragraph is in (0 for none); `cellEnd`: its mark ends a cell.
-    auto writeBlock = [&](const QTextBlock& b, char16_t mark, int depth, bool cellEnd) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (!frag.isValid())
-                continue;
-            const QTextCharFormat format = frag.charFormat();
-            const CharProps chp = propsOf(format, frag.charFormatIndex());
-            if (format.isImageFormat()) {
-                fields.beforeRun(format, chp, QString()); // a picture may be a field's result
-                writeImages(frag);
-                continue;
-            }
-            const QString s = fields.beforeRun(format, chp, frag.text());
-            if (mainStory && isNoteReference(format)) {
-                writeNoteReference(format, chp, s);
-                continue;
-            }
-            const qsizetype before = text.size();
-            for (QChar ch : s) {
-                const char16_t c = storedChar(ch.unicode());
-                if (c)
-                    text.append(QChar(c));
-            }
-            if (text.size() > before)
-                addChars(chp);
-        }
-        fields.beforeBlockEnd(b, mark == 0x07);
-        text.append(QChar(mark));
-        QTextCharFormat markFormat = b.charFormat();
-        if (markFormat.isTableCellFormat())
-            markFormat.clearBackground(); // the cell's shading, not the mark's
-        addChars(propsOf(markFormat, b.charFormatIndex()));
-        ParaProps pap = fromBlockFormat(b.blockFormat());
-        pap.inTable = depth > 0;
-        pap.tableDepth = depth;
-        pap.innerCell = cellEnd && depth > 1;
-        if (QTextList* list = b.textList()) {
-            const QTextListFormat lf = list->format();
-            // Levels of one Word list stay one list; a list made in an editor is one of its own.
-            const qint64 key = lf.hasProperty(ListIdProperty) ? qint64(lf.intProperty(ListIdProperty))
-                                                              : -1 - qint64(list->objectIndex());
-            auto it = listIndexOf.find(key);
-            if (it == listIndexOf.end()) {
-                it = listIndexOf.insert(key, int(lists.size()) + 1);
-                lists.emplace_back();
-            }
-            pap.listIndex = *it;
-            pap.listLevel = listLevelNumber(lf);
-            auto& level = lists[size_t(*it) - 1][size_t(pap.listLevel)];
-            if (!level)
-                level = listLevelOf(lf);
-        }
-        if (pap.style != 0 && std::find(headingLevels.begin(), headingLevels.end(), pap.style) == headingLevels.end())
-            headingLevels.push_back(pap.style);
-        paraRuns.push_back({int32_t(text.size()), pap, {}});
-    };
-
-    const PageSetup& page = document.page;
-    const int textWidth = std::max(1440, page.pageWidth - page.marginLeft - page.marginRight);
-    // A table: its rows one after another, each cell's paragraphs with the
-    // last one ending in a cell mark, then the row mark with the row's
-    // definition. Cells of the outermost tables end with U+0007, those of
-    // nested tables (written inside their cells) with flagged paragraph marks.
-    std::function<void(const QTextTable&, int, int)> writeTable;
-    auto writeCell = [&](const PlannedCell& cell, int depth, int width) {
-        const char16_t cellMark = depth == 1 ? 0x07 : 0x0D;
-        const std::vector<CellItem> items = cellItems(cell.parts, depth < kMaxTableDepth);
-        for (size_t k = 0; k < items.size(); ++k) {
-            if (items[k].table)
-                writeTable(*items[k].table, depth + 1, width);
-            else if (k + 1 == items.size())
-                writeBlock(items[k].block, cellMark, depth, true);
-            else
-                writeBlock(items[k].block, 0x0D, depth, false);
-        }
-        if (items.empty() || items.back().table) {
-            // Nothing (the lower part of a vertically merged cell), or a nested
-            // table last: the cell mark gets an empty paragraph of its own.
-            text.append(QChar(cellMark));
-            addChars(normal);
-            ParaProps pap;
-            pap.inTable = true;
-            pap.tableDepth = depth;
-            pap.innerCell = depth > 1;
-            paraRuns.push_back({int32_t(text.size()), pap, {}});
-        }
-    };
-    writeTable = [&](const QTextTable& table, int depth, int width) {
-        for (const PlannedRow& row : planTable(table, width)) {
-            for (size_t c = 0; c < row.cells.size(); ++c)
-                writeCell(row.cells[c], depth, row.def.bounds[c + 1] - row.def.bounds[c]);
-            text.append(QChar(depth == 1 ? 0x07 : 0x0D));
-            addChars(normal);
-            ParaProps pap;
-            pap.inTable = true;
-            pap.tableDepth = depth;
-            pap.tableRowEnd = true;
-            paraRuns.push_back({int32_t(text.size()), pap, rowSprms(row.def)});
-        }
-    };
-
-    auto writeFrame = [&](const QTextFrame* frame) {
-        for (const CellItem& item : frameItems(*frame)) {
-            if (item.table)
-                writeTable(*item.table, 1, textWidth);
-            else
-                writeBlock(item.block, 0x0D, 0, false);
-        }
-    };
-    writeFrame(story->rootFrame());
-    fields.close();
-    mainStory = false;
-    const int32_t ccpText = int32_t(text.size());
-
-    // Each note: its numbered mark (unless it has a mark of its own), then
-    // its paragraphs. One more paragraph mark ends the story.
-    auto writeNotes = [&](const std::vector<PendingNote>& notes, int32_t storyStart) {
-        std::vector<int32_t> starts;
-        for (const PendingNote& note : notes) {
-            starts.push_back(int32_t(text.size()) - storyStart);
-            QTextDocument content;
-            loadNoteContent(note.content, content);
-            if (note.automatic) {
-                CharProps mark = normal;
-                mark.special = true;
-                mark.iss = 1;
-                text.append(QChar(0x02));
-                addChars(mark);
-            }
-            story = &content;
-            propsOfFormat.clear();
-            writeFrame(content.rootFrame());
-            fields.close();
-        }
-        if (!notes.empty()) {
-            text.append(QChar(0x0D));
-            addChars(normal);
-            paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
-        }
-        return starts;
-    };
-    const std::vector<int32_t> footnoteStarts = writeNotes(footnotes, ccpText);
-    const int32_t ccpFtn = int32_t(text.size()) - ccpText;
-    const int32_t hddStart = ccpText + ccpFtn;
-
-    // Headers and footers follow the main text as stories of their own: six
-    // note separators (left empty), then the section's even header, odd
-    // header, even footer, odd footer, first-page header and first-page
-    // footer. Each non-empty story ends with one more paragraph mark than its
-    // paragraphs have; one more mark closes them all.
-    std::vector<int32_t> hddStarts;
-    int32_t ccpHdd = 0;
-    if (document.header || document.footer || document.firstHeader || document.firstFooter) {
-        const QTextDocument* sectionStories[] = {nullptr, document.header.get(), nullptr, document.footer.get(),
-                                                 document.firstHeader.get(), document.firstFooter.get()};
-        for (int i = 0; i < 6; ++i)
-            hddStarts.push_back(0);
-        for (const QTextDocument* s : sectionStories) {
-            hddStarts.push_back(int32_t(text.size()) - hddStart);
-            if (s) {
-                story = s;
-                propsOfFormat.clear(); // format indices count within one QTextDocument
-                writeFrame(story->rootFrame());
-                fields.close();
-                text.append(QChar(0x0D)); // keeps the story apart from the next
-                addChars(normal);
-                paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
-            }
-        }
-        hddStarts.push_back(int32_t(text.size()) - hddStart);
-        text.append(QChar(0x0D));
-        addChars(normal);
-        paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
-        ccpHdd = int32_t(text.size()) - hddStart;
-        hddStarts.push_back(ccpHdd);
-    }
-    // Endnotes come after the headers (no comments are written between).
-    const int32_t ednStart = int32_t(text.size());
-    const std::vector<int32_t> endnoteStarts = writeNotes(endnotes, ednStart);
-    const int32_t ccpEdn = int32_t(text.size()) - ednStart;
-    if (text.size() > ccpText) {
-        // When any story follows the main text, the text ends with one more paragraph mark.
-        text.append(QChar(0x0D));
-        addChars(normal);
-        paraRuns.push_back({int32_t(text.size()), ParaProps{}, {}});
-    }
-    if (qint64(text.size()) * 2 + kTextOffset > 0x3FFFFFFF)
-        throw Error(QStringLiteral("Документ слишком велик для записи в формате Word 97–2003"));
-
-    // WordDocument: FIB, text, formatted disk pages, section properties.
-    QByteArray word;
-    ByteWriter ww(word);
-    ww.zeros(kTextOffset);
-    for (QChar ch : text)
-        ww.u16(ch.unicode());
-    ww.padTo(512);
-
-    auto fcOf = [](int32_t cp) { return kTextOffset + uint32_t(cp) * 2; };
-    // The Data stream: pictures, then property groups too large for their pages.
-    QByteArray dataStream = pictures.data();
-    FkpBuilder chpFkp(false), papFkp(true);
-    {
-        int32_t start = 0;
-        for (const CharRun& r : charRuns) {
-            chpFkp.add(fcOf(start), fcOf(r.cpEnd), chpxRecord(chpx(r.chp, normal)));
-            start = r.cpEnd;
-        }
-        chpFkp.flush();
-        start = 0;
-        for (const ParaRun& r : paraRuns) {
-            QByteArray grpprl = papx(r.pap) + r.tableRow;
-            if (grpprl.size() + 2 > kMaxPapxInPage)
-                grpprl = moveToDataStream(dataStream, grpprl);
-            papFkp.add(fcOf(start), fcOf(r.cpEnd), papxRecord(r.pap.style, grpprl));
-            start = r.cpEnd;
-        }
-        papFkp.flush();
-    }
-    uint32_t firstChpPage = 0, firstPapPage = 0;
-    auto writePages = [&](const FkpBuilder& fkp, QByteArray& plc, uint32_t& firstPage) {
-        ByteWriter pw(plc);
-        std::vector<uint32_t> pns;
-        firstPage = uint32_t(word.size() / 512);
-        for (const QByteArray& page : fkp.pages()) {
-            pns.push_back(uint32_t(word.size() / 512));
-            ww.bytes(page);
-        }
-        for (uint32_t fc : fkp.firstFcs())
-            pw.u32(fc);
-        pw.u32(fkp.lastFc());
-        for (uint32_t pn : pns)
-            pw.u32(pn);
-    };
-    QByteArray plcChpx, plcPapx;
-    writePages(chpFkp, plcChpx, firstChpPage);
-    writePages(papFkp, plcPapx, firstPapPage);
-
-    // How notes are numbered: as the first of each kind says.
-    const int footnoteFormat = footnotes.empty() ? 0 : std::clamp(footnotes.front().numberFormat, 0, 15);
-    const int endnoteFormat = endnotes.empty() ? 0 : std::clamp(endnotes.front().numberFormat, 0, 15);
-    const uint32_t fcSepx = uint32_t(word.size());
-    {
-        const PageSetup& p = document.page;
-        Sprms s;
-        s.u8(sprm::SBOrientation, p.landscape ? 2 : 1);
-        s.u16(sprm::SXaPage, uint16_t(std::clamp(p.pageWidth, 144, 31680)));
-        s.u16(sprm::SYaPage, uint16_t(std::clamp(p.pageHeight, 144, 31680)));
-        s.u16(sprm::SDxaLeft, uint16_t(std::clamp(p.marginLeft, 0, 31680)));
-        s.u16(sprm::SDxaRight, uint16_t(std::clamp(p.marginRight, 0, 31680)));
-        s.i16(sprm::SDyaTop, clamp16(p.marginTop));
-        s.i16(sprm::SDyaBottom, clamp16(p.marginBottom));
-        s.u16(sprm::SDyaHdrTop, uint16_t(std::clamp(p.headerDistance, 0, 31680)));
-        s.u16(sprm::SDyaHdrBottom, uint16_t(std::clamp(p.footerDistance, 0, 31680)));
-        if (p.gutter)
-            s.u16(sprm::SDzaGutter, uint16_t(std::clamp(p.gutter, 0, 31680)));
-        if (p.titlePage)
-            s.u8(sprm::SFTitlePage, 1);
-        if (footnoteFormat)
-            s.u16(sprm::SNfcFtnRef, uint16_t(footnoteFormat));
-        if (endnoteFormat)
-            s.u16(sprm::SNfcEdnRef, uint16_t(endnoteFormat));
-        ww.u16(uint16_t(s.bytes().size()));
-        ww.bytes(s.bytes());
-    }
-
-    // 1Table.
-    QByteArray table;
-    ByteWriter tw(table);
-    std::vector<std::pair<uint32_t, uint32_t>> fcLcb(fib::kRgFcLcb97Count, {0, 0});
-    auto place = [&](int index, const QByteArray& bytes) {
-        tw.padTo(2);
-        fcLcb[size_t(index)] = {uint32_t(table.size()), uint32_t(bytes.size())};
-        tw.bytes(bytes);
-    };
-    std::sort(headingLevels.begin(), headingLevels.end());
-    const QByteArray stsh = styleSheet(normal, headingLevels);
-    place(fib::StshfOrig, stsh);
-    fcLcb[fib::Stshf] = fcLcb[fib::StshfOrig];
-    {
-        QByteArray sed;
-        ByteWriter s(sed);
-        s.u32(0);
-        s.u32(uint32_t(ccpText));
-        s.u16(0);
-        s.u32(fcSepx);
-        s.u16(0);
-        s.u32(0xFFFFFFFF);
-        place(fib::PlcfSed, sed);
-    }
-    if (!hddStarts.empty()) {
-        QByteArray hdd;
-        ByteWriter h(hdd);
-        for (int32_t cp : hddStarts)
-            h.i32(cp);
-        place(fib::PlcfHdd, hdd);
-    }
-    auto placeNotes = [&](const std::vector<PendingNote>& notes, const std::vector<int32_t>& starts, int32_t ccp,
-                          int refIndex, int textIndex) {
-        if (notes.empty())
-            return;
-        std::vector<int32_t> refs;
-        std::vector<bool> automatic;
-        for (const PendingNote& n : notes) {
-            refs.push_back(n.cp);
-            automatic.push_back(n.automatic);
-        }
-        place(refIndex, noteReferenceTable(refs, automatic, ccpText));
-        place(textIndex, noteTextTable(starts, ccp));
-    };
-    placeNotes(footnotes, footnoteStarts, ccpFtn, fib::PlcffndRef, fib::PlcffndTxt);
-    place(fib::PlcfBteChpx, plcChpx);
-    place(fib::PlcfBtePapx, plcPapx);
-    place(fib::SttbfFfn, fonts.bytes());
-    const std::pair<int, QByteArray> fieldTables[] = {
-        {fib::PlcfFldMom, fields.table(0, ccpText)},
-        {fib::PlcfFldHdr, fields.table(hddStart, hddStart + ccpHdd)},
-        {fib::PlcfFldFtn, fields.table(ccpText, hddStart)},
-        {fib::PlcfFldEdn, fields.table(ednStart, ednStart + ccpEdn)},
-    };
-    for (const auto& [index, plc] : fieldTables)
-        if (!plc.isEmpty())
-            place(index, plc);
-    place(fib::Dop, documentProperties(footnoteFormat, endnoteFormat));
-    placeNotes(endnotes, endnoteStarts, ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
-    if (!lists.empty()) {
-        const auto [lst, lfo] = listTables(lists);
-        // Only the definitions count in the length; their levels follow them.
-        place(fib::PlfLst, lst);
-        fcLcb[fib::PlfLst].second = uint32_t(2 + 28 * lists.size());
-        place(fib::PlfLfo, lfo);
-    }
-    {
-        QByteArray clx;
-        ByteWriter c(clx);
-        c.u8(2);
-        c.u32(4 * 2 + 8);
-        c.u32(0);
-        c.u32(uint32_t(text.size()));
-        c.u16(0);
-        c.u32(kTextOffset); // Unicode text: the plain byte offset
-        c.u16(0);
-        place(fib::Clx, clx);
-    }
-
-    // The FIB.
-    {
-        QByteArray f;
-        ByteWriter w(f);
-        w.u16(fib::kIdent);
-        w.u16(fib::kWord97);
-        w.u16(0x6A62);       // product build
-        w.u16(kLidRussian);
-        w.u16(0);            // pnNext
-        w.u16(fib::kFlagWhichTable | fib::kFlagExtChar);
-        w.u16(0x00BF);       // nFibBack
-        w.u32(0);            // key
-        w.u8(0);             // created on Windows
-        w.u8(0);
-        w.u16(0);
-        w.u16(0);
-        w.u32(0);
-        w.u32(0);
-        w.u16(14);           // csw
-        for (int i = 0; i < 14; ++i)
-            w.u16(i == 13 ? kLidRussian : 0);
-        w.u16(22);           // cslw
-        // Besides the sizes, the older readers' hints: where the formatted
-        // disk pages start and how many there are (0xFFFFF: no fast-save pages).
-        uint32_t lw[22] = {};
-        lw[fib::CbMac] = uint32_t(word.size());
-        lw[fib::CcpText] = uint32_t(ccpText);
-        lw[fib::CcpFtn] = uint32_t(ccpFtn);
-        lw[fib::CcpHdd] = uint32_t(ccpHdd);
-        lw[fib::CcpEdn] = uint32_t(ccpEdn);
-        lw[11] = 0xFFFFF;
-        lw[12] = firstChpPage;
-        lw[13] = uint32_t(chpFkp.pages().size());
-        lw[14] = 0xFFFFF;
-        lw[15] = firstPapPage;
-        lw[16] = uint32_t(papFkp.pages().size());
-        lw[17] = 0xFFFFF;
-        for (uint32_t v : lw)
-            w.u32(v);
-        w.u16(fib::kRgFcLcb97Count);
-        for (auto [fc, lcb] : fcLcb) {
-            w.u32(fc);
-            w.u32(lcb);
-        }
-        w.u16(0); // cswNew
-        Q_ASSERT(f.size() == kFibSize);
-        std::memcpy(word.data(), f.constData(), size_t(f.size()));
-    }
-
-    CompoundFileWriter cfb;
-    cfb.setRootClsid(wordDocumentClsid());
-    cfb.addStream(QStringLiteral("WordDocument"), word);
-    cfb.addStream(QStringLiteral("1Table"), table);
-    if (!dataStream.isEmpty())
-        cfb.addStream(QStringLiteral("Data"), dataStream);
-    cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
-    cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
-    return cfb.finish();
+    DocWriter writer(document);
+    return writer.write();
 }
 
 } // namespace talvora::word

@@ -1,0 +1,332 @@
+#include "word/doc_writer_stories.h"
+
+#include "word/table_format.h"
+#include "word/table_plan.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+
+#include <algorithm>
+
+namespace talvora::word {
+
+namespace {
+
+char16_t storedChar(char16_t c)
+{
+    switch (c) {
+    case QChar::LineSeparator: return 0x0B;
+    case 0x00AD: return 0x1F;
+    case 0x2011: return 0x1E;
+    case QChar::ParagraphSeparator: return 0x0B;
+    case QChar::Nbsp: return 0xA0;
+    case u'\t': return 0x09;
+    default: break;
+    }
+    // Other control characters have meanings in the stored text (paragraph and
+    // cell marks, fields, objects): they must not be written as text.
+    if (c < 0x20 || c == QChar::ObjectReplacementCharacter)
+        return 0;
+    return c;
+}
+
+// The text of a run as it may be stored: characters with no place there are left out.
+QString storedText(const QString& s)
+{
+    QString out;
+    for (QChar ch : s)
+        if (const char16_t c = storedChar(ch.unicode()))
+            out += QChar(c);
+    return out;
+}
+
+} // namespace
+
+StoryWriter::StoryWriter(const CharProps& normal, FontIndex fontIndex)
+    : normal_(normal)
+    , fontIndex_(std::move(fontIndex))
+    , fields_([this](const QString& stored, const CharProps& chp) { append(stored, chp); },
+              [this] { return position(); })
+{
+}
+
+void StoryWriter::write(const Document& document)
+{
+    const PageSetup& page = document.page;
+    textWidth_ = std::max(1440, page.pageWidth - page.marginLeft - page.marginRight);
+    writeMainText(document);
+    bounds_.footnoteStarts = writeNotes(footnotes_, bounds_.ccpText);
+    bounds_.ccpFtn = position() - bounds_.ccpText;
+    bounds_.hddStart = bounds_.ccpText + bounds_.ccpFtn;
+    writeHeaders(document);
+    // Endnotes come after the headers (no comments are written between).
+    bounds_.ednStart = position();
+    bounds_.endnoteStarts = writeNotes(endnotes_, bounds_.ednStart);
+    bounds_.ccpEdn = position() - bounds_.ednStart;
+    // When any story follows the main text, the text ends with one more paragraph mark.
+    if (position() > bounds_.ccpText)
+        appendEmptyParagraph();
+    std::sort(headingLevels_.begin(), headingLevels_.end());
+}
+
+void StoryWriter::writeMainText(const Document& document)
+{
+    text_.reserve(document.text().characterCount() + 1);
+    mainStory_ = true;
+    writeStory(document.text());
+    mainStory_ = false;
+    bounds_.ccpText = position();
+}
+
+void StoryWriter::writeStory(const QTextDocument& story)
+{
+    story_ = &story;
+    propsOfFormat_.clear(); // format indices count within one QTextDocument
+    writeFrame(story.rootFrame());
+    fields_.close();
+    story_ = nullptr;
+}
+
+// Each note: its numbered mark (unless it has a mark of its own), then its
+// paragraphs. One more paragraph mark ends the story. Returns where each
+// note starts inside the story.
+std::vector<int32_t> StoryWriter::writeNotes(const std::vector<PendingNote>& notes, int32_t storyStart)
+{
+    std::vector<int32_t> starts;
+    for (const PendingNote& note : notes) {
+        starts.push_back(position() - storyStart);
+        QTextDocument content;
+        loadNoteContent(note.content, content);
+        if (note.automatic) {
+            CharProps mark = normal_;
+            mark.special = true;
+            mark.iss = 1;
+            append(QStringLiteral(u"\x02"), mark);
+        }
+        writeStory(content);
+    }
+    if (!notes.empty())
+        appendEmptyParagraph();
+    return starts;
+}
+
+// Headers and footers follow the footnotes as stories of their own: six note
+// separators (left empty), then the section's even header, odd header, even
+// footer, odd footer, first-page header and first-page footer. Each non-empty
+// story ends with one more paragraph mark than its paragraphs have; one more
+// mark closes them all.
+void StoryWriter::writeHeaders(const Document& document)
+{
+    if (!document.header && !document.footer && !document.firstHeader && !document.firstFooter)
+        return;
+    const QTextDocument* sectionStories[] = {nullptr, document.header.get(), nullptr, document.footer.get(),
+                                             document.firstHeader.get(), document.firstFooter.get()};
+    const int32_t hddStart = bounds_.hddStart;
+    std::vector<int32_t>& starts = bounds_.hddStarts;
+    starts.assign(6, 0);
+    for (const QTextDocument* s : sectionStories) {
+        starts.push_back(position() - hddStart);
+        if (s) {
+            writeStory(*s);
+            appendEmptyParagraph(); // keeps the story apart from the next
+        }
+    }
+    starts.push_back(position() - hddStart);
+    appendEmptyParagraph();
+    bounds_.ccpHdd = position() - hddStart;
+    starts.push_back(bounds_.ccpHdd);
+}
+
+void StoryWriter::writeFrame(const QTextFrame* frame)
+{
+    for (const CellItem& item : frameItems(*frame)) {
+        if (item.table)
+            writeTable(*item.table, 1, textWidth_);
+        else
+            writeBlock(item.block, 0x0D, 0, false);
+    }
+}
+
+// A table: its rows one after another, each cell's paragraphs with the last
+// one ending in a cell mark, then the row mark with the row's definition.
+// Cells of the outermost tables end with U+0007, those of nested tables
+// (written inside their cells) with flagged paragraph marks.
+void StoryWriter::writeTable(const QTextTable& table, int depth, int width)
+{
+    for (const PlannedRow& row : planTable(table, width)) {
+        for (size_t c = 0; c < row.cells.size(); ++c)
+            writeCell(row.cells[c], depth, row.def.bounds[c + 1] - row.def.bounds[c]);
+        ParaProps pap;
+        pap.inTable = true;
+        pap.tableDepth = depth;
+        pap.tableRowEnd = true;
+        appendEmptyParagraph(depth == 1 ? 0x07 : 0x0D, pap, rowSprms(row.def));
+    }
+}
+
+void StoryWriter::writeCell(const PlannedCell& cell, int depth, int width)
+{
+    const char16_t cellMark = depth == 1 ? 0x07 : 0x0D;
+    const std::vector<CellItem> items = cellItems(cell.parts, depth < kMaxTableDepth);
+    for (size_t k = 0; k < items.size(); ++k) {
+        if (items[k].table)
+            writeTable(*items[k].table, depth + 1, width);
+        else if (k + 1 == items.size())
+            writeBlock(items[k].block, cellMark, depth, true);
+        else
+            writeBlock(items[k].block, 0x0D, depth, false);
+    }
+    if (items.empty() || items.back().table) {
+        // Nothing (the lower part of a vertically merged cell), or a nested
+        // table last: the cell mark gets an empty paragraph of its own.
+        ParaProps pap;
+        pap.inTable = true;
+        pap.tableDepth = depth;
+        pap.innerCell = depth > 1;
+        appendEmptyParagraph(cellMark, pap);
+    }
+}
+
+// `depth`: of the table the paragraph is in (0 for none); `cellEnd`: its mark ends a cell.
+void StoryWriter::writeBlock(const QTextBlock& block, char16_t mark, int depth, bool cellEnd)
+{
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (fragment.isValid())
+            writeFragment(fragment);
+    }
+    fields_.beforeBlockEnd(block, mark == 0x07);
+    text_.append(QChar(mark));
+    QTextCharFormat markFormat = block.charFormat();
+    if (markFormat.isTableCellFormat())
+        markFormat.clearBackground(); // the cell's shading, not the mark's
+    addChars(propsOf(markFormat, block.charFormatIndex()));
+    const ParaProps pap = paragraphProps(block, depth, cellEnd);
+    paraRuns_.push_back({position(), pap, {}});
+}
+
+void StoryWriter::writeFragment(const QTextFragment& fragment)
+{
+    const QTextCharFormat format = fragment.charFormat();
+    const CharProps chp = propsOf(format, fragment.charFormatIndex());
+    if (format.isImageFormat()) {
+        fields_.beforeRun(format, chp, QString()); // a picture may be a field's result
+        writeImages(fragment);
+        return;
+    }
+    const QString s = fields_.beforeRun(format, chp, fragment.text());
+    if (mainStory_ && isNoteReference(format)) {
+        writeNoteReference(format, chp, s);
+        return;
+    }
+    const QString stored = storedText(s);
+    if (!stored.isEmpty())
+        append(stored, chp);
+}
+
+// Each image becomes a picture character naming its record in the Data stream.
+void StoryWriter::writeImages(const QTextFragment& fragment)
+{
+    const QTextImageFormat image = fragment.charFormat().toImageFormat();
+    CharProps chp = propsOf(fragment.charFormat(), fragment.charFormatIndex());
+    for (QChar ch : fragment.text()) {
+        if (ch != QChar::ObjectReplacementCharacter)
+            continue;
+        if (const auto at = pictures_.add(image, *story_)) {
+            chp.picLocation = *at;
+            append(QString(QChar(0x01)), chp);
+        }
+    }
+}
+
+// `own`: the run's text, the mark of a note that has one of its own.
+void StoryWriter::writeNoteReference(const QTextCharFormat& format, const CharProps& chp, const QString& own)
+{
+    const NoteInfo note = noteOf(format);
+    // A run of a numbered note that goes on from the one before is the same note.
+    if (note.customMark || note.id != lastNote_.id || note.content != lastNote_.content
+        || lastNoteEnd_ != position()) {
+        (note.endnote ? endnotes_ : footnotes_)
+            .push_back({position(), !note.customMark, note.numberFormat, note.content});
+        CharProps mark = chp;
+        mark.special = !note.customMark;
+        const QString customMark = storedText(own);
+        append(!note.customMark       ? QStringLiteral(u"\x02")
+               : customMark.isEmpty() ? QStringLiteral("*")
+                                      : customMark,
+               mark);
+    }
+    // Text typed after the number in an editor stays, as ordinary text.
+    const QString rest = note.customMark ? QString() : storedText(textAfterNoteNumber(own, note.numberFormat));
+    if (!rest.isEmpty())
+        append(rest, chp);
+    lastNote_ = note;
+    lastNoteEnd_ = position();
+}
+
+ParaProps StoryWriter::paragraphProps(const QTextBlock& block, int depth, bool cellEnd)
+{
+    ParaProps pap = fromBlockFormat(block.blockFormat());
+    pap.inTable = depth > 0;
+    pap.tableDepth = depth;
+    pap.innerCell = cellEnd && depth > 1;
+    if (const QTextList* list = block.textList())
+        joinList(*list, pap);
+    if (pap.style != 0 && std::find(headingLevels_.begin(), headingLevels_.end(), pap.style) == headingLevels_.end())
+        headingLevels_.push_back(pap.style);
+    return pap;
+}
+
+void StoryWriter::joinList(const QTextList& list, ParaProps& pap)
+{
+    const QTextListFormat lf = list.format();
+    // Levels of one Word list stay one list; a list made in an editor is one of its own.
+    const qint64 key = lf.hasProperty(ListIdProperty) ? qint64(lf.intProperty(ListIdProperty))
+                                                      : -1 - qint64(list.objectIndex());
+    auto it = listIndexOf_.find(key);
+    if (it == listIndexOf_.end()) {
+        it = listIndexOf_.insert(key, int(lists_.size()) + 1);
+        lists_.emplace_back();
+    }
+    pap.listIndex = *it;
+    pap.listLevel = listLevelNumber(lf);
+    auto& level = lists_[size_t(*it) - 1][size_t(pap.listLevel)];
+    if (!level)
+        level = listLevelOf(lf);
+}
+
+void StoryWriter::append(const QString& stored, const CharProps& chp)
+{
+    text_.append(stored);
+    addChars(chp);
+}
+
+// A paragraph of nothing but its mark, in the Normal style's character properties.
+void StoryWriter::appendEmptyParagraph(char16_t mark, const ParaProps& pap, const QByteArray& tableRow)
+{
+    append(QString(QChar(mark)), normal_);
+    paraRuns_.push_back({position(), pap, tableRow});
+}
+
+// The characters appended since the last run take `chp`.
+void StoryWriter::addChars(const CharProps& chp)
+{
+    const int32_t end = position();
+    if (!charRuns_.empty() && charRuns_.back().chp == chp)
+        charRuns_.back().cpEnd = end;
+    else if (charRuns_.empty() || charRuns_.back().cpEnd < end)
+        charRuns_.push_back({end, chp});
+}
+
+CharProps StoryWriter::propsOf(const QTextFormat& format, int index)
+{
+    auto it = propsOfFormat_.find(index);
+    if (it == propsOfFormat_.end())
+        it = propsOfFormat_.insert(index, fromCharFormat(format.toCharFormat(), fontIndex_, normal_));
+    return *it;
+}
+
+} // namespace talvora::word

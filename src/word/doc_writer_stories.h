@@ -1,0 +1,144 @@
+#pragma once
+// The stories of a document as the writer stores them: one text holding the
+// main text, the footnotes, the headers and footers and the endnotes, with
+// the character and paragraph properties of its runs, and what the stories
+// name on the way (notes, lists, pictures, fields, heading styles).
+
+#include "word/doc_pictures.h"
+#include "word/document.h"
+#include "word/fields.h"
+#include "word/notes.h"
+#include "word/sprm.h"
+#include "word/text_formats.h"
+
+#include <QHash>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QTextBlock;
+class QTextFragment;
+class QTextFrame;
+class QTextList;
+class QTextTable;
+
+namespace talvora::word {
+
+struct PlannedCell;
+
+// Characters up to `cpEnd` (from the end of the run before) with the same properties.
+struct CharRun {
+    int32_t cpEnd;
+    CharProps chp;
+};
+
+struct ParaRun {
+    int32_t cpEnd; // just past the paragraph mark
+    ParaProps pap;
+    QByteArray tableRow; // row modifiers of a row mark
+};
+
+// A note met in the main text, written after it.
+struct PendingNote {
+    int32_t cp;     // of its reference
+    bool automatic; // numbered
+    int numberFormat;
+    QByteArray content;
+};
+
+// The levels of one list that paragraphs use.
+using ListLevels = std::array<std::optional<ListLevel>, 9>;
+
+// Where the stories lie in the text (CPs).
+struct StoryBounds {
+    int32_t ccpText = 0;  // the main text starts the text
+    int32_t ccpFtn = 0;   // the footnotes follow it
+    int32_t hddStart = 0; // then the headers and footers
+    int32_t ccpHdd = 0;
+    int32_t ednStart = 0; // then the endnotes
+    int32_t ccpEdn = 0;
+    // Where each note starts inside its story.
+    std::vector<int32_t> footnoteStarts, endnoteStarts;
+    // Where each header story starts inside theirs, then the end of the last
+    // and the end of all; empty when the document has no headers or footers.
+    std::vector<int32_t> hddStarts;
+};
+
+class StoryWriter {
+public:
+    using FontIndex = std::function<uint16_t(const QString&)>;
+    // `normal`: the properties of the Normal style, which runs are written against.
+    StoryWriter(const CharProps& normal, FontIndex fontIndex);
+    StoryWriter(const StoryWriter&) = delete;
+    StoryWriter& operator=(const StoryWriter&) = delete;
+
+    // Writes all the stories of `document`, once.
+    void write(const Document& document);
+
+    const QString& text() const { return text_; }
+    const std::vector<CharRun>& charRuns() const { return charRuns_; }
+    const std::vector<ParaRun>& paraRuns() const { return paraRuns_; }
+    const StoryBounds& bounds() const { return bounds_; }
+    const std::vector<PendingNote>& footnotes() const { return footnotes_; }
+    const std::vector<PendingNote>& endnotes() const { return endnotes_; }
+    const std::vector<ListLevels>& lists() const { return lists_; }
+    // The heading levels the paragraphs' styles name, in order.
+    const std::vector<int>& headingLevels() const { return headingLevels_; }
+    // The Data stream's pictures.
+    const QByteArray& pictureData() const { return pictures_.data(); }
+    // The field table of the story [from, to).
+    QByteArray fieldTable(int32_t from, int32_t to) const { return fields_.table(from, to); }
+
+private:
+    void writeMainText(const Document& document);
+    void writeHeaders(const Document& document);
+    std::vector<int32_t> writeNotes(const std::vector<PendingNote>& notes, int32_t storyStart);
+    void writeStory(const QTextDocument& story);
+
+    void writeFrame(const QTextFrame* frame);
+    void writeTable(const QTextTable& table, int depth, int width);
+    void writeCell(const PlannedCell& cell, int depth, int width);
+    void writeBlock(const QTextBlock& block, char16_t mark, int depth, bool cellEnd);
+    void writeFragment(const QTextFragment& fragment);
+    void writeImages(const QTextFragment& fragment);
+    void writeNoteReference(const QTextCharFormat& format, const CharProps& chp, const QString& own);
+    ParaProps paragraphProps(const QTextBlock& block, int depth, bool cellEnd);
+    void joinList(const QTextList& list, ParaProps& pap);
+
+    void append(const QString& stored, const CharProps& chp);
+    void appendEmptyParagraph(char16_t mark = 0x0D, const ParaProps& pap = {}, const QByteArray& tableRow = {});
+    void addChars(const CharProps& chp);
+    int32_t position() const { return int32_t(text_.size()); }
+    CharProps propsOf(const QTextFormat& format, int index);
+
+    CharProps normal_;
+    FontIndex fontIndex_;
+    // The story being written: the main text, a note, a header or footer.
+    const QTextDocument* story_ = nullptr;
+    bool mainStory_ = false;
+    QHash<int, CharProps> propsOfFormat_; // by format index inside the story's document
+
+    QString text_;
+    std::vector<CharRun> charRuns_;
+    std::vector<ParaRun> paraRuns_;
+    StoryBounds bounds_;
+    std::vector<int> headingLevels_;
+    PictureWriter pictures_;
+    FieldWriter fields_;
+
+    // Notes are written after the main text; its references are special
+    // characters (numbered notes) or the note's own mark.
+    std::vector<PendingNote> footnotes_, endnotes_;
+    NoteInfo lastNote_;
+    int32_t lastNoteEnd_ = -1;
+
+    QHash<qint64, int> listIndexOf_;
+    std::vector<ListLevels> lists_;
+    int textWidth_ = 1440;
+};
+
+} // namespace talvora::word
