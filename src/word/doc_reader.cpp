@@ -169,6 +169,7 @@ private:
     void forEachParaSprm(int32_t markCp, uint16_t* istd, const std::function<void(uint16_t, ByteView)>& visit);
 
     void buildSegments();
+    class StoryBuilder;
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
     void readHeaders(Document& doc);
     qint64 storyStart(int lwIndex) const;
@@ -1088,226 +1089,342 @@ size_t qHash(const FormatKey& k, size_t seed = 0)
     return qHashMulti(seed, quintptr(k.grpprl), k.size, k.piece, k.style);
 }
 
-void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
-{
-    // Paragraphs of the story: each ends with a paragraph mark (or a table
-    // cell mark); text after the last mark still makes a paragraph.
-    std::vector<Paragraph> paragraphs;
-    const char16_t* t = reinterpret_cast<const char16_t*>(text_.constData());
-    int32_t start = cpFrom;
-    for (int32_t cp = cpFrom; cp < cpTo; ++cp) {
-        if (t[cp] == 0x0D || t[cp] == 0x07) {
-            Paragraph p;
-            p.start = start;
-            p.end = cp;
-            p.pap = paraProps(cp);
-            p.mark = tableMark(p.pap, t[cp], cp == start);
-            paragraphs.push_back(p);
-            start = cp + 1;
-        }
-    }
-    if (start < cpTo) {
-        Paragraph p;
-        p.start = start;
-        p.end = cpTo;
-        p.pap = paraProps(cpTo - 1);
-        paragraphs.push_back(p);
-    }
+// Builds one story of the model from the stored text [from, to): its
+// paragraphs and tables, with their lists, fields, notes and pictures.
+class DocReader::StoryBuilder {
+public:
+    StoryBuilder(DocReader& reader, QTextDocument& doc, int32_t from, int32_t to);
+    void build();
 
-    QTextCursor cursor(&doc);
-    // One edit block: the cursor skips layout work after every insertion.
-    cursor.beginEditBlock();
+private:
     struct RunFormat {
         QTextCharFormat format;
         bool special = false;
         bool deleted = false;
         std::optional<uint32_t> picture; // where the picture of a picture character is
     };
-    QHash<FormatKey, RunFormat> formats;
-    auto formatOf = [&](const ParaProps& pap, const Segment& seg) -> const RunFormat& {
-        const FormatKey key{seg.grpprl.data(), seg.grpprl.size(), seg.piece, pap.style};
-        auto it = formats.find(key);
-        if (it == formats.end()) {
-            const CharProps c = charProps(pap, seg);
-            const auto picture = c.special && !c.data ? c.picLocation : std::nullopt;
-            it = formats.insert(key, RunFormat{toCharFormat(c, fonts_), c.special, c.deleted, picture});
-        }
-        return *it;
+    // The paragraph being written, with what a page break inside it takes on.
+    struct OpenParagraph {
+        const Paragraph& para;
+        QTextBlockFormat blockFormat;
+        QTextCharFormat markFormat;
     };
 
-    FieldReader fields(t, cpFrom, cpTo, fieldTypes_, fieldIds_);
-    int footnote = 0;
-    int endnote = 0;
-    size_t nextNote = 0; // the characters come in order: the notes are looked at in order
-    auto noteAt = [&](int32_t cp) -> const NoteRef* {
-        while (nextNote < noteRefs_.size() && noteRefs_[nextNote].cp < cp)
-            ++nextNote;
-        return nextNote < noteRefs_.size() && noteRefs_[nextNote].cp == cp ? &noteRefs_[nextNote] : nullptr;
-    };
-    bool breakBeforeNext = false;
-    size_t segIndex = 0;
-    QString chunk;
-    chunk.reserve(1024);
+    void splitParagraphs();
+    void emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh);
+    void emitParagraph(const Paragraph& para, QTextCursor& cursor, bool& reuseBlock);
+    QTextBlockFormat blockFormatOf(const ParaProps& pap) const;
+    QTextCharFormat markFormatOf(const Paragraph& para);
+    void joinList(const ParaProps& pap, QTextCursor& cursor);
+    void emitSegment(const OpenParagraph& open, const Segment& seg, QTextCursor& cursor);
+    void emitChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor);
+    void emitFieldMark(int32_t cp, char16_t ch, const RunFormat& run, QTextCursor& cursor);
+    void emitNoteReference(const NoteRef& note, char16_t ch, const QTextCharFormat& plain, QTextCursor& cursor);
+    void emitShownChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor);
+    void emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor);
+    void emitPicture(const RunFormat& run, QTextCursor& cursor);
+    void flush(QTextCursor& cursor, const QTextCharFormat& plain);
+    // The format of shown text: a field's result keeps its field.
+    QTextCharFormat shownFormat(const QTextCharFormat& plain) const;
+    const RunFormat& formatOf(const ParaProps& pap, const Segment& seg);
+    const NoteRef* noteAt(int32_t cp);
 
+    DocReader& reader_;
+    QTextDocument& doc_;
+    const char16_t* t_;
+    const int32_t from_, to_;
+    std::vector<Paragraph> paragraphs_;
+    QHash<FormatKey, RunFormat> formats_;
+    FieldReader fields_;
+    int footnote_ = 0;
+    int endnote_ = 0;
+    size_t nextNote_ = 0; // the characters come in order: the notes are looked at in order
+    bool breakBeforeNext_ = false;
+    size_t segIndex_ = 0;
+    QString chunk_; // text not yet inserted, all of one format
     // Per list, the QTextList of each level now in use; an item of a level
     // ends the lists of the levels below it, so that they count anew.
-    QHash<int, std::array<QTextList*, 9>> openLists;
-    auto joinList = [&](const ParaProps& pap, QTextCursor& cursor) {
-        int start = 1;
-        const StoredLevel* stored = listLevel(pap, &start);
-        if (!stored)
-            return;
-        const int level = std::clamp(pap.listLevel, 0, 8);
-        auto& levels = openLists[pap.listIndex];
-        for (int l = level + 1; l < 9; ++l)
-            levels[size_t(l)] = nullptr;
-        QTextList*& list = levels[size_t(level)];
-        if (list) {
-            list->add(cursor.block());
-        } else {
-            ListLevel def = stored->level;
-            def.start = start;
-            list = cursor.createList(toListFormat(pap.listIndex, level, def));
-        }
-    };
+    QHash<int, std::array<QTextList*, 9>> openLists_;
+};
 
-    // Writes one paragraph at `cursor`; `reuseBlock` says the cursor stands in
-    // an empty block made for it (the first of the document or of a cell).
-    auto emitParagraph = [&](const Paragraph& para, QTextCursor& cursor, bool& reuseBlock) {
-        QTextBlockFormat blockFormat = toBlockFormat(para.pap);
-        if (para.pap.style < styles_.size() && styles_[para.pap.style].present) {
-            const uint16_t sti = styles_[para.pap.style].sti;
-            if (sti >= 1 && sti <= 9)
-                blockFormat.setHeadingLevel(sti);
-        }
-        // The character format of the paragraph mark goes to the block.
-        while (segIndex < segments_.size() && segments_[segIndex].cpEnd <= para.start)
-            ++segIndex;
-        size_t markSeg = segIndex;
-        while (markSeg < segments_.size() && segments_[markSeg].cpEnd <= para.end)
-            ++markSeg;
-        QTextCharFormat markFormat;
-        if (markSeg < segments_.size())
-            markFormat = formatOf(para.pap, segments_[markSeg]).format;
-        if (breakBeforeNext) {
-            blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            breakBeforeNext = false;
-        }
-        if (reuseBlock) {
-            cursor.setBlockFormat(blockFormat);
-            // Merged: the first block of a table cell shares its format with the cell.
-            cursor.mergeBlockCharFormat(markFormat);
-            reuseBlock = false;
-        } else {
-            cursor.insertBlock(blockFormat, markFormat);
-        }
-        joinList(para.pap, cursor);
+DocReader::StoryBuilder::StoryBuilder(DocReader& reader, QTextDocument& doc, int32_t from, int32_t to)
+    : reader_(reader)
+    , doc_(doc)
+    , t_(reinterpret_cast<const char16_t*>(reader.text_.constData()))
+    , from_(from)
+    , to_(to)
+    , fields_(t_, from, to, reader.fieldTypes_, reader.fieldIds_)
+{
+    chunk_.reserve(1024);
+}
 
-        for (size_t si = segIndex; si < segments_.size() && segments_[si].cpStart < para.end; ++si) {
-            const Segment& seg = segments_[si];
-            const int32_t from = std::max(seg.cpStart, para.start);
-            const int32_t to = std::min(seg.cpEnd, para.end);
-            if (from >= to)
-                continue;
-            const RunFormat& run = formatOf(para.pap, seg);
-            const bool special = run.special;
-            const bool deleted = run.deleted;
-            const QTextCharFormat& plain = run.format;
-            chunk.clear();
-            auto flush = [&] {
-                if (!chunk.isEmpty()) {
-                    cursor.insertText(chunk, fields.inResult() ? fields.resultFormat(plain) : plain);
-                    chunk.clear();
-                }
-            };
-            for (int32_t cp = from; cp < to; ++cp) {
-                const char16_t ch = t[cp];
-                if (isFieldMark(ch)) {
-                    flush();
-                    if (fields.mark(cp, ch, deleted, cursor.position()))
-                        cursor.insertText(QString(QChar(kFieldPlaceholder)), fields.placeholderFormat(plain));
-                    continue;
-                }
-                if (fields.inCode()) {
-                    fields.codeChar(ch, deleted);
-                    continue;
-                }
-                if (deleted)
-                    continue;
-                if (const NoteRef* note = noteAt(cp)) {
-                    flush();
-                    int& number = note->endnote ? endnote : footnote;
-                    const int format = note->endnote ? endnoteFormat_ : footnoteFormat_;
-                    const QString mark = note->automatic ? formatListNumber(++number, format)
-                        : ch >= 0x20                     ? QString(QChar(ch))
-                                                         : QStringLiteral("*");
-                    cursor.insertText(mark, noteReferenceFormat(*note, plain));
-                    continue;
-                }
-                switch (ch) {
-                case 0x09: chunk.append(QChar(u'\t')); break;
-                case 0x0B:
-                case 0x0E: chunk.append(QChar(QChar::LineSeparator)); break;
-                case 0x0C: {
-                    // A page (or section) break: what follows starts a new page.
-                    flush();
-                    QTextBlockFormat next = blockFormat;
-                    next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-                    if (cursor.block().length() <= 1)
-                        cursor.setBlockFormat(next);
-                    else if (cp + 1 < para.end)
-                        cursor.insertBlock(next, markFormat);
-                    else
-                        breakBeforeNext = true;
-                    break;
-                }
-                case 0x1E: chunk.append(QChar(0x2011)); break;
-                case 0x1F: chunk.append(QChar(0x00AD)); break;
-                case 0x02:
-                    if (special)
-                        chunk.append(QString::number(++footnote));
-                    break;
-                case 0x01:
-                    if (run.picture) {
-                        const QTextCharFormat base = fields.inResult() ? fields.resultFormat(plain) : plain;
-                        if (const auto image = pictures_.imageFormat(*run.picture, base, doc)) {
-                            flush();
-                            cursor.insertImage(*image);
-                        }
-                    }
-                    break;
-                default:
-                    if (ch >= 0x20)
-                        chunk.append(QChar(ch));
-                    // Other control characters mark objects (floating
-                    // drawings, annotations) that the model does not hold yet.
-                    break;
-                }
-            }
-            flush();
-        }
-    };
-
+void DocReader::StoryBuilder::build()
+{
+    splitParagraphs();
+    QTextCursor cursor(&doc_);
+    // One edit block: the cursor skips layout work after every insertion.
+    cursor.beginEditBlock();
     std::vector<TableMark> marks;
-    marks.reserve(paragraphs.size());
-    for (const Paragraph& p : paragraphs)
+    marks.reserve(paragraphs_.size());
+    for (const Paragraph& p : paragraphs_)
         marks.push_back(p.mark);
-    const StoryItems items = layoutStory(marks, [&](size_t k) { return rowDef(paragraphs[k].end); });
-    FillCell emitItems = [&](const StoryItems& items, QTextCursor& cursor, bool fresh) {
-        bool reuseBlock = fresh;
-        for (size_t k = 0; k < items.size(); ++k) {
-            if (const TableNode* table = items[k].table.get()) {
-                if (reuseBlock && k == 0)
-                    markPlaceholder(cursor);
-                insertTable(cursor, *table, emitItems);
-                reuseBlock = true;
-            } else {
-                emitParagraph(paragraphs[items[k].paragraph], cursor, reuseBlock);
-            }
-        }
-    };
+    const StoryItems items = layoutStory(marks, [&](size_t k) { return reader_.rowDef(paragraphs_[k].end); });
     emitItems(items, cursor, true);
     cursor.endEditBlock();
+}
+
+// Paragraphs of the story: each ends with a paragraph mark (or a table cell
+// mark); text after the last mark still makes a paragraph.
+void DocReader::StoryBuilder::splitParagraphs()
+{
+    int32_t start = from_;
+    for (int32_t cp = from_; cp < to_; ++cp) {
+        if (t_[cp] == 0x0D || t_[cp] == 0x07) {
+            Paragraph p;
+            p.start = start;
+            p.end = cp;
+            p.pap = reader_.paraProps(cp);
+            p.mark = tableMark(p.pap, t_[cp], cp == start);
+            paragraphs_.push_back(p);
+            start = cp + 1;
+        }
+    }
+    if (start < to_) {
+        Paragraph p;
+        p.start = start;
+        p.end = to_;
+        p.pap = reader_.paraProps(to_ - 1);
+        paragraphs_.push_back(p);
+    }
+}
+
+void DocReader::StoryBuilder::emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh)
+{
+    const FillCell fill = [this](const StoryItems& cell, QTextCursor& at, bool empty) { emitItems(cell, at, empty); };
+    bool reuseBlock = fresh;
+    for (size_t k = 0; k < items.size(); ++k) {
+        if (const TableNode* table = items[k].table.get()) {
+            if (reuseBlock && k == 0)
+                markPlaceholder(cursor);
+            insertTable(cursor, *table, fill);
+            reuseBlock = true;
+        } else {
+            emitParagraph(paragraphs_[items[k].paragraph], cursor, reuseBlock);
+        }
+    }
+}
+
+// Writes one paragraph at `cursor`; `reuseBlock` says the cursor stands in
+// an empty block made for it (the first of the document or of a cell).
+void DocReader::StoryBuilder::emitParagraph(const Paragraph& para, QTextCursor& cursor, bool& reuseBlock)
+{
+    OpenParagraph open{para, blockFormatOf(para.pap), markFormatOf(para)};
+    if (breakBeforeNext_) {
+        open.blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        breakBeforeNext_ = false;
+    }
+    if (reuseBlock) {
+        cursor.setBlockFormat(open.blockFormat);
+        // Merged: the first block of a table cell shares its format with the cell.
+        cursor.mergeBlockCharFormat(open.markFormat);
+        reuseBlock = false;
+    } else {
+        cursor.insertBlock(open.blockFormat, open.markFormat);
+    }
+    joinList(para.pap, cursor);
+    const std::vector<Segment>& segments = reader_.segments_;
+    for (size_t si = segIndex_; si < segments.size() && segments[si].cpStart < para.end; ++si)
+        emitSegment(open, segments[si], cursor);
+}
+
+QTextBlockFormat DocReader::StoryBuilder::blockFormatOf(const ParaProps& pap) const
+{
+    QTextBlockFormat blockFormat = toBlockFormat(pap);
+    if (pap.style < reader_.styles_.size() && reader_.styles_[pap.style].present) {
+        const uint16_t sti = reader_.styles_[pap.style].sti;
+        if (sti >= 1 && sti <= 9)
+            blockFormat.setHeadingLevel(sti);
+    }
+    return blockFormat;
+}
+
+// The character format of the paragraph mark, which goes to the block. Moves
+// on to the first segment of the paragraph.
+QTextCharFormat DocReader::StoryBuilder::markFormatOf(const Paragraph& para)
+{
+    const std::vector<Segment>& segments = reader_.segments_;
+    while (segIndex_ < segments.size() && segments[segIndex_].cpEnd <= para.start)
+        ++segIndex_;
+    size_t markSeg = segIndex_;
+    while (markSeg < segments.size() && segments[markSeg].cpEnd <= para.end)
+        ++markSeg;
+    if (markSeg < segments.size())
+        return formatOf(para.pap, segments[markSeg]).format;
+    return {};
+}
+
+void DocReader::StoryBuilder::joinList(const ParaProps& pap, QTextCursor& cursor)
+{
+    int start = 1;
+    const StoredLevel* stored = reader_.listLevel(pap, &start);
+    if (!stored)
+        return;
+    const int level = std::clamp(pap.listLevel, 0, 8);
+    auto& levels = openLists_[pap.listIndex];
+    for (int l = level + 1; l < 9; ++l)
+        levels[size_t(l)] = nullptr;
+    QTextList*& list = levels[size_t(level)];
+    if (list) {
+        list->add(cursor.block());
+    } else {
+        ListLevel def = stored->level;
+        def.start = start;
+        list = cursor.createList(toListFormat(pap.listIndex, level, def));
+    }
+}
+
+// The characters of the segment that lie in the paragraph.
+void DocReader::StoryBuilder::emitSegment(const OpenParagraph& open, const Segment& seg, QTextCursor& cursor)
+{
+    const int32_t from = std::max(seg.cpStart, open.para.start);
+    const int32_t to = std::min(seg.cpEnd, open.para.end);
+    if (from >= to)
+        return;
+    const RunFormat& run = formatOf(open.para.pap, seg);
+    chunk_.clear();
+    for (int32_t cp = from; cp < to; ++cp)
+        emitChar(open, cp, run, cursor);
+    flush(cursor, run.format);
+}
+
+void DocReader::StoryBuilder::emitChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor)
+{
+    const char16_t ch = t_[cp];
+    if (isFieldMark(ch)) {
+        emitFieldMark(cp, ch, run, cursor);
+        return;
+    }
+    if (fields_.inCode()) {
+        fields_.codeChar(ch, run.deleted);
+        return;
+    }
+    if (run.deleted)
+        return;
+    if (const NoteRef* note = noteAt(cp)) {
+        flush(cursor, run.format);
+        emitNoteReference(*note, ch, run.format, cursor);
+        return;
+    }
+    emitShownChar(open, cp, run, cursor);
+}
+
+void DocReader::StoryBuilder::emitFieldMark(int32_t cp, char16_t ch, const RunFormat& run, QTextCursor& cursor)
+{
+    flush(cursor, run.format);
+    if (fields_.mark(cp, ch, run.deleted, cursor.position()))
+        cursor.insertText(QString(QChar(kFieldPlaceholder)), fields_.placeholderFormat(run.format));
+}
+
+// The reference of a numbered note shows its number; one with a mark of its own, the mark.
+void DocReader::StoryBuilder::emitNoteReference(const NoteRef& note, char16_t ch, const QTextCharFormat& plain,
+                                                QTextCursor& cursor)
+{
+    int& number = note.endnote ? endnote_ : footnote_;
+    const int format = note.endnote ? reader_.endnoteFormat_ : reader_.footnoteFormat_;
+    const QString mark = note.automatic ? formatListNumber(++number, format)
+        : ch >= 0x20                    ? QString(QChar(ch))
+                                        : QStringLiteral("*");
+    cursor.insertText(mark, reader_.noteReferenceFormat(note, plain));
+}
+
+// A character of the text, or a special one standing for a break or an object.
+void DocReader::StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const RunFormat& run,
+                                            QTextCursor& cursor)
+{
+    const char16_t ch = t_[cp];
+    switch (ch) {
+    case 0x09: chunk_.append(QChar(u'\t')); break;
+    case 0x0B:
+    case 0x0E: chunk_.append(QChar(QChar::LineSeparator)); break;
+    case 0x0C:
+        flush(cursor, run.format);
+        emitPageBreak(open, cp, cursor);
+        break;
+    case 0x1E: chunk_.append(QChar(0x2011)); break;
+    case 0x1F: chunk_.append(QChar(0x00AD)); break;
+    case 0x02:
+        if (run.special)
+            chunk_.append(QString::number(++footnote_));
+        break;
+    case 0x01: emitPicture(run, cursor); break;
+    default:
+        if (ch >= 0x20)
+            chunk_.append(QChar(ch));
+        // Other control characters mark objects (floating drawings,
+        // annotations) that the model does not hold yet.
+        break;
+    }
+}
+
+// A page (or section) break: what follows starts a new page.
+void DocReader::StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor)
+{
+    QTextBlockFormat next = open.blockFormat;
+    next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (cursor.block().length() <= 1)
+        cursor.setBlockFormat(next);
+    else if (cp + 1 < open.para.end)
+        cursor.insertBlock(next, open.markFormat);
+    else
+        breakBeforeNext_ = true;
+}
+
+void DocReader::StoryBuilder::emitPicture(const RunFormat& run, QTextCursor& cursor)
+{
+    if (!run.picture)
+        return;
+    if (const auto image = reader_.pictures_.imageFormat(*run.picture, shownFormat(run.format), doc_)) {
+        flush(cursor, run.format);
+        cursor.insertImage(*image);
+    }
+}
+
+void DocReader::StoryBuilder::flush(QTextCursor& cursor, const QTextCharFormat& plain)
+{
+    if (!chunk_.isEmpty()) {
+        cursor.insertText(chunk_, shownFormat(plain));
+        chunk_.clear();
+    }
+}
+
+QTextCharFormat DocReader::StoryBuilder::shownFormat(const QTextCharFormat& plain) const
+{
+    return fields_.inResult() ? fields_.resultFormat(plain) : plain;
+}
+
+const DocReader::StoryBuilder::RunFormat& DocReader::StoryBuilder::formatOf(const ParaProps& pap, const Segment& seg)
+{
+    const FormatKey key{seg.grpprl.data(), seg.grpprl.size(), seg.piece, pap.style};
+    auto it = formats_.find(key);
+    if (it == formats_.end()) {
+        const CharProps c = reader_.charProps(pap, seg);
+        const auto picture = c.special && !c.data ? c.picLocation : std::nullopt;
+        it = formats_.insert(key, RunFormat{toCharFormat(c, reader_.fonts_), c.special, c.deleted, picture});
+    }
+    return *it;
+}
+
+const NoteRef* DocReader::StoryBuilder::noteAt(int32_t cp)
+{
+    const std::vector<NoteRef>& refs = reader_.noteRefs_;
+    while (nextNote_ < refs.size() && refs[nextNote_].cp < cp)
+        ++nextNote_;
+    return nextNote_ < refs.size() && refs[nextNote_].cp == cp ? &refs[nextNote_] : nullptr;
+}
+
+void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)
+{
+    StoryBuilder(*this, doc, cpFrom, cpTo).build();
 }
 
 } // namespace
