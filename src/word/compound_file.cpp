@@ -4,7 +4,8 @@
 #include "word/binary.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
+#include <tuple>
 
 namespace talvora::word {
 
@@ -281,94 +282,113 @@ QByteArray CompoundFileReader::stream(const QString& name) const
 
 // ---------------------------------------------------------------------------
 
-void CompoundFileWriter::addStream(const QString& name, const QByteArray& data)
-{
-    streams_.push_back(Stream{name, data});
-}
+namespace {
 
-QByteArray CompoundFileWriter::finish() const
-{
-    constexpr uint32_t sectorSize = 512;
-    constexpr uint32_t perSector = sectorSize / 4;
-    constexpr uint32_t cutoff = 4096;
+constexpr uint32_t kSectorSize = 512;
+constexpr uint32_t kPerSector = kSectorSize / 4; // FAT entries in a sector
+constexpr uint32_t kMiniCutoff = 4096;           // smaller streams go into the mini stream
 
-    // Small streams go into the mini stream, 64-byte mini sectors each.
-    QByteArray mini;
-    std::vector<uint32_t> miniFat;
-    std::vector<uint32_t> startOf(streams_.size(), kEndOfChain);
-    for (size_t i = 0; i < streams_.size(); ++i) {
-        const QByteArray& data = streams_[i].data;
-        if (data.isEmpty() || data.size() >= qsizetype(cutoff))
+uint32_t sectorsFor(qsizetype bytes) { return uint32_t((bytes + kSectorSize - 1) / kSectorSize); }
+
+bool inMiniStream(const QByteArray& data) { return data.size() < qsizetype(kMiniCutoff); }
+
+// The small streams, 64-byte mini sectors each, with the chains of their mini sectors.
+struct MiniStream {
+    QByteArray bytes;
+    std::vector<uint32_t> fat;
+    std::vector<uint32_t> startOf; // per stream: its first mini sector, if it is here
+};
+
+MiniStream buildMiniStream(const std::vector<QByteArray>& contents)
+{
+    MiniStream mini;
+    mini.startOf.assign(contents.size(), kEndOfChain);
+    for (size_t i = 0; i < contents.size(); ++i) {
+        const QByteArray& data = contents[i];
+        if (data.isEmpty() || !inMiniStream(data))
             continue;
-        const uint32_t first = uint32_t(miniFat.size());
+        const uint32_t first = uint32_t(mini.fat.size());
         const uint32_t count = uint32_t((data.size() + kMiniSectorSize - 1) / kMiniSectorSize);
         for (uint32_t k = 0; k < count; ++k)
-            miniFat.push_back(k + 1 < count ? first + k + 1 : kEndOfChain);
-        startOf[i] = first;
-        mini.append(data);
-        mini.append(QByteArray(qsizetype(count) * kMiniSectorSize - data.size(), '\0'));
+            mini.fat.push_back(k + 1 < count ? first + k + 1 : kEndOfChain);
+        mini.startOf[i] = first;
+        mini.bytes.append(data);
+        mini.bytes.append(QByteArray(qsizetype(count) * kMiniSectorSize - data.size(), '\0'));
     }
+    return mini;
+}
 
-    auto sectorsFor = [](qsizetype bytes) { return uint32_t((bytes + sectorSize - 1) / sectorSize); };
+// Where the parts of the file lie, in sectors after the header: big
+// streams, mini stream, mini FAT, directory, FAT, DIFAT.
+struct SectorLayout {
+    std::vector<uint32_t> startOf;                     // per stream: first sector, or mini sector
+    std::vector<std::pair<uint32_t, uint32_t>> chains; // (first, count) of the parts before the FAT
+    uint32_t miniStart = kEndOfChain;
+    uint32_t miniFatStart = kEndOfChain, miniFatSectors = 0;
+    uint32_t dirStart = 0;
+    uint32_t fatStart = 0, fatSectors = 0;
+    uint32_t difatStart = 0, difatSectors = 0;
+};
 
-    // Sector layout: big streams, mini stream, mini FAT, directory, FAT, DIFAT.
-    uint32_t next = 0;
-    std::vector<std::pair<uint32_t, uint32_t>> chains; // (first, count) in file order
-    for (size_t i = 0; i < streams_.size(); ++i) {
-        const QByteArray& data = streams_[i].data;
-        if (data.size() < qsizetype(cutoff))
-            continue;
-        startOf[i] = next;
-        chains.emplace_back(next, sectorsFor(data.size()));
-        next += sectorsFor(data.size());
-    }
-    const uint32_t miniStart = mini.isEmpty() ? kEndOfChain : next;
-    const uint32_t miniSectors = sectorsFor(mini.size());
-    if (miniSectors)
-        chains.emplace_back(next, miniSectors);
-    next += miniSectors;
-    const uint32_t miniFatStart = miniFat.empty() ? kEndOfChain : next;
-    const uint32_t miniFatSectors = sectorsFor(qsizetype(miniFat.size()) * 4);
-    if (miniFatSectors)
-        chains.emplace_back(next, miniFatSectors);
-    next += miniFatSectors;
-
-    const uint32_t entryCount = uint32_t(streams_.size()) + 1;
-    const uint32_t dirStart = next;
-    const uint32_t dirSectors = sectorsFor(qsizetype(entryCount) * kDirEntrySize);
-    chains.emplace_back(next, dirSectors);
-    next += dirSectors;
-
+// How many FAT and DIFAT sectors describe `sectors` others and themselves.
+std::pair<uint32_t, uint32_t> fatSectorCounts(uint32_t sectors)
+{
     uint32_t fatSectors = 0, difatSectors = 0;
     for (;;) {
-        const uint32_t total = next + fatSectors + difatSectors;
-        const uint32_t needFat = (total + perSector - 1) / perSector;
+        const uint32_t total = sectors + fatSectors + difatSectors;
+        const uint32_t needFat = (total + kPerSector - 1) / kPerSector;
         const uint32_t needDifat = needFat > uint32_t(kHeaderDifatCount)
-            ? (needFat - kHeaderDifatCount + perSector - 2) / (perSector - 1)
+            ? (needFat - kHeaderDifatCount + kPerSector - 2) / (kPerSector - 1)
             : 0;
         if (needFat == fatSectors && needDifat == difatSectors)
-            break;
+            return {fatSectors, difatSectors};
         fatSectors = needFat;
         difatSectors = needDifat;
     }
-    const uint32_t fatStart = next;
-    const uint32_t difatStart = fatStart + fatSectors;
-    const uint32_t totalSectors = difatStart + difatSectors;
+}
 
-    std::vector<uint32_t> fat(size_t(fatSectors) * perSector, kFreeSect);
-    for (auto [first, count] : chains)
+SectorLayout layoutSectors(const std::vector<QByteArray>& contents, const MiniStream& mini)
+{
+    SectorLayout l;
+    l.startOf = mini.startOf;
+    uint32_t next = 0;
+    auto addChain = [&](uint32_t count) {
+        const uint32_t first = next;
+        if (count)
+            l.chains.emplace_back(first, count);
+        next += count;
+        return first;
+    };
+    for (size_t i = 0; i < contents.size(); ++i)
+        if (!inMiniStream(contents[i]))
+            l.startOf[i] = addChain(sectorsFor(contents[i].size()));
+    const uint32_t miniStart = addChain(sectorsFor(mini.bytes.size()));
+    l.miniStart = mini.bytes.isEmpty() ? kEndOfChain : miniStart;
+    l.miniFatSectors = sectorsFor(qsizetype(mini.fat.size()) * 4);
+    const uint32_t miniFatStart = addChain(l.miniFatSectors);
+    l.miniFatStart = mini.fat.empty() ? kEndOfChain : miniFatStart;
+    l.dirStart = addChain(sectorsFor(qsizetype(contents.size() + 1) * kDirEntrySize));
+    std::tie(l.fatSectors, l.difatSectors) = fatSectorCounts(next);
+    l.fatStart = next;
+    l.difatStart = l.fatStart + l.fatSectors;
+    return l;
+}
+
+std::vector<uint32_t> buildFat(const SectorLayout& l)
+{
+    std::vector<uint32_t> fat(size_t(l.fatSectors) * kPerSector, kFreeSect);
+    for (auto [first, count] : l.chains)
         for (uint32_t k = 0; k < count; ++k)
             fat[first + k] = k + 1 < count ? first + k + 1 : kEndOfChain;
-    for (uint32_t k = 0; k < fatSectors; ++k)
-        fat[fatStart + k] = kFatSect;
-    for (uint32_t k = 0; k < difatSectors; ++k)
-        fat[difatStart + k] = kDifatSect;
+    for (uint32_t k = 0; k < l.fatSectors; ++k)
+        fat[l.fatStart + k] = kFatSect;
+    for (uint32_t k = 0; k < l.difatSectors; ++k)
+        fat[l.difatStart + k] = kDifatSect;
+    return fat;
+}
 
-    QByteArray out;
-    out.reserve(qsizetype(totalSectors + 1) * sectorSize);
-    ByteWriter w(out);
-
-    // Header.
+void writeHeader(ByteWriter& w, const SectorLayout& l)
+{
     w.bytes(kSignature, 8);
     w.zeros(16);           // header CLSID
     w.u16(0x003E);         // minor version
@@ -378,87 +398,138 @@ QByteArray CompoundFileWriter::finish() const
     w.u16(6);              // mini sector shift
     w.zeros(6);
     w.u32(0);              // directory sectors (0 in version 3)
-    w.u32(fatSectors);
-    w.u32(dirStart);
+    w.u32(l.fatSectors);
+    w.u32(l.dirStart);
     w.u32(0);              // transaction signature
-    w.u32(cutoff);
-    w.u32(miniFatStart);
-    w.u32(miniFatSectors);
-    w.u32(difatSectors ? difatStart : kEndOfChain);
-    w.u32(difatSectors);
+    w.u32(kMiniCutoff);
+    w.u32(l.miniFatStart);
+    w.u32(l.miniFatSectors);
+    w.u32(l.difatSectors ? l.difatStart : kEndOfChain);
+    w.u32(l.difatSectors);
     for (int i = 0; i < kHeaderDifatCount; ++i)
-        w.u32(uint32_t(i) < fatSectors ? fatStart + uint32_t(i) : kFreeSect);
+        w.u32(uint32_t(i) < l.fatSectors ? l.fatStart + uint32_t(i) : kFreeSect);
+}
 
-    // Big streams.
-    for (size_t i = 0; i < streams_.size(); ++i) {
-        if (streams_[i].data.size() < qsizetype(cutoff))
-            continue;
-        w.bytes(streams_[i].data);
-        w.padTo(sectorSize);
-    }
-    w.bytes(mini);
-    w.padTo(sectorSize);
-    for (uint32_t m : miniFat)
-        w.u32(m);
-    while ((out.size() % sectorSize) != 0)
-        w.u32(kFreeSect);
+// The streams of the root storage as a balanced binary tree in directory
+// order (all nodes black, which the red-black rules allow).
+struct DirectoryTree {
+    std::vector<uint32_t> left, right; // per stream: directory ids of its children
+    uint32_t root = kNoStream;
+};
 
-    // Directory: the root, then the streams as a balanced binary tree (all
-    // nodes black, which the red-black rules allow).
-    std::vector<uint32_t> order(streams_.size());
+// Links order[lo..hi] below their middle one; returns its directory id.
+uint32_t linkSubtree(const std::vector<uint32_t>& order, int lo, int hi, DirectoryTree& tree)
+{
+    if (lo > hi)
+        return kNoStream;
+    const int mid = (lo + hi) / 2;
+    const uint32_t node = order[size_t(mid)];
+    tree.left[node] = linkSubtree(order, lo, mid - 1, tree);
+    tree.right[node] = linkSubtree(order, mid + 1, hi, tree);
+    return node + 1; // directory ids: the root is 0
+}
+
+DirectoryTree directoryTree(const std::vector<QString>& names)
+{
+    std::vector<uint32_t> order(names.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = uint32_t(i);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        return cfbNameLess(streams_[a].name, streams_[b].name);
-    });
-    std::vector<uint32_t> left(streams_.size(), kNoStream), right(streams_.size(), kNoStream);
-    std::function<uint32_t(int, int)> build = [&](int lo, int hi) -> uint32_t {
-        if (lo > hi)
-            return kNoStream;
-        const int mid = (lo + hi) / 2;
-        const uint32_t node = order[mid];
-        left[node] = build(lo, mid - 1);
-        right[node] = build(mid + 1, hi);
-        return node + 1; // directory ids: the root is 0
-    };
-    const uint32_t treeRoot = build(0, int(order.size()) - 1);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return cfbNameLess(names[a], names[b]); });
+    DirectoryTree tree;
+    tree.left.assign(names.size(), kNoStream);
+    tree.right.assign(names.size(), kNoStream);
+    tree.root = linkSubtree(order, 0, int(order.size()) - 1, tree);
+    return tree;
+}
 
-    auto entry = [&](const QString& name, uint8_t type, uint32_t l, uint32_t r, uint32_t child,
-                     const QByteArray& clsid, uint32_t start, uint64_t size) {
-        QByteArray nameBytes(64, '\0');
-        const int len = int(std::min<qsizetype>(name.size(), 31));
-        for (int k = 0; k < len; ++k)
-            put16(nameBytes, 2 * k, name[k].unicode());
-        w.bytes(nameBytes);
-        w.u16(uint16_t(len ? (len + 1) * 2 : 0));
-        w.u8(type);
-        w.u8(1); // black
-        w.u32(l);
-        w.u32(r);
-        w.u32(child);
-        w.bytes(clsid.size() == 16 ? clsid : QByteArray(16, '\0'));
-        w.u32(0); // state bits
-        w.zeros(16); // creation and modification times
-        w.u32(start);
-        w.u64(size);
-    };
-    entry(QStringLiteral("Root Entry"), 5, kNoStream, kNoStream, treeRoot, rootClsid_, miniStart, uint64_t(mini.size()));
-    for (size_t i = 0; i < streams_.size(); ++i)
-        entry(streams_[i].name, 2, left[i], right[i],
-              kNoStream, QByteArray(16, '\0'), startOf[i], uint64_t(streams_[i].data.size()));
-    while ((out.size() % sectorSize) != 0)
-        entry(QString(), 0, kNoStream, kNoStream, kNoStream, QByteArray(16, '\0'), 0, 0);
+struct DirEntry {
+    QString name;
+    uint8_t type = 0; // 0 unused, 2 stream, 5 root storage
+    uint32_t left = kNoStream, right = kNoStream, child = kNoStream;
+    QByteArray clsid; // 16 bytes, or none
+    uint32_t start = 0;
+    uint64_t size = 0;
+};
 
-    for (uint32_t f : fat)
-        w.u32(f);
-    // DIFAT sectors: the FAT sector numbers past the first 109, chained.
-    for (uint32_t k = 0; k < difatSectors; ++k) {
-        for (uint32_t i = 0; i < perSector - 1; ++i) {
-            const uint32_t idx = kHeaderDifatCount + k * (perSector - 1) + i;
-            w.u32(idx < fatSectors ? fatStart + idx : kFreeSect);
+void writeDirEntry(ByteWriter& w, const DirEntry& e)
+{
+    QByteArray nameBytes(64, '\0');
+    const int len = int(std::min<qsizetype>(e.name.size(), 31));
+    for (int k = 0; k < len; ++k)
+        put16(nameBytes, 2 * k, e.name[k].unicode());
+    w.bytes(nameBytes);
+    w.u16(uint16_t(len ? (len + 1) * 2 : 0));
+    w.u8(e.type);
+    w.u8(1); // black
+    w.u32(e.left);
+    w.u32(e.right);
+    w.u32(e.child);
+    w.bytes(e.clsid.size() == 16 ? e.clsid : QByteArray(16, '\0'));
+    w.u32(0); // state bits
+    w.zeros(16); // creation and modification times
+    w.u32(e.start);
+    w.u64(e.size);
+}
+
+// The DIFAT sectors: the FAT sector numbers past the first 109, chained.
+void writeDifat(ByteWriter& w, const SectorLayout& l)
+{
+    for (uint32_t k = 0; k < l.difatSectors; ++k) {
+        for (uint32_t i = 0; i < kPerSector - 1; ++i) {
+            const uint32_t idx = kHeaderDifatCount + k * (kPerSector - 1) + i;
+            w.u32(idx < l.fatSectors ? l.fatStart + idx : kFreeSect);
         }
-        w.u32(k + 1 < difatSectors ? difatStart + k + 1 : kEndOfChain);
+        w.u32(k + 1 < l.difatSectors ? l.difatStart + k + 1 : kEndOfChain);
     }
+}
+
+} // namespace
+
+void CompoundFileWriter::addStream(const QString& name, const QByteArray& data)
+{
+    streams_.push_back(Stream{name, data});
+}
+
+QByteArray CompoundFileWriter::finish() const
+{
+    std::vector<QString> names;
+    std::vector<QByteArray> contents;
+    for (const Stream& s : streams_) {
+        names.push_back(s.name);
+        contents.push_back(s.data);
+    }
+    const MiniStream mini = buildMiniStream(contents);
+    const SectorLayout layout = layoutSectors(contents, mini);
+
+    QByteArray out;
+    out.reserve(qsizetype(layout.difatStart + layout.difatSectors + 1) * kSectorSize);
+    ByteWriter w(out);
+    writeHeader(w, layout);
+    for (const QByteArray& data : contents) {
+        if (inMiniStream(data))
+            continue;
+        w.bytes(data);
+        w.padTo(kSectorSize);
+    }
+    w.bytes(mini.bytes);
+    w.padTo(kSectorSize);
+    for (uint32_t m : mini.fat)
+        w.u32(m);
+    while ((out.size() % kSectorSize) != 0)
+        w.u32(kFreeSect);
+
+    const DirectoryTree tree = directoryTree(names);
+    writeDirEntry(w, {QStringLiteral("Root Entry"), 5, kNoStream, kNoStream, tree.root, rootClsid_, layout.miniStart,
+                      uint64_t(mini.bytes.size())});
+    for (size_t i = 0; i < contents.size(); ++i)
+        writeDirEntry(w, {names[i], 2, tree.left[i], tree.right[i], kNoStream, {}, layout.startOf[i],
+                          uint64_t(contents[i].size())});
+    while ((out.size() % kSectorSize) != 0)
+        writeDirEntry(w, DirEntry{});
+
+    for (uint32_t f : buildFat(layout))
+        w.u32(f);
+    writeDifat(w, layout);
     return out;
 }
 
