@@ -57,7 +57,14 @@ CompoundFileReader::CompoundFileReader(const QByteArray& bytes) : bytes_(bytes)
 {
     if (!looksLikeCompoundFile(bytes))
         throw Error(QStringLiteral("Документ не является составным файлом OLE (документом Word 97–2003)"));
-    if (bytes.size() < 512)
+    const HeaderFields header = readHeader();
+    readFat(header);
+    readDirectory(header);
+}
+
+CompoundFileReader::HeaderFields CompoundFileReader::readHeader()
+{
+    if (bytes_.size() < 512)
         corrupt(QStringLiteral("заголовок обрезан"));
     const ByteView v(bytes_);
     majorVersion_ = v.u16(0x1A);
@@ -71,47 +78,57 @@ CompoundFileReader::CompoundFileReader(const QByteArray& bytes) : bytes_(bytes)
     if (v.u16(0x20) != 6)
         corrupt(QStringLiteral("неверный размер мини-сектора"));
     const qint64 sectorSize = qint64(1) << sectorShift_;
-    if (bytes.size() < sectorSize && sectorShift_ == 12)
+    if (bytes_.size() < sectorSize && sectorShift_ == 12)
         corrupt(QStringLiteral("заголовок обрезан"));
     // Sectors after the header; a last sector cut short still counts.
-    sectorCount_ = uint32_t((bytes.size() - sectorSize + sectorSize - 1) / sectorSize);
+    sectorCount_ = uint32_t((bytes_.size() - sectorSize + sectorSize - 1) / sectorSize);
 
-    const uint32_t fatSectorCount = v.u32(0x2C);
-    const uint32_t firstDirSector = v.u32(0x30);
+    HeaderFields h;
+    h.fatSectorCount = v.u32(0x2C);
+    h.firstDirSector = v.u32(0x30);
     miniCutoff_ = v.u32(0x38);
     if (miniCutoff_ != 4096)
         corrupt(QStringLiteral("неверная граница мини-потока"));
-    const uint32_t firstMiniFat = v.u32(0x3C);
-    const uint32_t miniFatCount = v.u32(0x40);
-    uint32_t difatSector = v.u32(0x44);
-    if (fatSectorCount > sectorCount_)
+    h.firstMiniFat = v.u32(0x3C);
+    h.miniFatCount = v.u32(0x40);
+    h.firstDifatSector = v.u32(0x44);
+    if (h.fatSectorCount > sectorCount_)
         corrupt(QStringLiteral("таблица размещения больше файла"));
+    return h;
+}
 
-    auto sectorBytes = [&](uint32_t sector) -> QByteArray {
-        if (sector >= sectorCount_)
-            corrupt(QStringLiteral("сектор %1 вне файла").arg(sector));
-        const qint64 at = (qint64(sector) + 1) * sectorSize;
-        QByteArray s = bytes_.mid(at, sectorSize);
-        if (s.size() < sectorSize)
-            s.append(QByteArray(sectorSize - s.size(), '\0'));
-        return s;
-    };
+QByteArray CompoundFileReader::sectorBytes(uint32_t sector) const
+{
+    const qint64 sectorSize = qint64(1) << sectorShift_;
+    if (sector >= sectorCount_)
+        corrupt(QStringLiteral("сектор %1 вне файла").arg(sector));
+    const qint64 at = (qint64(sector) + 1) * sectorSize;
+    QByteArray s = bytes_.mid(at, sectorSize);
+    if (s.size() < sectorSize)
+        s.append(QByteArray(sectorSize - s.size(), '\0'));
+    return s;
+}
 
+void CompoundFileReader::readFat(const HeaderFields& header)
+{
+    const qint64 sectorSize = qint64(1) << sectorShift_;
+    const ByteView v(bytes_);
     // The sector numbers of the FAT: 109 in the header, the rest in the DIFAT chain.
     std::vector<uint32_t> fatSectors;
-    for (int i = 0; i < kHeaderDifatCount && fatSectors.size() < fatSectorCount; ++i) {
+    for (int i = 0; i < kHeaderDifatCount && fatSectors.size() < header.fatSectorCount; ++i) {
         const uint32_t s = v.u32(0x4C + 4 * i);
         if (s == kFreeSect)
             break;
         fatSectors.push_back(s);
     }
     const uint32_t perDifat = uint32_t(sectorSize / 4) - 1;
+    uint32_t difatSector = header.firstDifatSector;
     uint32_t difatSeen = 0;
-    while (fatSectors.size() < fatSectorCount && difatSector != kEndOfChain && difatSector != kFreeSect) {
+    while (fatSectors.size() < header.fatSectorCount && difatSector != kEndOfChain && difatSector != kFreeSect) {
         if (++difatSeen > sectorCount_)
             corrupt(QStringLiteral("цикл в цепочке DIFAT"));
         const QByteArray d = sectorBytes(difatSector);
-        for (uint32_t i = 0; i < perDifat && fatSectors.size() < fatSectorCount; ++i) {
+        for (uint32_t i = 0; i < perDifat && fatSectors.size() < header.fatSectorCount; ++i) {
             const uint32_t s = le32(d.constData() + 4 * i);
             if (s == kFreeSect)
                 break;
@@ -126,31 +143,35 @@ CompoundFileReader::CompoundFileReader(const QByteArray& bytes) : bytes_(bytes)
         for (qint64 i = 0; i < sectorSize / 4; ++i)
             fat_.push_back(le32(f.constData() + 4 * i));
     }
+}
 
-    // Directory.
-    const QByteArray dir = readChain(firstDirSector, std::numeric_limits<uint64_t>::max());
+namespace {
+
+QString directoryEntryName(const ByteView& d, qint64 at)
+{
+    const int len = std::min<int>(d.u16(at + 0x40), 64);
+    QString name;
+    for (int k = 0; k + 1 < len; k += 2) {
+        const char16_t c = d.u16(at + k);
+        if (c == 0)
+            break;
+        name.append(QChar(c));
+    }
+    return name;
+}
+
+} // namespace
+
+void CompoundFileReader::readDirectory(const HeaderFields& header)
+{
+    const QByteArray dir = readChain(header.firstDirSector, std::numeric_limits<uint64_t>::max());
     const int entryCount = int(dir.size() / kDirEntrySize);
     if (entryCount == 0)
         corrupt(QStringLiteral("нет каталога"));
     const ByteView d(dir);
-    auto entryName = [&](int i) {
-        const qint64 at = qint64(i) * kDirEntrySize;
-        int len = d.u16(at + 0x40);
-        if (len > 64)
-            len = 64;
-        QString name;
-        for (int k = 0; k + 1 < len; k += 2) {
-            const char16_t c = d.u16(at + k);
-            if (c == 0)
-                break;
-            name.append(QChar(c));
-        }
-        return name;
-    };
-    auto entrySize = [&](int i) {
-        const qint64 at = qint64(i) * kDirEntrySize;
-        uint64_t size = majorVersion_ == 3 ? d.u32(at + 0x78) : uint64_t(d.u32(at + 0x78)) | (uint64_t(d.u32(at + 0x7C)) << 32);
-        return size;
+    auto entrySize = [&](qint64 at) {
+        return majorVersion_ == 3 ? uint64_t(d.u32(at + 0x78))
+                                  : uint64_t(d.u32(at + 0x78)) | (uint64_t(d.u32(at + 0x7C)) << 32);
     };
     if (d.u8(0x42) != 5)
         corrupt(QStringLiteral("нет корневого элемента"));
@@ -160,8 +181,8 @@ CompoundFileReader::CompoundFileReader(const QByteArray& bytes) : bytes_(bytes)
     const uint64_t miniStreamSize = entrySize(0);
     if (miniStreamSize > 0)
         miniStream_ = readChain(d.u32(0x74), miniStreamSize);
-    if (miniFatCount > 0 && firstMiniFat != kEndOfChain) {
-        const QByteArray mf = readChain(firstMiniFat, std::numeric_limits<uint64_t>::max());
+    if (header.miniFatCount > 0 && header.firstMiniFat != kEndOfChain) {
+        const QByteArray mf = readChain(header.firstMiniFat, std::numeric_limits<uint64_t>::max());
         miniFat_.reserve(mf.size() / 4);
         for (qsizetype i = 0; i + 4 <= mf.size(); i += 4)
             miniFat_.push_back(le32(mf.constData() + i));
@@ -185,7 +206,7 @@ CompoundFileReader::CompoundFileReader(const QByteArray& bytes) : bytes_(bytes)
         pending.push_back(d.u32(at + 0x44));
         pending.push_back(d.u32(at + 0x48));
         if (d.u8(at + 0x42) == 2)
-            streams_.push_back(Entry{entryName(int(id)), d.u32(at + 0x74), entrySize(int(id))});
+            streams_.push_back(Entry{directoryEntryName(d, at), d.u32(at + 0x74), entrySize(at)});
     }
 }
 

@@ -34,6 +34,18 @@ private:
         uint64_t size = 0;
     };
 
+    struct HeaderFields {
+        uint32_t fatSectorCount = 0;
+        uint32_t firstDirSector = 0;
+        uint32_t firstMiniFat = 0;
+        uint32_t miniFatCount = 0;
+        uint32_t firstDifatSector = 0;
+    };
+
+    HeaderFields readHeader();
+    void readFat(const HeaderFields& header);
+    void readDirectory(const HeaderFields& header);
+    QByteArray sectorBytes(uint32_t sector) const;
     QByteArray readChain(uint32_t start, uint64_t size) const;
     QByteArray readMiniChain(uint32_t start, uint64_t size) const;
     const Entry* find(const QString& name) const;
