@@ -150,6 +150,8 @@ private:
     void readStyles();
     void readSection();
     void readLists();
+    void readListDefinitions();
+    void readListOverrides();
     qint64 readListLevel(ByteView v, qint64 at, StoredLevel& out) const;
     const StoredLevel* listLevel(const ParaProps& pap, int* start = nullptr) const;
     std::vector<FkpRun> readFkps(int plcIndex, bool paragraphs);
@@ -857,6 +859,12 @@ qint64 DocReader::readListLevel(ByteView v, qint64 at, StoredLevel& out) const
 
 void DocReader::readLists()
 {
+    readListDefinitions();
+    readListOverrides();
+}
+
+void DocReader::readListDefinitions()
+{
     const auto [fcLst, lcbLst] = fcLcb(fib::PlfLst);
     if (lcbLst >= 2 && tv_.ok(fcLst, lcbLst)) {
         const int count = tv_.i16(fcLst);
@@ -888,7 +896,10 @@ void DocReader::readLists()
             }
         }
     }
+}
 
+void DocReader::readListOverrides()
+{
     const auto [fcLfo, lcbLfo] = fcLcb(fib::PlfLfo);
     if (lcbLfo < 4 || !tv_.ok(fcLfo, lcbLfo))
         return;
