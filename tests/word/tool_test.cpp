@@ -4,6 +4,7 @@
 #include "test_support.h"
 #include "word/document_blob.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -81,6 +82,25 @@ TEST(Tool, FromHtml)
     // A first-level heading is twice the normal 12 pt, as Qt shows it.
     EXPECT_TRUE(dump.contains("\"headingLevel\": 1"));
     EXPECT_TRUE(dump.contains("\"size\": 24"));
+}
+
+TEST(Tool, FromHtmlFindsPicturesBesideThePage)
+{
+    QTemporaryDir dir;
+    QImage logo(24, 16, QImage::Format_RGB32);
+    logo.fill(Qt::darkGreen);
+    ASSERT_TRUE(logo.save(dir.filePath(QStringLiteral("logo.png"))));
+    const QString html = dir.filePath(QStringLiteral("p.html"));
+    QFile f(html);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html><body><p>Логотип: <img src=\"logo.png\" width=48 height=32></p></body></html>");
+    f.close();
+    // The tool runs elsewhere than the page's folder.
+    const QString out = dir.filePath(QStringLiteral("p.doc"));
+    ASSERT_EQ(tool({QStringLiteral("from-html"), html, out}).status, 0);
+    const QByteArray dump = tool({QStringLiteral("dump"), out}).out;
+    EXPECT_TRUE(dump.contains("\"picture\"")) << dump.toStdString();
+    EXPECT_TRUE(dump.contains("\"pixelWidth\": 24"));
 }
 
 TEST(Tool, FailuresGoToStderrWithStatusOne)
