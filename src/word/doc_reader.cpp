@@ -7,6 +7,7 @@
 #include "word/fib.h"
 #include "word/fields.h"
 #include "word/notes.h"
+#include "word/sections.h"
 #include "word/sprm.h"
 #include "word/table_layout.h"
 #include "word/text_formats.h"
@@ -83,6 +84,7 @@ struct Segment {
 struct Paragraph {
     int32_t start = 0, end = 0; // [start, end) without the mark
     ParaProps pap;
+    int startsSection = 0; // ended by a section mark: the section that follows (see sectionAfter)
     TableMark mark;
 };
 
@@ -174,6 +176,8 @@ private:
     class StoryBuilder;
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
     void readHeaders(Document& doc);
+    std::unique_ptr<QTextDocument> headerStory(int index);
+    int sectionAfter(int32_t cp) const;
     qint64 storyStart(int lwIndex) const;
     void readFieldTypes();
     void readNotes();
@@ -208,6 +212,7 @@ private:
     std::vector<FkpRun> chpRuns_, papRuns_;
     std::vector<Segment> segments_;
     SectionProps section_;
+    std::vector<StoredSection> sections_;
     std::vector<ListDef> lists_;
     std::vector<ListUse> listUses_; // paragraphs name them from 1
     FieldTypes fieldTypes_;
@@ -276,55 +281,77 @@ Document DocReader::read()
     readNotes();
 
     Document doc;
+    doc.page = toPageSetup(section_);
+    for (size_t k = 1; k < sections_.size(); ++k)
+        doc.laterSections.push_back({toPageSetup(sections_[k].props), nullptr, nullptr, nullptr, nullptr});
     buildDocument(doc.text(), 0, ccpText_);
     readHeaders(doc);
-    PageSetup& page = doc.page;
-    page.pageWidth = section_.pageWidth;
-    page.pageHeight = section_.pageHeight;
-    page.landscape = section_.landscape;
-    page.marginTop = std::abs(section_.top);
-    page.marginBottom = std::abs(section_.bottom);
-    page.marginLeft = section_.left;
-    page.marginRight = section_.right;
-    page.headerDistance = section_.headerTop;
-    page.footerDistance = section_.footerBottom;
-    page.gutter = section_.gutter;
-    page.titlePage = section_.titlePage;
     return doc;
 }
 
+// The header stories follow the main text and the footnotes. The first six
+// are the note separators, then six for each section: even header, odd
+// header, even footer, odd footer, first-page header and footer. A section
+// whose story is empty goes on with the one of the section before.
 void DocReader::readHeaders(Document& doc)
 {
-    // The header stories follow the main text and the footnotes. The first
-    // six are the note separators, then six for each section: even header,
-    // odd header, even footer, odd footer, first-page header and footer.
+    std::unique_ptr<QTextDocument>* first[] = {&doc.header, &doc.footer, &doc.firstHeader, &doc.firstFooter};
+    const bool titlePage = section_.titlePage;
+    static constexpr int kinds[] = {1, 3, 4, 5};
+    std::array<const QTextDocument*, 4> previous{};
+    std::vector<std::unique_ptr<QTextDocument>> unshown; // first-page stories of sections without a title page
+    const size_t sectionCount = 1 + doc.laterSections.size();
+    for (size_t k = 0; k < sectionCount; ++k) {
+        Section* later = k == 0 ? nullptr : &doc.laterSections[k - 1];
+        std::unique_ptr<QTextDocument>* targets[] = {later ? &later->header : first[0], later ? &later->footer : first[1],
+                                                   later ? &later->firstHeader : first[2],
+                                                   later ? &later->firstFooter : first[3]};
+        const bool hasFirst = later ? later->page.titlePage : titlePage;
+        for (size_t i = 0; i < 4; ++i) {
+            auto story = headerStory(int(6 + 6 * k) + kinds[i]);
+            if (!story && previous[i])
+                story.reset(previous[i]->clone());
+            previous[i] = story.get();
+            if (i < 2 || hasFirst)
+                *targets[i] = std::move(story);
+            else
+                unshown.push_back(std::move(story)); // a later section may still go on with it
+        }
+    }
+}
+
+// Story `index` of the header stories, or null where it is empty or out of range.
+std::unique_ptr<QTextDocument> DocReader::headerStory(int index)
+{
     const qint64 base = qint64(ccpText_) + std::max<int32_t>(0, lw_[fib::CcpFtn]);
     const qint64 ccpHdd = std::max<int32_t>(0, lw_[fib::CcpHdd]);
     const ByteView plc = tableRange(fib::PlcfHdd);
     if (ccpHdd == 0 || plc.size() < 4 * 2 || base + ccpHdd > textLength_)
-        return;
+        return nullptr;
     const qint64 count = plc.size() / 4;
-    auto story = [&](int index) -> std::unique_ptr<QTextDocument> {
-        // Story `index` runs up to the next CP; the last two CPs begin none.
-        if (index + 2 >= count)
-            return nullptr;
-        const qint64 from = plc.i32(qint64(index) * 4);
-        const qint64 to = plc.i32(qint64(index + 1) * 4);
-        if (from < 0 || to <= from || to > ccpHdd)
-            return nullptr;
-        auto text = Document().takeText();
-        // A story ends with a paragraph mark of its own that only keeps it
-        // apart from the next; text before it without a mark of its own
-        // still makes a paragraph.
-        buildDocument(*text, int32_t(base + from), int32_t(base + to - 1));
-        return text;
-    };
-    doc.header = story(7);
-    doc.footer = story(9);
-    if (section_.titlePage) {
-        doc.firstHeader = story(10);
-        doc.firstFooter = story(11);
+    // Story `index` runs up to the next CP; the last two CPs begin none.
+    if (index + 2 >= count)
+        return nullptr;
+    const qint64 from = plc.i32(qint64(index) * 4);
+    const qint64 to = plc.i32(qint64(index + 1) * 4);
+    if (from < 0 || to <= from || to > ccpHdd)
+        return nullptr;
+    auto text = Document().takeText();
+    // A story ends with a paragraph mark of its own that only keeps it
+    // apart from the next; text before it without a mark of its own
+    // still makes a paragraph.
+    buildDocument(*text, int32_t(base + from), int32_t(base + to - 1));
+    return text;
+}
+
+// The later section (1, 2, …) that starts just past `cp`, or 0.
+int DocReader::sectionAfter(int32_t cp) const
+{
+    for (size_t k = 0; k + 1 < sections_.size(); ++k) {
+        if (sections_[k].cpEnd == cp + 1)
+            return int(k + 1);
     }
+    return 0;
 }
 
 qint64 DocReader::storyStart(int lwIndex) const
@@ -809,17 +836,10 @@ QByteArray singleModifier(uint16_t prm)
 
 void DocReader::readSection()
 {
-    const ByteView plc = tableRange(fib::PlcfSed);
-    if (plc.size() < 4 + 4 + 12)
-        return;
+    sections_ = readSectionTable(tableRange(fib::PlcfSed), wv_, ccpText_);
     // The first section carries the page set-up of the document.
-    const uint32_t fcSepx = plc.u32(8 + 2);
-    if (fcSepx == 0xFFFFFFFF || !wv_.ok(fcSepx, 2))
-        return;
-    const int cb = wv_.u16(fcSepx);
-    if (!wv_.ok(fcSepx + 2, cb))
-        return;
-    forEachSprm(wv_.sub(fcSepx + 2, cb), [&](uint16_t code, ByteView o) { applySectionSprm(section_, code, o); });
+    if (!sections_.empty())
+        section_ = sections_.front().props;
 }
 
 // Limits no real list reaches; a count past them comes from a damaged file.
@@ -1151,6 +1171,7 @@ private:
     int endnote_ = 0;
     size_t nextNote_ = 0; // the characters come in order: the notes are looked at in order
     bool breakBeforeNext_ = false;
+    int sectionNext_ = 0; // the section the next paragraph starts
     size_t segIndex_ = 0;
     QString chunk_; // text not yet inserted, all of one format
     // Per list, the QTextList of each level now in use; an item of a level
@@ -1190,8 +1211,11 @@ void DocReader::StoryBuilder::splitParagraphs()
 {
     int32_t start = from_;
     for (int32_t cp = from_; cp < to_; ++cp) {
-        if (t_[cp] == 0x0D || t_[cp] == 0x07) {
+        // A section mark ends the paragraph it closes, as a paragraph mark would.
+        const int section = t_[cp] == 0x0C && cp > start ? reader_.sectionAfter(cp) : 0;
+        if (t_[cp] == 0x0D || t_[cp] == 0x07 || section) {
             Paragraph p;
+            p.startsSection = section;
             p.start = start;
             p.end = cp;
             p.pap = reader_.paraProps(cp);
@@ -1234,6 +1258,10 @@ void DocReader::StoryBuilder::emitParagraph(const Paragraph& para, QTextCursor& 
         open.blockFormat.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         breakBeforeNext_ = false;
     }
+    if (sectionNext_) {
+        open.blockFormat.setProperty(SectionStartProperty, sectionNext_);
+        sectionNext_ = 0;
+    }
     if (reuseBlock) {
         cursor.setBlockFormat(open.blockFormat);
         // Merged: the first block of a table cell shares its format with the cell.
@@ -1246,6 +1274,10 @@ void DocReader::StoryBuilder::emitParagraph(const Paragraph& para, QTextCursor& 
     const std::vector<Segment>& segments = reader_.segments_;
     for (size_t si = segIndex_; si < segments.size() && segments[si].cpStart < para.end; ++si)
         emitSegment(open, segments[si], cursor);
+    if (para.startsSection) {
+        breakBeforeNext_ = true;
+        sectionNext_ = para.startsSection;
+    }
 }
 
 QTextBlockFormat DocReader::StoryBuilder::blockFormatOf(const ParaProps& pap) const
@@ -1382,12 +1414,17 @@ void DocReader::StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t c
 {
     QTextBlockFormat next = open.blockFormat;
     next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (cursor.block().length() <= 1)
+    const int section = reader_.sectionAfter(cp);
+    if (section)
+        next.setProperty(SectionStartProperty, section);
+    if (cursor.block().length() <= 1) {
         cursor.setBlockFormat(next);
-    else if (cp + 1 < open.para.end)
+    } else if (cp + 1 < open.para.end) {
         cursor.insertBlock(next, open.markFormat);
-    else
+    } else {
         breakBeforeNext_ = true;
+        sectionNext_ = section;
+    }
 }
 
 void DocReader::StoryBuilder::emitPicture(const RunFormat& run, QTextCursor& cursor)

@@ -4,6 +4,7 @@
 #include "word/binary.h"
 #include "word/compound_file.h"
 #include "word/doc_writer_stories.h"
+#include "word/sections.h"
 #include "word/fib.h"
 #include "word/notes.h"
 #include "word/sprm.h"
@@ -583,7 +584,7 @@ private:
     void writeFormattedPages();
     QByteArray writePages(const FkpBuilder& fkp, uint32_t& firstPage);
     void writeSection();
-    QByteArray sectionSprms() const;
+    QByteArray sectionSprms(const PageSetup& p) const;
     void writeFib();
     std::array<uint32_t, 22> fibCounts() const;
 
@@ -611,7 +612,7 @@ private:
     FkpBuilder chpFkp_{false}, papFkp_{true};
     uint32_t firstChpPage_ = 0, firstPapPage_ = 0;
     QByteArray plcChpx_, plcPapx_;
-    uint32_t fcSepx_ = 0;
+    std::vector<uint32_t> fcSepx_; // per section
 
     QByteArray table_;
     ByteWriter tw_{table_};
@@ -701,15 +702,19 @@ QByteArray DocWriter::writePages(const FkpBuilder& fkp, uint32_t& firstPage)
 
 void DocWriter::writeSection()
 {
-    fcSepx_ = uint32_t(word_.size());
-    const QByteArray sprms = sectionSprms();
-    ww_.u16(uint16_t(sprms.size()));
-    ww_.bytes(sprms);
+    std::vector<const PageSetup*> pages{&document_.page};
+    for (const SectionBreak& b : stories_.sectionBreaks())
+        pages.push_back(&document_.laterSections[size_t(b.section - 1)].page);
+    for (const PageSetup* page : pages) {
+        fcSepx_.push_back(uint32_t(word_.size()));
+        const QByteArray sprms = sectionSprms(*page);
+        ww_.u16(uint16_t(sprms.size()));
+        ww_.bytes(sprms);
+    }
 }
 
-QByteArray DocWriter::sectionSprms() const
+QByteArray DocWriter::sectionSprms(const PageSetup& p) const
 {
-    const PageSetup& p = document_.page;
     Sprms s;
     s.u8(sprm::SBOrientation, p.landscape ? 2 : 1);
     s.u16(sprm::SXaPage, uint16_t(std::clamp(p.pageWidth, 144, 31680)));
@@ -759,18 +764,14 @@ void DocWriter::place(int index, const QByteArray& bytes)
     tw_.bytes(bytes);
 }
 
-// One section over the whole main text.
+// The sections end at their section marks; the last one at the end of the main text.
 QByteArray DocWriter::sectionTable() const
 {
-    QByteArray sed;
-    ByteWriter s(sed);
-    s.u32(0);
-    s.u32(uint32_t(stories_.bounds().ccpText));
-    s.u16(0);
-    s.u32(fcSepx_);
-    s.u16(0);
-    s.u32(0xFFFFFFFF);
-    return sed;
+    std::vector<int32_t> ends;
+    for (const SectionBreak& b : stories_.sectionBreaks())
+        ends.push_back(b.cpEnd);
+    ends.push_back(stories_.bounds().ccpText);
+    return sectionTableBytes(ends, fcSepx_);
 }
 
 QByteArray DocWriter::headerTable() const

@@ -57,6 +57,7 @@ void StoryWriter::write(const Document& document)
 {
     const PageSetup& page = document.page;
     textWidth_ = std::max(1440, page.pageWidth - page.marginLeft - page.marginRight);
+    laterSections_ = document.laterSections.size();
     writeMainText(document);
     bounds_.footnoteStarts = writeNotes(footnotes_, bounds_.ccpText);
     bounds_.ccpFtn = position() - bounds_.ccpText;
@@ -114,24 +115,34 @@ std::vector<int32_t> StoryWriter::writeNotes(const std::vector<PendingNote>& not
 }
 
 // Headers and footers follow the footnotes as stories of their own: six note
-// separators (left empty), then the section's even header, odd header, even
-// footer, odd footer, first-page header and first-page footer. Each non-empty
-// story ends with one more paragraph mark than its paragraphs have; one more
-// mark closes them all.
+// separators (left empty), then for each section its even header, odd header,
+// even footer, odd footer, first-page header and first-page footer. Each
+// non-empty story ends with one more paragraph mark than its paragraphs have;
+// one more mark closes them all.
 void StoryWriter::writeHeaders(const Document& document)
 {
-    if (!document.header && !document.footer && !document.firstHeader && !document.firstFooter)
+    using Stories = std::array<const QTextDocument*, 6>;
+    std::vector<Stories> sections{{nullptr, document.header.get(), nullptr, document.footer.get(),
+                                   document.firstHeader.get(), document.firstFooter.get()}};
+    for (const SectionBreak& b : sectionBreaks_) {
+        const Section& s = document.laterSections[size_t(b.section - 1)];
+        sections.push_back({nullptr, s.header.get(), nullptr, s.footer.get(), s.firstHeader.get(), s.firstFooter.get()});
+    }
+    const bool any = std::any_of(sections.begin(), sections.end(), [](const Stories& stories) {
+        return std::any_of(stories.begin(), stories.end(), [](const QTextDocument* s) { return s != nullptr; });
+    });
+    if (!any)
         return;
-    const QTextDocument* sectionStories[] = {nullptr, document.header.get(), nullptr, document.footer.get(),
-                                             document.firstHeader.get(), document.firstFooter.get()};
     const int32_t hddStart = bounds_.hddStart;
     std::vector<int32_t>& starts = bounds_.hddStarts;
     starts.assign(6, 0);
-    for (const QTextDocument* s : sectionStories) {
-        starts.push_back(position() - hddStart);
-        if (s) {
-            writeStory(*s);
-            appendEmptyParagraph(); // keeps the story apart from the next
+    for (const Stories& stories : sections) {
+        for (const QTextDocument* s : stories) {
+            starts.push_back(position() - hddStart);
+            if (s) {
+                writeStory(*s);
+                appendEmptyParagraph(); // keeps the story apart from the next
+            }
         }
     }
     starts.push_back(position() - hddStart);
@@ -145,9 +156,30 @@ void StoryWriter::writeFrame(const QTextFrame* frame)
     for (const CellItem& item : frameItems(*frame)) {
         if (item.table)
             writeTable(*item.table, 1, textWidth_);
-        else
+        else {
+            if (mainStory_)
+                endSectionBefore(item.block);
             writeBlock(item.block, 0x0D, 0, false);
+        }
     }
+}
+
+// A block that starts a later section ends the section before: the mark of
+// the paragraph before becomes the section mark, or, after a table, an empty
+// paragraph of its own does. Sections named out of order or not held by the
+// document stay part of the section before.
+void StoryWriter::endSectionBefore(const QTextBlock& block)
+{
+    const int section = block.blockFormat().intProperty(SectionStartProperty);
+    const int last = sectionBreaks_.empty() ? 0 : sectionBreaks_.back().section;
+    if (section <= last || size_t(section) > laterSections_ || position() == 0)
+        return;
+    if (text_.back() == QChar(0x0D) && !paraRuns_.empty() && paraRuns_.back().cpEnd == position()
+        && !paraRuns_.back().pap.inTable)
+        text_.back() = QChar(0x0C);
+    else
+        appendEmptyParagraph(0x0C);
+    sectionBreaks_.push_back({position(), section});
 }
 
 // A table: its rows one after another, each cell's paragraphs with the last

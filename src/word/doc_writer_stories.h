@@ -68,6 +68,13 @@ struct StoryBounds {
     std::vector<int32_t> hddStarts;
 };
 
+// The main text ends a section just before `cpEnd`, with its section mark;
+// `section` (1, 2, …) starts there: Document::laterSections[section - 1].
+struct SectionBreak {
+    int32_t cpEnd;
+    int section;
+};
+
 class StoryWriter {
 public:
     using FontIndex = std::function<uint16_t(const QString&)>;
@@ -83,6 +90,7 @@ public:
     const std::vector<CharRun>& charRuns() const { return charRuns_; }
     const std::vector<ParaRun>& paraRuns() const { return paraRuns_; }
     const StoryBounds& bounds() const { return bounds_; }
+    const std::vector<SectionBreak>& sectionBreaks() const { return sectionBreaks_; }
     const std::vector<PendingNote>& footnotes() const { return footnotes_; }
     const std::vector<PendingNote>& endnotes() const { return endnotes_; }
     const std::vector<ListLevels>& lists() const { return lists_; }
@@ -100,6 +108,7 @@ private:
     void writeStory(const QTextDocument& story);
 
     void writeFrame(const QTextFrame* frame);
+    void endSectionBefore(const QTextBlock& block);
     void writeTable(const QTextTable& table, int depth, int width);
     void writeCell(const PlannedCell& cell, int depth, int width);
     void writeBlock(const QTextBlock& block, char16_t mark, int depth, bool cellEnd);
@@ -139,6 +148,8 @@ private:
     QHash<qint64, int> listIndexOf_;
     std::vector<ListLevels> lists_;
     int textWidth_ = 1440;
+    size_t laterSections_ = 0; // how many the document has
+    std::vector<SectionBreak> sectionBreaks_;
 };
 
 } // namespace talvora::word

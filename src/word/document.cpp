@@ -39,6 +39,10 @@ Document Document::clone() const
     d.footer = copyOf(footer);
     d.firstHeader = copyOf(firstHeader);
     d.firstFooter = copyOf(firstFooter);
+    d.laterSections.reserve(laterSections.size());
+    for (const Section& s : laterSections)
+        d.laterSections.push_back({s.page, copyOf(s.header), copyOf(s.footer), copyOf(s.firstHeader),
+                                   copyOf(s.firstFooter)});
     return d;
 }
 

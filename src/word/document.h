@@ -4,7 +4,10 @@
 
 #include <QTextDocument>
 
+#include <QTextFormat>
+
 #include <memory>
+#include <vector>
 
 namespace talvora::word {
 
@@ -24,6 +27,19 @@ struct PageSetup {
 
     bool operator==(const PageSetup&) const = default;
 };
+
+// A section after the first: its page set-up and its own headers and footers
+// (null where it has none).
+struct Section {
+    PageSetup page;
+    std::unique_ptr<QTextDocument> header;
+    std::unique_ptr<QTextDocument> footer;
+    std::unique_ptr<QTextDocument> firstHeader;
+    std::unique_ptr<QTextDocument> firstFooter;
+};
+
+// int k >= 1, on the first block of a later section: it starts laterSections[k - 1].
+inline constexpr int SectionStartProperty = QTextFormat::UserProperty + 0x700;
 
 class Document {
 public:
@@ -47,6 +63,10 @@ public:
     std::unique_ptr<QTextDocument> firstHeader;
     std::unique_ptr<QTextDocument> firstFooter;
 
+    // Sections 2…n, in order; the text names where each starts with
+    // SectionStartProperty on a block.
+    std::vector<Section> laterSections;
+
     Document clone() const;
 
 private:
@@ -64,7 +84,9 @@ private:
 //   cell as a QTextTable; the empty block a story or cell keeps before a
 //   table that opens it is marked and not written; row heights, stored
 //   border kinds and patterned shading are properties of the cell formats
-//   (TableProperty, table_format.h).
+//   (TableProperty, table_format.h);
+// - the first block of each later section carries SectionStartProperty; when
+//   the section starts on a new page the block also breaks the page before it.
 inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
 inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
 

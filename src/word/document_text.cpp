@@ -321,10 +321,10 @@ QString plainText(const Document& document)
     return out;
 }
 
-QJsonObject dumpDocument(const Document& document)
+namespace {
+
+QJsonObject pageJson(const PageSetup& p)
 {
-    QJsonObject root;
-    const PageSetup& p = document.page;
     QJsonObject page;
     page[QStringLiteral("width")] = p.pageWidth;
     page[QStringLiteral("height")] = p.pageHeight;
@@ -335,26 +335,47 @@ QJsonObject dumpDocument(const Document& document)
     page[QStringLiteral("marginRight")] = p.marginRight;
     page[QStringLiteral("headerDistance")] = p.headerDistance;
     page[QStringLiteral("footerDistance")] = p.footerDistance;
-    root[QStringLiteral("page")] = page;
+    if (p.titlePage)
+        page[QStringLiteral("titlePage")] = true;
+    return page;
+}
 
+void addStories(QJsonObject& out, const QTextDocument* header, const QTextDocument* footer,
+                const QTextDocument* firstHeader, const QTextDocument* firstFooter)
+{
+    const std::pair<const char*, const QTextDocument*> stories[] = {
+        {"header", header},
+        {"footer", footer},
+        {"firstHeader", firstHeader},
+        {"firstFooter", firstFooter},
+    };
+    for (const auto& [name, story] : stories) {
+        if (story)
+            out[QLatin1String(name)] = QJsonObject{{QStringLiteral("paragraphs"), paragraphsJson(*story)}};
+    }
+}
+
+} // namespace
+
+QJsonObject dumpDocument(const Document& document)
+{
+    QJsonObject root;
+    root[QStringLiteral("page")] = pageJson(document.page);
     root[QStringLiteral("paragraphs")] = paragraphsJson(document.text());
     QJsonArray tables;
     collectTables(document.text().rootFrame(), tables);
     if (!tables.isEmpty())
         root[QStringLiteral("tables")] = tables;
-    const std::pair<const char*, const QTextDocument*> stories[] = {
-        {"header", document.header.get()},
-        {"footer", document.footer.get()},
-        {"firstHeader", document.firstHeader.get()},
-        {"firstFooter", document.firstFooter.get()},
-    };
-    for (const auto& [name, story] : stories) {
-        if (story)
-            root[QLatin1String(name)] = QJsonObject{{QStringLiteral("paragraphs"), paragraphsJson(*story)}};
+    addStories(root, document.header.get(), document.footer.get(), document.firstHeader.get(),
+               document.firstFooter.get());
+    QJsonArray sections;
+    for (const Section& s : document.laterSections) {
+        QJsonObject section{{QStringLiteral("page"), pageJson(s.page)}};
+        addStories(section, s.header.get(), s.footer.get(), s.firstHeader.get(), s.firstFooter.get());
+        sections.append(section);
     }
-    if (document.page.titlePage)
-        page[QStringLiteral("titlePage")] = true;
-    root[QStringLiteral("page")] = page;
+    if (!sections.isEmpty())
+        root[QStringLiteral("sections")] = sections;
     return root;
 }
 

@@ -1,0 +1,82 @@
+#include "word/sections.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace talvora::word {
+
+namespace {
+
+constexpr qint64 kSedSize = 12;
+constexpr int kMaxSections = 10000;
+
+SectionProps readSepx(ByteView wordStream, uint32_t fcSepx)
+{
+    SectionProps props;
+    if (fcSepx == 0xFFFFFFFF || !wordStream.ok(fcSepx, 2))
+        return props;
+    const int cb = wordStream.u16(fcSepx);
+    if (!wordStream.ok(qint64(fcSepx) + 2, cb))
+        return props;
+    forEachSprm(wordStream.sub(qint64(fcSepx) + 2, cb),
+                [&](uint16_t code, ByteView o) { applySectionSprm(props, code, o); });
+    return props;
+}
+
+} // namespace
+
+std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, int32_t ccpText)
+{
+    std::vector<StoredSection> sections;
+    // n + 1 CPs, then n descriptors of 12 bytes.
+    if (plc.size() < 4 + 4 + kSedSize)
+        return sections;
+    const qint64 n = std::min<qint64>((plc.size() - 4) / (4 + kSedSize), kMaxSections);
+    // The last section may claim the final paragraph mark past the text.
+    const int32_t limit = std::max(ccpText, 1);
+    int32_t previous = 0;
+    for (qint64 k = 0; k < n; ++k) {
+        const int32_t end = std::min(plc.i32((k + 1) * 4), limit);
+        if (end <= previous)
+            continue;
+        previous = end;
+        const qint64 sed = (n + 1) * 4 + k * kSedSize;
+        sections.push_back({end, readSepx(wordStream, plc.u32(sed + 2))});
+    }
+    return sections;
+}
+
+PageSetup toPageSetup(const SectionProps& s)
+{
+    PageSetup page;
+    page.pageWidth = s.pageWidth;
+    page.pageHeight = s.pageHeight;
+    page.landscape = s.landscape;
+    page.marginTop = std::abs(s.top);
+    page.marginBottom = std::abs(s.bottom);
+    page.marginLeft = s.left;
+    page.marginRight = s.right;
+    page.headerDistance = s.headerTop;
+    page.footerDistance = s.footerBottom;
+    page.gutter = s.gutter;
+    page.titlePage = s.titlePage;
+    return page;
+}
+
+QByteArray sectionTableBytes(const std::vector<int32_t>& ends, const std::vector<uint32_t>& fcSepx)
+{
+    QByteArray plc;
+    ByteWriter w(plc);
+    w.u32(0);
+    for (int32_t end : ends)
+        w.u32(uint32_t(end));
+    for (size_t k = 0; k < ends.size(); ++k) {
+        w.u16(0);
+        w.u32(k < fcSepx.size() ? fcSepx[k] : 0xFFFFFFFF);
+        w.u16(0);
+        w.u32(0xFFFFFFFF);
+    }
+    return plc;
+}
+
+} // namespace talvora::word
