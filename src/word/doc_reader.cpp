@@ -176,7 +176,7 @@ private:
     class StoryBuilder;
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
     void readHeaders(Document& doc);
-    std::unique_ptr<QTextDocument> headerStory(int index);
+    std::unique_ptr<QTextDocument> headerStory(int index, qint64& budget);
     int sectionAfter(int32_t cp) const;
     qint64 storyStart(int lwIndex) const;
     void readFieldTypes();
@@ -299,6 +299,9 @@ void DocReader::readHeaders(Document& doc)
     const bool titlePage = section_.titlePage;
     static constexpr int kinds[] = {1, 3, 4, 5};
     std::array<const QTextDocument*, 4> previous{};
+    // Stories of a damaged file may overlap or repeat: what all of them
+    // together hold is bounded by the header text itself.
+    qint64 budget = 4 * qint64(std::max<int32_t>(0, lw_[fib::CcpHdd])) + 65536;
     std::vector<std::unique_ptr<QTextDocument>> unshown; // first-page stories of sections without a title page
     const size_t sectionCount = 1 + doc.laterSections.size();
     for (size_t k = 0; k < sectionCount; ++k) {
@@ -308,9 +311,11 @@ void DocReader::readHeaders(Document& doc)
                                                    later ? &later->firstFooter : first[3]};
         const bool hasFirst = later ? later->page.titlePage : titlePage;
         for (size_t i = 0; i < 4; ++i) {
-            auto story = headerStory(int(6 + 6 * k) + kinds[i]);
-            if (!story && previous[i])
+            auto story = headerStory(int(6 + 6 * k) + kinds[i], budget);
+            if (!story && previous[i] && budget >= previous[i]->characterCount()) {
+                budget -= previous[i]->characterCount();
                 story.reset(previous[i]->clone());
+            }
             previous[i] = story.get();
             if (i < 2 || hasFirst)
                 *targets[i] = std::move(story);
@@ -321,7 +326,7 @@ void DocReader::readHeaders(Document& doc)
 }
 
 // Story `index` of the header stories, or null where it is empty or out of range.
-std::unique_ptr<QTextDocument> DocReader::headerStory(int index)
+std::unique_ptr<QTextDocument> DocReader::headerStory(int index, qint64& budget)
 {
     const qint64 base = qint64(ccpText_) + std::max<int32_t>(0, lw_[fib::CcpFtn]);
     const qint64 ccpHdd = std::max<int32_t>(0, lw_[fib::CcpHdd]);
@@ -334,8 +339,9 @@ std::unique_ptr<QTextDocument> DocReader::headerStory(int index)
         return nullptr;
     const qint64 from = plc.i32(qint64(index) * 4);
     const qint64 to = plc.i32(qint64(index + 1) * 4);
-    if (from < 0 || to <= from || to > ccpHdd)
+    if (from < 0 || to <= from || to > ccpHdd || to - from > budget)
         return nullptr;
+    budget -= to - from;
     auto text = Document().takeText();
     // A story ends with a paragraph mark of its own that only keeps it
     // apart from the next; text before it without a mark of its own
@@ -347,11 +353,12 @@ std::unique_ptr<QTextDocument> DocReader::headerStory(int index)
 // The later section (1, 2, …) that starts just past `cp`, or 0.
 int DocReader::sectionAfter(int32_t cp) const
 {
-    for (size_t k = 0; k + 1 < sections_.size(); ++k) {
-        if (sections_[k].cpEnd == cp + 1)
-            return int(k + 1);
-    }
-    return 0;
+    // The ends rise: a damaged file with many section marks stays quick.
+    const auto it = std::lower_bound(sections_.begin(), sections_.end(), cp + 1,
+                                     [](const StoredSection& s, int32_t end) { return s.cpEnd < end; });
+    if (it == sections_.end() || it->cpEnd != cp + 1 || it + 1 == sections_.end())
+        return 0;
+    return int(it - sections_.begin()) + 1;
 }
 
 qint64 DocReader::storyStart(int lwIndex) const

@@ -8,7 +8,7 @@ namespace talvora::word {
 namespace {
 
 constexpr qint64 kSedSize = 12;
-constexpr int kMaxSections = 10000;
+constexpr int kMaxSections = 1000; // far past what a real document has
 
 SectionProps readSepx(ByteView wordStream, uint32_t fcSepx)
 {

@@ -217,3 +217,34 @@ TEST(Sections, DamagedSectionTablesKeepTheText)
         EXPECT_LE(d.laterSections.size(), 1u) << round;
     }
 }
+
+TEST(Sections, ManySectionsEachWithItsFooter)
+{
+    Document doc;
+    doc.footer = storyOf(QStringLiteral("Раздел 0"));
+    QTextCursor c(&doc.text());
+    c.insertText(QStringLiteral("Начало"));
+    constexpr int kCount = 200;
+    for (int k = 1; k <= kCount; ++k) {
+        QTextBlockFormat start;
+        start.setProperty(SectionStartProperty, k);
+        c.insertBlock(start);
+        c.insertText(QStringLiteral("Раздел %1").arg(k));
+        Section s;
+        s.page.landscape = k % 2;
+        // Every third section goes on with the footer before.
+        if (k % 3)
+            s.footer = storyOf(QStringLiteral("Колонтитул %1").arg(k));
+        doc.laterSections.push_back(std::move(s));
+    }
+    const Document d = readDoc(writeDoc(doc));
+    ASSERT_EQ(d.laterSections.size(), size_t(kCount));
+    EXPECT_EQ(plainText(d), plainText(doc));
+    for (int k = 1; k <= kCount; ++k) {
+        const Section& s = d.laterSections[size_t(k - 1)];
+        EXPECT_EQ(s.page.landscape, bool(k % 2)) << k;
+        const int own = k % 3 ? k : k - 1;
+        EXPECT_EQ(storyText(s.footer), QStringLiteral("Колонтитул %1").arg(own)) << k;
+        EXPECT_EQ(d.text().findBlockByNumber(k).blockFormat().intProperty(SectionStartProperty), k);
+    }
+}
