@@ -35,7 +35,7 @@ TForm9::TForm9(data::TDM& dm, QWidget* parent)
     layout->addWidget(description_, 1);
 
     connect(save_, &QPushButton::clicked, this, ui::guarded([this] { SaveReport(); }));
-    dm_.hooks.ErrorRecordDefaults = [](data::Dataset& ds) { SetErrorRecordDefaults(ds); };
+    dm_.hooks.errors.ErrorRecordDefaults = [](data::Dataset& ds) { SetErrorRecordDefaults(ds); };
     ui::setReportErrorHandler([this](int n, const QString& p) { ReportError(n, p); });
 }
 

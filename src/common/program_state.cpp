@@ -8,4 +8,10 @@ ProgramSwitches& programSwitches()
     return switches;
 }
 
+std::optional<QByteArray>& beforeAssemblyBuffer()
+{
+    static std::optional<QByteArray> buffer;
+    return buffer;
+}
+
 } // namespace talvora

@@ -74,7 +74,7 @@ TDM::TDM(AliasResolver aliases)
                                          QStringLiteral("PPP"), workstationSchema(), aliases);
     Errors = std::make_unique<Database>(QStringLiteral("Errors"), QString::fromLatin1(kErrorAlias),
                                         QStringLiteral("EEE"), errorSchema(), aliases);
-    hooks.OpenPatientDocuments = [this] { ReadPatientDocuments(); };
+    hooks.patient.OpenPatientDocuments = [this] { ReadPatientDocuments(); };
     createDatasets();
     connectEvents();
     Pacents->open();
@@ -181,12 +181,12 @@ void TDM::createDatasets()
 void TDM::connectEvents()
 {
     Otd->afterScroll = [this](Dataset&) { DepartmentMoved(); };
-    ShType->beforeDelete = [this](Dataset&) { call(hooks.DeleteTemplateType); };
-    Pac_q->afterScroll = [this](Dataset&) { call(hooks.OpenPatientDocuments); };
-    pac_q1->afterOpen = [this](Dataset& ds) { call(hooks.ShowFoundCount, ds.recordCount()); };
+    ShType->beforeDelete = [this](Dataset&) { call(hooks.templates.DeleteTemplateType); };
+    Pac_q->afterScroll = [this](Dataset&) { call(hooks.patient.OpenPatientDocuments); };
+    pac_q1->afterOpen = [this](Dataset& ds) { call(hooks.patient.ShowFoundCount, ds.recordCount()); };
     pac_q1->afterScroll = [this](Dataset&) {
         if (programSwitches().CardFollowsList)
-            call(hooks.LoadPatientCard);
+            call(hooks.patient.LoadPatientCard);
     };
     Vipis_q->beforeOpen = [this](Dataset& ds) {
         auto& q = static_cast<QueryDataset&>(ds);
@@ -196,25 +196,25 @@ void TDM::connectEvents()
                                                    : QVariant());
     };
     Sh_q->afterScroll = [this](Dataset& ds) {
-        call(hooks.ShowSelectedTemplate);
+        call(hooks.templates.ShowSelectedTemplate);
         const auto def = ds.findField(QStringLiteral("Sh_def"));
-        call(hooks.SetDefaultTemplateCheck, def && def->asInteger() > 0);
+        call(hooks.templates.SetDefaultTemplateCheck, def && def->asInteger() > 0);
     };
     Issled_q->afterScroll = [this](Dataset&) {
-        if (hooks.InvestigationAutoDisplay && hooks.InvestigationAutoDisplay())
-            call(hooks.ShowInvestigationResult);
+        if (hooks.treatment.InvestigationAutoDisplay && hooks.treatment.InvestigationAutoDisplay())
+            call(hooks.treatment.ShowInvestigationResult);
     };
     TrType_q_0->beforeOpen = [](Dataset& ds) {
         static_cast<QueryDataset&>(ds).setSqlText(trTypeQ0Statement());
     };
-    auto errorDefaults = [this](Dataset& ds) { call(hooks.ErrorRecordDefaults, ds); };
+    auto errorDefaults = [this](Dataset& ds) { call(hooks.errors.ErrorRecordDefaults, ds); };
     Error_t->onNewRecord = errorDefaults;
     Error_t->afterEdit = errorDefaults;
     Err_q->onNewRecord = errorDefaults;
     Err_q->afterEdit = errorDefaults;
-    Nazn->afterInsert = [this](Dataset&) { call(hooks.NaznAfterInsert); };
-    Fish_q->afterScroll = [this](Dataset&) { call(hooks.FishQAfterScroll); };
-    Fish_t->beforePost = [this](Dataset&) { call(hooks.FishTBeforePost); };
+    Nazn->afterInsert = [this](Dataset&) { call(hooks.treatment.NaznAfterInsert); };
+    Fish_q->afterScroll = [this](Dataset&) { call(hooks.boilerplates.FishQAfterScroll); };
+    Fish_t->beforePost = [this](Dataset&) { call(hooks.boilerplates.FishTBeforePost); };
 }
 
 void TDM::openFromStart()
@@ -237,7 +237,7 @@ void TDM::DepartmentMoved()
         if (programSwitches().FirstOtdScroll)
             programSwitches().FirstOtdScroll = false;
         else
-            call(hooks.SelectFirstBoilerplateKind);
+            call(hooks.boilerplates.SelectFirstBoilerplateKind);
         Fish_q->setParam(QStringLiteral("min"), 0);
         Fish_q->setParam(QStringLiteral("max"), 900);
         try {

@@ -16,22 +16,44 @@
 
 namespace talvora::data {
 
-// Calls from the data module into the windows. Each is connected when the
-// window that owns the operation is built; until then it does nothing.
-struct TDMHooks {
-    std::function<void()> OpenPatientDocuments;              // Pac_q moved
+// Calls from the data module into the windows, grouped by the area whose
+// operations they run. Each area's operations class installs its own group
+// when it is built; until then every call does nothing (and a "before" hook
+// lets the action go on).
+struct PatientHooks {
+    std::function<void()> OpenPatientDocuments;              // Pac_q moved (the data module re-reads them by default)
     std::function<void(int)> ShowFoundCount;                 // pac_q1 opened
     std::function<void()> LoadPatientCard;                   // pac_q1 moved (while CardFollowsList)
+};
+
+struct TemplateHooks {
     std::function<void()> DeleteTemplateType;                // before an ShType row is deleted; throws SilentAbort to keep it
     std::function<void()> ShowSelectedTemplate;              // Sh_q moved
     std::function<void(bool)> SetDefaultTemplateCheck;       // Sh_q moved: "Выписка по умолч"
+};
+
+struct TreatmentHooks {
     std::function<bool()> InvestigationAutoDisplay;          // whether Issled_q moves show the result
     std::function<void()> ShowInvestigationResult;           // Issled_q moved
-    std::function<void(Dataset&)> ErrorRecordDefaults;       // Error_t / Err_q new row and start of edit
     std::function<void()> NaznAfterInsert;                   // Nazn row inserted
+};
+
+struct BoilerplateHooks {
     std::function<void()> FishQAfterScroll;                  // Fish_q moved
     std::function<void()> FishTBeforePost;                   // Fish_t row about to be stored
     std::function<void()> SelectFirstBoilerplateKind;        // department moved (not the first time)
+};
+
+struct ErrorReportHooks {
+    std::function<void(Dataset&)> ErrorRecordDefaults;       // Error_t / Err_q new row and start of edit
+};
+
+struct TDMHooks {
+    PatientHooks patient;
+    TemplateHooks templates;
+    TreatmentHooks treatment;
+    BoilerplateHooks boilerplates;
+    ErrorReportHooks errors;
 };
 
 class TDM {

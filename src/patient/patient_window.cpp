@@ -53,8 +53,8 @@ void TForm3::RefreshPatientList()
     dm_.pac_q1->open();
     if (!dm_.pac_q1->isEmpty())
         dm_.pac_q1->first();
-    if (dm_.hooks.LoadPatientCard)
-        dm_.hooks.LoadPatientCard();
+    if (dm_.hooks.patient.LoadPatientCard)
+        dm_.hooks.patient.LoadPatientCard();
 }
 
 } // namespace talvora

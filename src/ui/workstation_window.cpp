@@ -3,7 +3,9 @@
 #include "error_display.h"
 
 #include <QStyle>
+#include <QHBoxLayout>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace talvora::ui {
 
@@ -24,11 +26,24 @@ WorkstationWindow::WorkstationWindow(const QString& caption, QSize size, QWidget
     resize(size);
 }
 
+WorkstationWindow::WorkstationWindow(const QString& caption, QSize size, int windowNumber, const QString& prefix,
+                                     QWidget* parent)
+    : WorkstationWindow(caption, size, parent)
+{
+    frameLayout_ = new QVBoxLayout(this);
+    topBar_ = new QHBoxLayout;
+    topBar_->addStretch();
+    errorButton_ = makeErrorReportButton(windowNumber, prefix);
+    topBar_->addWidget(errorButton_);
+    frameLayout_->addLayout(topBar_);
+}
+
 QToolButton* WorkstationWindow::makeErrorReportButton(int windowNumber, const QString& prefix, QWidget* parent)
 {
     auto* b = new QToolButton(parent ? parent : this);
     b->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     b->setToolTip(QString::fromUtf8(kErrorReportHint));
+    b->setAccessibleName(b->toolTip());
     b->setObjectName(QStringLiteral("errorReportButton"));
     connect(b, &QToolButton::clicked, this, guarded([windowNumber, prefix] { ReportError(windowNumber, prefix); }));
     return b;

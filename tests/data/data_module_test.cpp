@@ -66,14 +66,14 @@ TEST_F(DataModule, LaterDepartmentMovesSelectTheFirstKind)
 {
     TDM dm(dbs.aliases());
     int selected = 0;
-    dm.hooks.SelectFirstBoilerplateKind = [&] { ++selected; };
+    dm.hooks.boilerplates.SelectFirstBoilerplateKind = [&] { ++selected; };
     dm.Otd->next();
     EXPECT_EQ(selected, 1);
     EXPECT_EQ(fishNames(dm), QStringList{QStringLiteral("кардио")});
     dm.Otd->prior();
     EXPECT_EQ(selected, 2);
     // A selection that opened the list itself stays in place.
-    dm.hooks.SelectFirstBoilerplateKind = [&] {
+    dm.hooks.boilerplates.SelectFirstBoilerplateKind = [&] {
         dm.Fish_q->setParam(QStringLiteral("min"), 18);
         dm.Fish_q->setParam(QStringLiteral("max"), 18);
         dm.Fish_q->open();
@@ -82,7 +82,7 @@ TEST_F(DataModule, LaterDepartmentMovesSelectTheFirstKind)
     dm.Otd->prior();
     EXPECT_EQ(fishNames(dm), (QStringList{QStringLiteral("все"), QStringLiteral("взрослые")}));
     // Failures inside the handler stay inside it.
-    dm.hooks.SelectFirstBoilerplateKind = [] { throw talvora::Error(QStringLiteral("сбой")); };
+    dm.hooks.boilerplates.SelectFirstBoilerplateKind = [] { throw talvora::Error(QStringLiteral("сбой")); };
     EXPECT_NO_THROW(dm.Otd->next());
 }
 
@@ -90,8 +90,8 @@ TEST_F(DataModule, PatientMovesCarryDocumentsPrescriptionsAndTheCard)
 {
     TDM dm(dbs.aliases());
     int cards = 0, count = -1;
-    dm.hooks.LoadPatientCard = [&] { ++cards; };
-    dm.hooks.ShowFoundCount = [&](int n) { count = n; };
+    dm.hooks.patient.LoadPatientCard = [&] { ++cards; };
+    dm.hooks.patient.ShowFoundCount = [&](int n) { count = n; };
     dm.pac_q1->setParam(QStringLiteral("potd"), 1);
     dm.pac_q1->open();
     EXPECT_EQ(count, 2);
@@ -121,12 +121,12 @@ TEST_F(DataModule, TemplateTypeDeletionCanBeRefusedAndDefaultCheckFollowsTemplat
     dbs.sql(QStringLiteral("insert into SHablon (ShOtd, ShType, ShName, ShRes, Sh_def) values (1, 1, \"Выписка\", \"x\", 1)"));
     dbs.sql(QStringLiteral("insert into SHablon (ShOtd, ShType, ShName, ShRes, Sh_def) values (1, 1, \"Другая\", \"x\", 0)"));
     TDM dm(dbs.aliases());
-    dm.hooks.DeleteTemplateType = [] { throw talvora::SilentAbort(); };
+    dm.hooks.templates.DeleteTemplateType = [] { throw talvora::SilentAbort(); };
     EXPECT_THROW(dm.ShType->remove(), talvora::SilentAbort);
     EXPECT_EQ(dm.ShType->recordCount(), 1);
 
     std::vector<bool> checks;
-    dm.hooks.SetDefaultTemplateCheck = [&](bool on) { checks.push_back(on); };
+    dm.hooks.templates.SetDefaultTemplateCheck = [&](bool on) { checks.push_back(on); };
     ASSERT_TRUE(dm.OpenTemplatesOfType());
     EXPECT_EQ(dm.Sh_q->recordCount(), 2);
     dm.Sh_q->next();
