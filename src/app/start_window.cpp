@@ -6,6 +6,7 @@
 #include "ui/error_display.h"
 #include "ui/workstation_window.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -115,6 +116,12 @@ void TForm1::attachData(data::TDM& dm)
 {
     grid_->bind(dm.Otd.get(), {{QStringLiteral("Oboln"), QStringLiteral("Больница"), 140},
                                {QStringLiteral("Ootd"), QStringLiteral("Отделение"), 180}});
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    call(closed);
 }
 
 void TForm1::toggleErrorList()

@@ -39,6 +39,8 @@ public:
     std::function<void()> openSettings;
     // A click on a department cell: the patient list is re-read for it.
     std::function<void()> departmentClicked;
+    // The window was closed: the program ends.
+    std::function<void()> closed;
 
     ui::DBGrid* departmentGrid() const { return grid_; }
     QPushButton* patientButton() const { return patientButton_; }
@@ -54,6 +56,9 @@ public:
 
     // "сообщить об ошибке в программе": shows or hides the error list.
     void toggleErrorList();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     ui::DBGrid* grid_ = nullptr;

@@ -14,6 +14,8 @@
 #include "treatment/treatment_window.h"
 #include "ui/dialog_service.h"
 
+#include <QCoreApplication>
+
 namespace talvora {
 
 Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makePatientWindow)
@@ -50,13 +52,35 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     form11 = std::make_unique<TForm11>(*dm);
     built("TForm11");
 
+    connectWindows();
+}
+
+// Every link between the windows, in one place. A window reaches another
+// only through the callbacks handed to it here.
+void Workstation::connectWindows()
+{
     form1->openPatientWindow = [this] { openPatientWindow(); };
     form1->openTemplateDesigner = [this] { form2->open(); };
     form1->openSettings = [this] { form5->open(); };
     form1->departmentClicked = [this] {
         if (form3)
-            form3->RefreshPatientList();
+            form3->DepartmentChanged();
     };
+    // Closing the start window ends the program, whatever else is open.
+    form1->closed = [this] { closeAll(); };
+
+    if (form3) {
+        form3->links.openTreatment = [this] { form6->open(); };
+    }
+}
+
+void Workstation::closeAll()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{form2.get(), form3.get(), form4.get(), form5.get(), form6.get(),
+                                                      form7.get(), form8.get(), form9.get(), form10.get(), form11.get()})
+        if (w)
+            w->hide();
+    QCoreApplication::quit();
 }
 
 Workstation::~Workstation()

@@ -29,6 +29,8 @@ class TForm10;
 class TForm11;
 
 class Workstation {
+    void connectWindows();
+
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.
     using PatientWindowFactory = std::function<std::unique_ptr<TForm3>(data::TDM&)>;
@@ -59,6 +61,9 @@ public:
 
     // "Пациент" on the start window.
     void openPatientWindow();
+
+    // Hides every window and ends the event loop (the start window was closed).
+    void closeAll();
 
     // The names of what was built, in the order it was built.
     QStringList creationOrder;

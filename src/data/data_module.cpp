@@ -184,6 +184,10 @@ void TDM::connectEvents()
     ShType->beforeDelete = [this](Dataset&) { call(hooks.templates.DeleteTemplateType); };
     Pac_q->afterScroll = [this](Dataset&) { call(hooks.patient.OpenPatientDocuments); };
     pac_q1->afterOpen = [this](Dataset& ds) { call(hooks.patient.ShowFoundCount, ds.recordCount()); };
+    pac_q1->beforeScroll = [this](Dataset&) {
+        if (programSwitches().CardFollowsList)
+            call(hooks.patient.LeavePatient);
+    };
     pac_q1->afterScroll = [this](Dataset&) {
         if (programSwitches().CardFollowsList)
             call(hooks.patient.LoadPatientCard);

@@ -24,6 +24,7 @@ struct PatientHooks {
     std::function<void()> OpenPatientDocuments;              // Pac_q moved (the data module re-reads them by default)
     std::function<void(int)> ShowFoundCount;                 // pac_q1 opened
     std::function<void()> LoadPatientCard;                   // pac_q1 moved (while CardFollowsList)
+    std::function<void()> LeavePatient;                      // pac_q1 about to move (while CardFollowsList); throws to stay
 };
 
 struct TemplateHooks {

@@ -112,6 +112,22 @@ int Database::execute(const QString& statement, const Params& params)
     return connection().changes();
 }
 
+qint64 Database::insertRow(const QString& statement, const Params& params)
+{
+    const TranslatedStatement t = translate(statement);
+    if (t.kind != StatementKind::Insert)
+        throw Error(QStringLiteral("Ожидался оператор INSERT.\nОператор: %1").arg(t.original.simplified()));
+    SqliteStatement st = prepareBound(t, params);
+    try {
+        st.step();
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("%1\nОператор: %2").arg(e.message(), t.original.simplified()));
+    }
+    if (connection().changes() != 1)
+        throw Error(QStringLiteral("Оператор добавил не одну строку.\nОператор: %1").arg(t.original.simplified()));
+    return connection().lastInsertRowId();
+}
+
 QVariant Database::readColumn(const QString& table, const QString& field, qint64 rowid, FieldType type)
 {
     const QString key = table + u'.' + field;

@@ -48,6 +48,10 @@ public:
     // A SELECT is prepared and run to its end; it returns 0.
     int execute(const QString& statement, const Params& params);
 
+    // Runs one INSERT of one row and returns the key the engine gave it, so
+    // that the caller finds its new row by that key and nothing else.
+    qint64 insertRow(const QString& statement, const Params& params);
+
     // Prepares a translated statement and binds its parameters from `params`.
     SqliteStatement prepareBound(const TranslatedStatement& t, const Params& params);
 

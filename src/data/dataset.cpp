@@ -432,6 +432,21 @@ bool Dataset::locate(const QString& fields, const QVariantList& values, LocateOp
     std::vector<int> idx;
     for (const QString& n : names)
         idx.push_back(field(n.trimmed()).index());
+    if (idx.size() == 1 && rowsKeyedBy(idx[0]) && !options.partialKey) {
+        // A row looked for by its key: no row is read.
+        const QVariant wanted = normalised(fields_[size_t(idx[0])], values[0]);
+        bool ok = false;
+        const qint64 key = wanted.toLongLong(&ok);
+        if (!ok)
+            return false;
+        for (int r = 0; r < int(rows_.size()); ++r)
+            if (rows_[size_t(r)].key == key) {
+                scrollTo(r);
+                bof_ = eof_ = false;
+                return true;
+            }
+        return false;
+    }
     for (int r = 0; r < int(rows_.size()); ++r) {
         bool all = true;
         for (size_t k = 0; k < idx.size() && all; ++k)

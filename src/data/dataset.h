@@ -213,6 +213,9 @@ protected:
     // Whether a posted row is written to the table (false: held in the dataset).
     virtual bool writesThrough() const { return true; }
     virtual void releaseResources() {}
+    // Whether every row's key is the value of this field (the table's own
+    // key), so that a row is found by its key without reading the row.
+    virtual bool rowsKeyedBy(int field) const { (void)field; return false; }
 
     // Writes a row to a table: UPDATE of the changed fields or INSERT.
     void storeToTable(const TableDef& table, Row& row, const std::vector<bool>& changed, bool inserting);

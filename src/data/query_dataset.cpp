@@ -100,6 +100,7 @@ int QueryDataset::run()
 
 void QueryDataset::readRows()
 {
+    keyTable_.clear();
     Database& db = database();
     const TranslatedStatement t = db.translate(sqlText(), TranslateOptions{lazyMemos_});
     if (t.kind != StatementKind::Select)
@@ -158,6 +159,7 @@ void QueryDataset::readRows()
         for (const FieldInfo& f : fields_)
             if (f.type == FieldType::AutoInc && f.table == base->name)
                 keyColumn = f.column;
+    const bool keyed = keyColumn >= 0 || (rowsOnDemand_ && base && !t.keysSql.isEmpty());
 
     std::vector<Row> rows;
     rowReader_.reset();
@@ -184,6 +186,7 @@ void QueryDataset::readRows()
         // engine read the ids from.
         if (!t.ordered)
             std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
+        keyTable_ = keyed ? base->name : QString();
         setRowsRead(std::move(rows));
         return;
     }
@@ -207,7 +210,14 @@ void QueryDataset::readRows()
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1\nОператор: %2").arg(e.message(), t.original.simplified()));
     }
+    keyTable_ = keyed ? base->name : QString();
     setRowsRead(std::move(rows));
+}
+
+bool QueryDataset::rowsKeyedBy(int field) const
+{
+    const FieldInfo& f = fields_.at(size_t(field));
+    return !keyTable_.isEmpty() && f.type == FieldType::AutoInc && f.table == keyTable_;
 }
 
 void QueryDataset::loadRow(Row& row) const

@@ -52,6 +52,7 @@ protected:
     void readRows() override;
     void loadRow(Row& row) const override;
     void releaseResources() override { rowReader_.reset(); }
+    bool rowsKeyedBy(int field) const override;
     bool writesThrough() const override { return mode_ == Mode::Live; }
     void storeRow(Row& row, const std::vector<bool>& changed, bool inserting) override;
     void deleteRow(const Row& row) override;
@@ -65,6 +66,7 @@ private:
     QStringList paramNames_;
     Params values_;
     QString baseTable_;
+    QString keyTable_; // canonical name of the table whose key the rows carry; empty: none
     bool lazyMemos_ = true;
     bool rowsOnDemand_ = false;
     mutable std::unique_ptr<SqliteStatement> rowReader_;

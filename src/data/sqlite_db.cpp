@@ -207,16 +207,24 @@ QByteArray SqliteStatement::blob(int col) const
 
 int SqliteStatement::bytes(int col) const { return sqlite3_column_bytes(stmt_, col); }
 
+bool SqliteConnection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
 SqliteTransaction::SqliteTransaction(SqliteConnection& db) : db_(db)
 {
-    db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (db_.inTransaction()) {
+        static quint64 counter = 0;
+        savepoint_ = QStringLiteral("unit_%1").arg(++counter);
+        db_.exec(QStringLiteral("SAVEPOINT ") + savepoint_);
+    } else {
+        db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
 }
 
 SqliteTransaction::~SqliteTransaction()
 {
     if (!done_) {
         try {
-            db_.exec(QStringLiteral("ROLLBACK"));
+            rollback();
         } catch (...) {
         }
     }
@@ -224,8 +232,21 @@ SqliteTransaction::~SqliteTransaction()
 
 void SqliteTransaction::commit()
 {
-    db_.exec(QStringLiteral("COMMIT"));
+    db_.exec(savepoint_.isEmpty() ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + savepoint_);
     done_ = true;
+}
+
+void SqliteTransaction::rollback()
+{
+    if (done_)
+        return;
+    done_ = true;
+    if (savepoint_.isEmpty()) {
+        if (db_.inTransaction()) // SQLite may have rolled back already after some errors
+            db_.exec(QStringLiteral("ROLLBACK"));
+    } else {
+        db_.exec(QStringLiteral("ROLLBACK TO ") + savepoint_ + QStringLiteral("; RELEASE ") + savepoint_);
+    }
 }
 
 } // namespace talvora::data

@@ -29,6 +29,8 @@ public:
     int changes() const;
     QString lastError() const;
     sqlite3* handle() const { return db_; }
+    // Whether a transaction is open on the connection.
+    bool inTransaction() const;
     const QString& path() const { return path_; }
 
 private:
@@ -76,7 +78,10 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// Begins an IMMEDIATE transaction; rolls back unless committed.
+// A transaction that commits whole or not at all. Outside any transaction it
+// begins an IMMEDIATE one; inside one it is a savepoint of it, so that its
+// work joins the enclosing unit and is undone with it. Rolls back what it
+// did unless committed.
 class SqliteTransaction {
 public:
     explicit SqliteTransaction(SqliteConnection& db);
@@ -84,9 +89,13 @@ public:
     SqliteTransaction(const SqliteTransaction&) = delete;
     SqliteTransaction& operator=(const SqliteTransaction&) = delete;
     void commit();
+    // Undoes what was done since it began; nothing is left open.
+    void rollback();
+    bool nested() const { return !savepoint_.isEmpty(); }
 
 private:
     SqliteConnection& db_;
+    QString savepoint_; // empty for an outermost transaction
     bool done_ = false;
 };
 

@@ -29,6 +29,7 @@ protected:
     void afterStore(qint64 key, bool inserted) override;
     bool checksRequired() const override { return true; }
     void releaseResources() override { rowReader_.reset(); }
+    bool rowsKeyedBy(int field) const override { return fields_.at(size_t(field)).type == FieldType::AutoInc; }
 
 private:
     void buildFields();

@@ -16,6 +16,27 @@ int UpdateSql::execSql(Kind kind)
     return db_.execute(sqlText(kind), params_);
 }
 
+qint64 UpdateSql::execInsert(Kind kind)
+{
+    db_.open();
+    return db_.insertRow(sqlText(kind), params_);
+}
+
+qint64 UpdateSql::runInsertInSlot(Kind kind, const QString& statement, const std::function<void(Params&)>& bind)
+{
+    struct Restore {
+        UpdateSql& slot;
+        Kind kind;
+        QStringList kept;
+        ~Restore() { slot.sql_[kind] = kept; }
+    } restore{*this, kind, sql_[kind]};
+    setSqlText(kind, statement);
+    params_.clear();
+    if (bind)
+        bind(params_);
+    return execInsert(kind);
+}
+
 int UpdateSql::runInSlot(Kind kind, const QString& statement, const std::function<void(Params&)>& bind)
 {
     struct Restore {

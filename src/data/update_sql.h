@@ -31,10 +31,17 @@ public:
     // Runs the slot's statement with the bound parameters; rows affected.
     int execSql(Kind kind);
 
+    // Runs the slot's INSERT statement; the key of the row it inserted.
+    qint64 execInsert(Kind kind = Insert);
+
     // Keeps the slot's text, puts `statement` in, binds with `bind`, runs it and
     // puts the kept text back, also when the statement fails.
     int runInSlot(Kind kind, const QString& statement,
                   const std::function<void(Params&)>& bind = {});
+
+    // As runInSlot, for an INSERT of one row; the key of the new row.
+    qint64 runInsertInSlot(Kind kind, const QString& statement,
+                           const std::function<void(Params&)>& bind = {});
 
 private:
     QString name_;

@@ -1,60 +1,674 @@
 #include "patient_window.h"
 
-#include "common/errors.h"
+#include "common/program_state.h"
 #include "data/data_module.h"
+#include "patient_filters.h"
+#include "patient_register.h"
+#include "ui/db_grid.h"
 #include "ui/dialog_service.h"
+#include "ui/error_display.h"
 
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace talvora {
 
+using patient::PatientCard;
+using ui::guarded;
+
 namespace {
 
-void showError(const std::exception& e)
+const char* const kColumnProperty = "patientColumn";
+
+QLabel* caption(const QString& text, QWidget* parent, QWidget* buddy = nullptr)
 {
-    if (dynamic_cast<const SilentAbort*>(&e))
-        return;
-    const auto* err = dynamic_cast<const Error*>(&e);
-    dialogs().error(err ? err->message() : QString::fromLocal8Bit(e.what()), QStringLiteral("Talvora"));
+    auto* l = new QLabel(text, parent);
+    if (buddy)
+        l->setBuddy(buddy);
+    return l;
+}
+
+QLineEdit* lineEdit(QWidget* parent, const QString& name, int maxLength = 0)
+{
+    auto* e = new QLineEdit(parent);
+    e->setAccessibleName(name);
+    if (maxLength > 0)
+        e->setMaxLength(maxLength);
+    return e;
+}
+
+// Three edits for a date: day, month, year, with the small captions above.
+struct DateEdits {
+    QLineEdit *day, *month, *year;
+};
+
+DateEdits dateEdits(QWidget* parent, QGridLayout* grid, int row, int column, const QString& name)
+{
+    static const QRegularExpression two(QStringLiteral("\\d{0,2}")), four(QStringLiteral("\\d{0,4}"));
+    DateEdits d{lineEdit(parent, name + QStringLiteral(" дд"), 2), lineEdit(parent, name + QStringLiteral(" мм"), 2),
+                lineEdit(parent, name + QStringLiteral(" гг"), 4)};
+    d.day->setValidator(new QRegularExpressionValidator(two, d.day));
+    d.month->setValidator(new QRegularExpressionValidator(two, d.month));
+    d.year->setValidator(new QRegularExpressionValidator(four, d.year));
+    auto* box = new QWidget(parent);
+    auto* g = new QGridLayout(box);
+    g->setContentsMargins(0, 0, 0, 0);
+    g->setVerticalSpacing(0);
+    const QStringList small = {QStringLiteral("дд"), QStringLiteral("мм"), QStringLiteral("гг")};
+    const QList<QLineEdit*> edits = {d.day, d.month, d.year};
+    for (int i = 0; i < 3; ++i) {
+        auto* s = caption(small[i], box, edits[i]);
+        QFont f = s->font();
+        f.setPointSizeF(f.pointSizeF() * 0.8);
+        s->setFont(f);
+        g->addWidget(s, 0, i);
+        g->addWidget(edits[i], 1, i);
+        edits[i]->setFixedWidth(i == 2 ? 52 : 30);
+    }
+    grid->addWidget(caption(name, parent, d.day), row, column);
+    grid->addWidget(box, row, column + 1);
+    return d;
+}
+
+QToolButton* smallButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint, const char* name)
+{
+    auto* b = new QToolButton(parent);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolTip(hint);
+    b->setAccessibleName(hint);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+// A framed panel with two caption lines that acts on a click.
+QPushButton* panel(QWidget* parent, const QString& line1, const QString& line2)
+{
+    auto* b = new QPushButton(line1 + u'\n' + line2, parent);
+    b->setAccessibleName((line1 + line2).simplified());
+    b->setMinimumHeight(44);
+    return b;
+}
+
+void call(const std::function<void()>& f)
+{
+    if (f)
+        f();
+}
+
+bool isInside(const QWidget* w, const QWidget* area)
+{
+    return w && (w == area || area->isAncestorOf(w));
 }
 
 } // namespace
 
 TForm3::TForm3(data::TDM& dm, QWidget* parent)
-    : ui::WorkstationWindow(QStringLiteral("Пациент"), QSize(1000, 700), parent), dm_(dm)
+    : ui::WorkstationWindow(QStringLiteral("Пациент"), QSize(1280, 800), 3, QStringLiteral("Пациент: "), parent),
+      dm_(dm), register_(std::make_unique<patient::PatientRegister>(dm))
 {
     setObjectName(QStringLiteral("TForm3"));
-    auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    top->addStretch();
-    top->addWidget(makeErrorReportButton(3, QStringLiteral("Пациент: ")));
-    layout->addLayout(top);
-    layout->addStretch();
+    c_.tabs = new QTabWidget(this);
+    frameLayout()->addWidget(c_.tabs, 1);
+
+    auto* page = new QWidget(c_.tabs);
+    c_.tabs->addTab(page, QStringLiteral("Пациент"));
+    c_.reportsTab = new QWidget(c_.tabs);
+    c_.tabs->addTab(c_.reportsTab, QStringLiteral("Отчеты"));
+
+    auto* split = new QSplitter(Qt::Horizontal, page);
+    auto* pageLayout = new QHBoxLayout(page);
+    pageLayout->setContentsMargins(2, 2, 2, 2);
+    pageLayout->addWidget(split);
+    auto* left = new QWidget(split);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    auto* right = new QWidget(split);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
+    buildCard(left);
+    buildTexts(left);
+    buildFilterBand(right);
+    c_.list = new ui::DBGrid(right);
+    c_.list->setObjectName(QStringLiteral("patientList"));
+    c_.list->setAccessibleName(QStringLiteral("Список пациентов"));
+    c_.list->bind(dm_.pac_q1.get(), {{QStringLiteral("Palat"), QStringLiteral("Палата"), 60},
+                                     {QStringLiteral("PName"), QStringLiteral("ФИО"), 180},
+                                     {QStringLiteral("PdP"), QStringLiteral("Дата госпитализ"), 110}});
+    rightLayout->addWidget(c_.list, 1);
+
+    wire();
 
     try {
-        RefreshPatientList();
-    } catch (const std::exception& e) {
+        register_->RefreshPatientList();
+    } catch (...) {
         // Reported, and the window is built all the same.
-        showError(e);
+        ui::showGeneralError(std::current_exception());
     }
 }
 
-void TForm3::RefreshPatientList()
+TForm3::~TForm3() = default;
+
+void TForm3::buildCard(QWidget* page)
 {
-    dm_.Pac_q->close();
-    dm_.pac_q1->close();
-    department_ = dm_.Otd->active() && !dm_.Otd->isEmpty() ? dm_.Otd->field(QStringLiteral("OID")).value() : QVariant();
-    if (dm_.pac_q1->hasParam(QStringLiteral("potd")))
-        dm_.pac_q1->setParam(QStringLiteral("potd"), department_);
-    dm_.pac_q1->run();
-    dm_.Pac_q->open();
-    dm_.pac_q1->open();
-    if (!dm_.pac_q1->isEmpty())
-        dm_.pac_q1->first();
-    if (dm_.hooks.patient.LoadPatientCard)
-        dm_.hooks.patient.LoadPatientCard();
+    c_.cardBand = new QFrame(page);
+    c_.cardBand->setObjectName(QStringLiteral("cardBand"));
+    c_.cardBand->setFrameShape(QFrame::StyledPanel);
+    auto* grid = new QGridLayout(c_.cardBand);
+    QWidget* band = c_.cardBand;
+
+    auto named = [&](const QString& text, int row, int col, const char* column, int width = 0) {
+        QLineEdit* e = lineEdit(band, text, 0);
+        QLabel* l = caption(text, band, e);
+        grid->addWidget(l, row, col);
+        grid->addWidget(e, row, col + 1);
+        if (width > 0)
+            e->setFixedWidth(width);
+        setMarkerColumn(e, column);
+        setMarkerColumn(l, column);
+        return e;
+    };
+    c_.surname = named(QStringLiteral("Фамилия"), 0, 0, "Pname_f");
+    c_.firstName = named(QStringLiteral("Имя"), 0, 2, "Pname_n");
+    c_.patronymic = named(QStringLiteral("Отчество"), 0, 4, "Pname_o");
+
+    const DateEdits birth = dateEdits(band, grid, 1, 0, QStringLiteral("Дата  рождения"));
+    c_.birthDay = birth.day;
+    c_.birthMonth = birth.month;
+    c_.birthYear = birth.year;
+    auto* ageCaption = caption(QStringLiteral("Возраст"), band);
+    grid->addWidget(ageCaption, 1, 2);
+    c_.age = new QLabel(band);
+    c_.age->setObjectName(QStringLiteral("ageLabel"));
+    c_.age->setAccessibleName(QStringLiteral("Возраст"));
+    grid->addWidget(c_.age, 1, 3);
+    setMarkerColumn(ageCaption, "age");
+    setMarkerColumn(c_.age, "age");
+
+    static const QRegularExpression number(QStringLiteral("[+-]?\\d*"));
+    c_.weight = named(QStringLiteral("Вес"), 1, 4, "Pves", 60);
+    c_.weight->setToolTip(QStringLiteral("Вес пациента"));
+    c_.weight->setValidator(new QRegularExpressionValidator(number, c_.weight));
+    grid->addWidget(caption(QStringLiteral("кг"), band), 1, 6);
+
+    c_.profession = named(QStringLiteral("Профессия"), 2, 0, "Pprof");
+    auto* sex = new QGroupBox(QStringLiteral("Пол"), band);
+    sex->setObjectName(QStringLiteral("sexGroup"));
+    auto* sexLayout = new QHBoxLayout(sex);
+    sexLayout->setContentsMargins(4, 0, 4, 0);
+    c_.male = new QRadioButton(QStringLiteral("мужской "), sex);
+    c_.female = new QRadioButton(QStringLiteral("женский"), sex);
+    c_.male->setAccessibleName(QStringLiteral("мужской"));
+    c_.female->setAccessibleName(QStringLiteral("женский"));
+    sexLayout->addWidget(c_.male);
+    sexLayout->addWidget(c_.female);
+    auto* sexButtons = new QButtonGroup(sex);
+    sexButtons->addButton(c_.male, 1);
+    sexButtons->addButton(c_.female, 2);
+    c_.male->setChecked(true);
+    grid->addWidget(sex, 2, 2, 1, 4);
+    for (QWidget* w : {static_cast<QWidget*>(sex), static_cast<QWidget*>(c_.male), static_cast<QWidget*>(c_.female)})
+        setMarkerColumn(w, "Pmale");
+
+    const DateEdits admission = dateEdits(band, grid, 3, 0, QStringLiteral("Дата поступл"));
+    c_.admissionDay = admission.day;
+    c_.admissionMonth = admission.month;
+    c_.admissionYear = admission.year;
+    const DateEdits discharge = dateEdits(band, grid, 3, 2, QStringLiteral("Дата выписки"));
+    c_.dischargeDay = discharge.day;
+    c_.dischargeMonth = discharge.month;
+    c_.dischargeYear = discharge.year;
+    for (QLineEdit* e : {c_.birthDay, c_.birthMonth, c_.birthYear})
+        setMarkerColumn(e, "PdB");
+    for (QLineEdit* e : {c_.admissionDay, c_.admissionMonth, c_.admissionYear})
+        setMarkerColumn(e, "PdP");
+    for (QLineEdit* e : {c_.dischargeDay, c_.dischargeMonth, c_.dischargeYear})
+        setMarkerColumn(e, "PdV");
+
+    c_.history = named(QStringLiteral("№ ИБ"), 4, 0, "Phist", 70);
+    c_.ward = named(QStringLiteral("Палата"), 4, 2, "Palat", 50);
+    for (QLineEdit* e : {c_.history, c_.ward})
+        e->setValidator(new QRegularExpressionValidator(number, e));
+    auto* stayCaption = caption(QStringLiteral("срок госпитализ"), band);
+    grid->addWidget(stayCaption, 4, 4);
+    c_.stay = new QLabel(band);
+    c_.stay->setObjectName(QStringLiteral("stayLabel"));
+    c_.stay->setAccessibleName(QStringLiteral("срок госпитализ"));
+    grid->addWidget(c_.stay, 4, 5);
+    setMarkerColumn(stayCaption, "stay");
+    setMarkerColumn(c_.stay, "stay");
+
+    auto* buttons = new QHBoxLayout;
+    c_.create = smallButton(band, QStyle::SP_FileIcon, QStringLiteral("Создать новую запись"), "createPatient");
+    c_.save = smallButton(band, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить изменения"), "savePatient");
+    c_.remove = smallButton(band, QStyle::SP_TrashIcon, QStringLiteral("Удалить пациента"), "deletePatient");
+    for (QToolButton* b : {c_.create, c_.save, c_.remove})
+        buttons->addWidget(b);
+    buttons->addWidget(errorReportButton());
+    buttons->addSpacing(12);
+    c_.treatment = panel(band, QStringLiteral("Исследования и "), QStringLiteral(" лечение"));
+    c_.discharge = panel(band, QStringLiteral("Выписка "), QStringLiteral("( по умолчанию )"));
+    buttons->addWidget(c_.treatment);
+    buttons->addWidget(c_.discharge);
+    buttons->addStretch();
+    grid->addLayout(buttons, 5, 0, 1, 7);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(5, 1);
+
+    page->layout()->addWidget(c_.cardBand);
 }
+
+void TForm3::buildTexts(QWidget* page)
+{
+    auto* texts = new QWidget(page);
+    auto* grid = new QGridLayout(texts);
+    grid->setContentsMargins(0, 0, 0, 0);
+    struct Text {
+        QPlainTextEdit** memo;
+        QString line1, line2;
+        const char* column;
+    };
+    const std::vector<Text> all = {
+        {&c_.diagnosisClinical, QStringLiteral("Диагноз"), QStringLiteral("клинический"), "PdiaK"},
+        {&c_.diagnosisConcomitant, QStringLiteral("Диагноз"), QStringLiteral("сопутствующий"), "PdiaV"},
+        {&c_.complaints, QStringLiteral("Жалобы"), QString(), "Pjal"},
+        {&c_.anamnesis, QStringLiteral("Ананмнез"), QString(), "PanM"},
+        {&c_.somaticStatus, QStringLiteral("Соматич"), QStringLiteral("статус"), "Psomat"},
+        {&c_.neuroStatus, QStringLiteral("Неврологич"), QStringLiteral("статус"), "Pnst"},
+    };
+    int row = 0;
+    for (const Text& t : all) {
+        auto* memo = new QPlainTextEdit(texts);
+        *t.memo = memo;
+        const QString name = t.line2.isEmpty() ? t.line1 : t.line1 + u' ' + t.line2;
+        memo->setAccessibleName(name);
+        memo->setTabChangesFocus(false);
+        auto* side = new QWidget(texts);
+        auto* sideLayout = new QVBoxLayout(side);
+        sideLayout->setContentsMargins(0, 0, 0, 0);
+        auto* label = caption(t.line2.isEmpty() ? t.line1 : t.line1 + u'\n' + t.line2, side, memo);
+        label->setAccessibleName(name);
+        sideLayout->addWidget(label);
+        setMarkerColumn(memo, t.column);
+        setMarkerColumn(label, t.column);
+        if (memo == c_.anamnesis) {
+            c_.editAnamnesis = new QPushButton(QStringLiteral("редактировать"), side);
+            c_.editAnamnesis->setAccessibleName(QStringLiteral("редактировать"));
+            sideLayout->addWidget(c_.editAnamnesis);
+            memo->setReadOnly(true);
+        }
+        if (memo == c_.somaticStatus || memo == c_.neuroStatus) {
+            memo->setToolTip(QStringLiteral("Показать доступные шаблоны"));
+            label->setToolTip(QStringLiteral("Показать доступные шаблоны"));
+        }
+        sideLayout->addStretch();
+        side->setFixedWidth(100);
+        grid->addWidget(side, row, 0);
+        grid->addWidget(memo, row, 1);
+        grid->setRowStretch(row, memo == c_.diagnosisClinical || memo == c_.diagnosisConcomitant ? 1 : 2);
+        ++row;
+    }
+    page->layout()->addWidget(texts);
+    static_cast<QVBoxLayout*>(page->layout())->setStretch(1, 1);
+}
+
+void TForm3::buildFilterBand(QWidget* page)
+{
+    auto* band = new QFrame(page);
+    band->setObjectName(QStringLiteral("filterBand"));
+    band->setFrameShape(QFrame::StyledPanel);
+    auto* layout = new QVBoxLayout(band);
+    auto* top = new QHBoxLayout;
+    auto* choice = new QVBoxLayout;
+    c_.notDischarged = new QRadioButton(QStringLiteral("показать не выписанных"), band);
+    c_.all = new QRadioButton(QStringLiteral("показать ВСЕХ"), band);
+    c_.all->setChecked(true);
+    c_.extraFilters = new QCheckBox(QStringLiteral("Дополнительные фильтры"), band);
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{c_.notDischarged, c_.all, c_.extraFilters}) {
+        b->setAccessibleName(b->text());
+        choice->addWidget(b);
+    }
+    top->addLayout(choice);
+    top->addStretch();
+    auto* foundBox = new QVBoxLayout;
+    auto* foundCaption = new QLabel(QStringLiteral("найдено"), band);
+    c_.found = new QLabel(QStringLiteral("0"), band);
+    c_.found->setObjectName(QStringLiteral("foundCount"));
+    c_.found->setToolTip(QStringLiteral("число совпаднений согласно критериям поиска"));
+    c_.found->setAccessibleName(QStringLiteral("найдено"));
+    QFont big = c_.found->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    big.setBold(true);
+    c_.found->setFont(big);
+    c_.found->setStyleSheet(QStringLiteral("color: maroon"));
+    foundBox->addWidget(foundCaption);
+    foundBox->addWidget(c_.found);
+    top->addLayout(foundBox);
+    layout->addLayout(top);
+
+    c_.extraPanel = new QFrame(band);
+    c_.extraPanel->setObjectName(QStringLiteral("extraFilterPanel"));
+    auto* g = new QGridLayout(c_.extraPanel);
+    g->setContentsMargins(0, 0, 0, 0);
+    auto check = [&](const QString& text) {
+        auto* b = new QCheckBox(text, c_.extraPanel);
+        b->setAccessibleName(text);
+        return b;
+    };
+    static const QRegularExpression digits(QStringLiteral("\\d{0,9}"));
+    auto edit = [&](const QString& name, int width) {
+        QLineEdit* e = lineEdit(c_.extraPanel, name);
+        if (width > 0)
+            e->setFixedWidth(width);
+        return e;
+    };
+    c_.wordOn = check(QStringLiteral("Слово в диагнозе"));
+    c_.word = edit(QStringLiteral("Слово в диагнозе"), 0);
+    g->addWidget(c_.wordOn, 0, 0);
+    g->addWidget(c_.word, 0, 1, 1, 4);
+
+    c_.dateOn = check(QStringLiteral("Дата поступл."));
+    c_.filterDay = edit(QStringLiteral("Дата поступл. дд"), 30);
+    c_.filterMonth = edit(QStringLiteral("Дата поступл. мм"), 30);
+    c_.filterYear = edit(QStringLiteral("Дата поступл. гг"), 52);
+    g->addWidget(c_.dateOn, 1, 0);
+    g->addWidget(c_.filterDay, 1, 1);
+    g->addWidget(c_.filterMonth, 1, 2);
+    g->addWidget(c_.filterYear, 1, 3);
+
+    c_.ageOn = check(QStringLiteral("возраст (лет)"));
+    c_.ageFrom = edit(QStringLiteral("возраст от"), 50);
+    c_.ageFrom->setText(QStringLiteral("0"));
+    c_.ageTo = edit(QStringLiteral("возраст до"), 50);
+    g->addWidget(c_.ageOn, 2, 0);
+    g->addWidget(caption(QStringLiteral("от"), c_.extraPanel, c_.ageFrom), 2, 1);
+    g->addWidget(c_.ageFrom, 2, 2);
+    g->addWidget(caption(QStringLiteral("до"), c_.extraPanel, c_.ageTo), 2, 3);
+    g->addWidget(c_.ageTo, 2, 4);
+
+    c_.historyOn = check(QStringLiteral("№ истории"));
+    c_.historyFrom = edit(QStringLiteral("№ истории от"), 50);
+    c_.historyTo = edit(QStringLiteral("№ истории до"), 50);
+    g->addWidget(c_.historyOn, 3, 0);
+    g->addWidget(caption(QStringLiteral("от"), c_.extraPanel, c_.historyFrom), 3, 1);
+    g->addWidget(c_.historyFrom, 3, 2);
+    g->addWidget(caption(QStringLiteral("до"), c_.extraPanel, c_.historyTo), 3, 3);
+    g->addWidget(c_.historyTo, 3, 4);
+
+    c_.wholeDatabase = check(QStringLiteral("глобальный поиск по базе"));
+    g->addWidget(c_.wholeDatabase, 4, 0, 1, 3);
+    c_.applyFilters = smallButton(c_.extraPanel, QStyle::SP_DialogApplyButton, QStringLiteral("Включить фильтр!"), "applyFilters");
+    g->addWidget(c_.applyFilters, 4, 4);
+    g->setColumnStretch(5, 1);
+    c_.extraPanel->hide();
+    layout->addWidget(c_.extraPanel);
+    page->layout()->addWidget(band);
+}
+
+void TForm3::setMarkerColumn(QWidget* w, const char* column)
+{
+    w->setProperty(kColumnProperty, QString::fromLatin1(column));
+    w->installEventFilter(this);
+}
+
+void TForm3::wire()
+{
+    patient::PatientRegister& reg = *register_;
+    reg.readCard = [this] { return cardFromControls(); };
+    connect(&reg, &patient::PatientRegister::cardLoaded, this, &TForm3::showCard);
+    connect(&reg, &patient::PatientRegister::foundCountChanged, this,
+            [this](int n) { c_.found->setText(QString::number(n)); });
+    connect(&reg, &patient::PatientRegister::extraFiltersDropped, this, [this] {
+        const QSignalBlocker block(c_.extraFilters);
+        c_.extraFilters->setChecked(false);
+        clearExtraFilters();
+    });
+
+    // What the doctor types marks the card as changed.
+    auto edited = [this] {
+        if (!showing_)
+            register_->setCardEdited();
+    };
+    for (QLineEdit* e : {c_.surname, c_.firstName, c_.patronymic, c_.birthDay, c_.birthMonth, c_.birthYear, c_.weight,
+                         c_.profession, c_.admissionDay, c_.admissionMonth, c_.admissionYear, c_.dischargeDay,
+                         c_.dischargeMonth, c_.dischargeYear, c_.history, c_.ward}) {
+        connect(e, &QLineEdit::textEdited, this, edited);
+        // Enter moves on, as Tab does.
+        connect(e, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
+    }
+    for (QRadioButton* r : {c_.male, c_.female})
+        connect(r, &QRadioButton::clicked, this, edited);
+    for (QPlainTextEdit* m : {c_.diagnosisClinical, c_.diagnosisConcomitant, c_.complaints, c_.anamnesis,
+                              c_.somaticStatus, c_.neuroStatus}) {
+        connect(m, &QPlainTextEdit::textChanged, this, edited);
+        m->installEventFilter(this);
+    }
+    c_.birthYear->installEventFilter(this);
+    c_.admissionYear->installEventFilter(this);
+    c_.male->parentWidget()->installEventFilter(this);
+    c_.list->installEventFilter(this);
+
+    connect(c_.create, &QToolButton::clicked, this, guarded([this] { register_->CreatePatient(); }));
+    connect(c_.save, &QToolButton::clicked, this, guarded([this] { register_->SavePatientCard(); }));
+    connect(c_.remove, &QToolButton::clicked, this, guarded([this] { register_->DeletePatient(); }));
+    connect(c_.treatment, &QPushButton::clicked, this, guarded([this] { call(links.openTreatment); }));
+    connect(c_.discharge, &QPushButton::clicked, this, guarded([this] { call(links.startDefaultDischarge); }));
+    connect(c_.editAnamnesis, &QPushButton::clicked, this, guarded([this] {
+        if (links.editPatientText)
+            links.editPatientText(1);
+    }));
+    auto* saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, this, guarded([this] { register_->SavePatientCard(); }));
+    auto* newKey = new QShortcut(QKeySequence::New, this);
+    connect(newKey, &QShortcut::activated, this, guarded([this] { register_->CreatePatient(); }));
+
+    // The filter band.
+    connect(c_.notDischarged, &QRadioButton::toggled, this, guarded([this](bool on) {
+        if (!on)
+            return;
+        register_->filters().SaveListStatement();
+        register_->filters().ShowNotDischarged();
+    }));
+    connect(c_.all, &QRadioButton::toggled, this, guarded([this](bool on) {
+        if (on)
+            register_->filters().RestoreListStatement();
+    }));
+    connect(c_.extraFilters, &QCheckBox::toggled, this, guarded([this](bool on) { extraFiltersToggled(on); }));
+    connect(c_.applyFilters, &QToolButton::clicked, this, guarded([this] { applyExtraFilters(); }));
+    connect(c_.list, &ui::DBGrid::titleClicked, this,
+            guarded([this](int, const QString& field) { register_->filters().SortByColumn(field); }));
+
+    // Leaving the card band stores a changed card.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) { focusMoved(from, to); });
+}
+
+void TForm3::focusMoved(QWidget* from, QWidget* to)
+{
+    if (!to || to->window() != this || !isInside(from, c_.cardBand) || isInside(to, c_.cardBand))
+        return;
+    if (!register_->cardEdited())
+        return;
+    guarded([this] { register_->SavePatientCard(); })();
+}
+
+bool TForm3::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* w = qobject_cast<QWidget*>(watched);
+    // A right-click in the designer's insertion mode inserts the control's marker.
+    if (event->type() == QEvent::MouseButtonPress && w && w->property(kColumnProperty).isValid() &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton && programSwitches().MarkerInsertion) {
+        if (links.insertFieldMarker)
+            guarded([&] { links.insertFieldMarker(w->property(kColumnProperty).toString()); })();
+        return true;
+    }
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool moved = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                           reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason ||
+                           reason == Qt::OtherFocusReason;
+        if (watched == c_.birthYear && moved && !showing_)
+            QMetaObject::invokeMethod(this, [this] { birthYearLeft(); }, Qt::QueuedConnection);
+        else if (watched == c_.admissionYear && moved && !showing_)
+            guarded([this] { call(links.autoFillTexts); })();
+        else if (watched == c_.male->parentWidget() && moved && !register_->textsTouched())
+            guarded([this] { call(links.autoFillTexts); })();
+        else if (qobject_cast<QPlainTextEdit*>(watched) && moved)
+            register_->setTextsTouched();
+    }
+    if (watched == c_.list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        guarded([this] { register_->DeletePatient(); })();
+        return true;
+    }
+    return ui::WorkstationWindow::eventFilter(watched, event);
+}
+
+void TForm3::birthYearLeft()
+{
+    if (!IsValidDateParts(c_.birthDay->text(), c_.birthMonth->text(), c_.birthYear->text())) {
+        dialogs().notice(QStringLiteral("некорректные данные в поле дата рождения !"));
+        c_.birthYear->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    guarded([this] {
+        const QDate birth = DateFromParts(c_.birthDay->text(), c_.birthMonth->text(), c_.birthYear->text());
+        c_.age->setText(AgeText(QDate::currentDate(), birth));
+        if (!register_->textsTouched())
+            call(links.autoFillTexts);
+    })();
+}
+
+void TForm3::showCard(const PatientCard& card, const QString& age, const QString& stay)
+{
+    showing_ = true;
+    auto parts = [](const DateParts& p, QLineEdit* d, QLineEdit* m, QLineEdit* y) {
+        d->setText(p.day);
+        m->setText(p.month);
+        y->setText(p.year);
+    };
+    c_.surname->setText(card.surname);
+    c_.firstName->setText(card.firstName);
+    c_.patronymic->setText(card.patronymic);
+    parts(card.birth, c_.birthDay, c_.birthMonth, c_.birthYear);
+    c_.age->setText(age);
+    c_.weight->setText(card.weight);
+    c_.profession->setText(card.profession);
+    (card.sex == 2 ? c_.female : c_.male)->setChecked(true);
+    parts(card.admission, c_.admissionDay, c_.admissionMonth, c_.admissionYear);
+    parts(card.discharge, c_.dischargeDay, c_.dischargeMonth, c_.dischargeYear);
+    c_.history->setText(card.history);
+    c_.ward->setText(card.ward);
+    c_.stay->setText(stay);
+    c_.diagnosisClinical->setPlainText(card.diagnosisClinical);
+    c_.diagnosisConcomitant->setPlainText(card.diagnosisConcomitant);
+    c_.complaints->setPlainText(card.complaints);
+    c_.anamnesis->setPlainText(card.anamnesis);
+    c_.somaticStatus->setPlainText(card.somaticStatus);
+    c_.neuroStatus->setPlainText(card.neuroStatus);
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        if (isInside(e, c_.cardBand))
+            e->setCursorPosition(0);
+    showing_ = false;
+}
+
+PatientCard TForm3::cardFromControls() const
+{
+    PatientCard card;
+    card.surname = c_.surname->text();
+    card.firstName = c_.firstName->text();
+    card.patronymic = c_.patronymic->text();
+    card.birth = {c_.birthDay->text(), c_.birthMonth->text(), c_.birthYear->text()};
+    card.weight = c_.weight->text();
+    card.profession = c_.profession->text();
+    card.sex = c_.female->isChecked() ? 2 : 1;
+    card.admission = {c_.admissionDay->text(), c_.admissionMonth->text(), c_.admissionYear->text()};
+    card.discharge = {c_.dischargeDay->text(), c_.dischargeMonth->text(), c_.dischargeYear->text()};
+    card.history = c_.history->text();
+    card.ward = c_.ward->text();
+    card.diagnosisClinical = c_.diagnosisClinical->toPlainText();
+    card.diagnosisConcomitant = c_.diagnosisConcomitant->toPlainText();
+    card.complaints = c_.complaints->toPlainText();
+    card.anamnesis = c_.anamnesis->toPlainText();
+    card.somaticStatus = c_.somaticStatus->toPlainText();
+    card.neuroStatus = c_.neuroStatus->toPlainText();
+    return card;
+}
+
+void TForm3::extraFiltersToggled(bool on)
+{
+    c_.extraPanel->setVisible(on);
+    if (!on)
+        clearExtraFilters();
+    register_->filters().ExtraFiltersShown(on);
+}
+
+void TForm3::clearExtraFilters()
+{
+    for (QCheckBox* b : {c_.wordOn, c_.dateOn, c_.ageOn, c_.historyOn, c_.wholeDatabase})
+        b->setChecked(false);
+    for (QLineEdit* e : {c_.word, c_.filterDay, c_.filterMonth, c_.filterYear, c_.ageFrom, c_.ageTo, c_.historyFrom,
+                         c_.historyTo}) {
+        e->clear();
+        e->setStyleSheet(QString());
+    }
+    c_.extraPanel->setVisible(c_.extraFilters->isChecked());
+}
+
+void TForm3::applyExtraFilters()
+{
+    patient::ExtraFilterInput in;
+    in.wordOn = c_.wordOn->isChecked();
+    in.word = c_.word->text();
+    in.dateOn = c_.dateOn->isChecked();
+    in.day = c_.filterDay->text();
+    in.month = c_.filterMonth->text();
+    in.year = c_.filterYear->text();
+    in.ageOn = c_.ageOn->isChecked();
+    in.ageFrom = c_.ageFrom->text();
+    in.ageTo = c_.ageTo->text();
+    in.historyOn = c_.historyOn->isChecked();
+    in.historyFrom = c_.historyFrom->text();
+    in.historyTo = c_.historyTo->text();
+    in.wholeDatabase = c_.wholeDatabase->isChecked();
+    for (QLineEdit* e : {c_.ageFrom, c_.ageTo, c_.historyFrom, c_.historyTo})
+        e->setStyleSheet(QString());
+    const patient::ExtraFilterValues v = register_->filters().ApplyExtraFilters(in);
+    if (v.clearDateCheck)
+        c_.dateOn->setChecked(false);
+    const QString red = QStringLiteral("color: red");
+    const std::pair<QLineEdit*, bool> bad[] = {
+        {c_.ageFrom, v.badAgeFrom}, {c_.ageTo, v.badAgeTo}, {c_.historyFrom, v.badHistoryFrom}, {c_.historyTo, v.badHistoryTo}};
+    for (const auto& [e, isBad] : bad)
+        if (isBad)
+            e->setStyleSheet(red);
+}
+
+void TForm3::RefreshPatientList() { register_->RefreshPatientList(); }
+void TForm3::DepartmentChanged() { register_->DepartmentChanged(); }
+void TForm3::SavePatientCard() { register_->SavePatientCard(); }
+const QVariant& TForm3::currentDepartment() const { return register_->department(); }
 
 } // namespace talvora

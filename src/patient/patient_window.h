@@ -1,13 +1,38 @@
 #pragma once
-// The patient window: the card, the patient list with its filters, the documents.
+// The patient window "Пациент": the card, the six patient texts, the patient
+// list with its filter band, and the tab "Отчеты". It builds the controls and
+// wires them to the patient register; the operations live there.
 
+#include "patient_card.h"
+#include "patient_links.h"
 #include "ui/workstation_window.h"
+
+#include <QVariant>
+
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QToolButton;
 
 namespace talvora::data {
 class TDM;
 }
+namespace talvora::ui {
+class DBGrid;
+}
 
 namespace talvora {
+
+namespace patient {
+class PatientRegister;
+}
 
 class TForm3 : public ui::WorkstationWindow {
     Q_OBJECT
@@ -15,16 +40,75 @@ class TForm3 : public ui::WorkstationWindow {
 public:
     // Building the window reads the patient list of the current department.
     explicit TForm3(data::TDM& dm, QWidget* parent = nullptr);
+    ~TForm3() override;
 
-    // Re-reads the patient list for the department under the department
-    // cursor and loads its first patient into the card.
+    patient::PatientRegister& patients() const { return *register_; }
+    patient::PatientWindowLinks links;
+
+    // The operations the other windows call (through the start-up's links).
     void RefreshPatientList();
+    void DepartmentChanged();
+    void SavePatientCard();
     // The department key of the list, taken when the list is re-read.
-    const QVariant& currentDepartment() const { return department_; }
+    const QVariant& currentDepartment() const;
+
+    // What the card's controls hold now.
+    patient::PatientCard cardFromControls() const;
+
+    // The controls, for the windows' tests.
+    struct Controls {
+        QTabWidget* tabs = nullptr;
+        QFrame* cardBand = nullptr;
+        QLineEdit *surname = nullptr, *firstName = nullptr, *patronymic = nullptr;
+        QLineEdit *birthDay = nullptr, *birthMonth = nullptr, *birthYear = nullptr;
+        QLabel* age = nullptr;
+        QLineEdit* weight = nullptr;
+        QLineEdit* profession = nullptr;
+        QRadioButton *male = nullptr, *female = nullptr;
+        QLineEdit *admissionDay = nullptr, *admissionMonth = nullptr, *admissionYear = nullptr;
+        QLineEdit *dischargeDay = nullptr, *dischargeMonth = nullptr, *dischargeYear = nullptr;
+        QLineEdit *history = nullptr, *ward = nullptr;
+        QLabel* stay = nullptr;
+        QToolButton *create = nullptr, *save = nullptr, *remove = nullptr;
+        QPushButton *treatment = nullptr, *discharge = nullptr;
+        QPlainTextEdit *diagnosisClinical = nullptr, *diagnosisConcomitant = nullptr, *complaints = nullptr,
+                       *anamnesis = nullptr, *somaticStatus = nullptr, *neuroStatus = nullptr;
+        QPushButton* editAnamnesis = nullptr;
+        // The filter band.
+        QRadioButton *notDischarged = nullptr, *all = nullptr;
+        QCheckBox* extraFilters = nullptr;
+        QLabel* found = nullptr;
+        QFrame* extraPanel = nullptr;
+        QCheckBox *wordOn = nullptr, *dateOn = nullptr, *ageOn = nullptr, *historyOn = nullptr, *wholeDatabase = nullptr;
+        QLineEdit* word = nullptr;
+        QLineEdit *filterDay = nullptr, *filterMonth = nullptr, *filterYear = nullptr;
+        QLineEdit *ageFrom = nullptr, *ageTo = nullptr, *historyFrom = nullptr, *historyTo = nullptr;
+        QToolButton* applyFilters = nullptr;
+        ui::DBGrid* list = nullptr;
+        QWidget* reportsTab = nullptr;
+    };
+    const Controls& controls() const { return c_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildCard(QWidget* page);
+    void buildTexts(QWidget* page);
+    void buildFilterBand(QWidget* page);
+    void wire();
+    void showCard(const patient::PatientCard& card, const QString& age, const QString& stay);
+    void birthYearLeft();
+    void focusMoved(QWidget* from, QWidget* to);
+    void applyExtraFilters();
+    void extraFiltersToggled(bool on);
+    void clearExtraFilters();
+    void setMarkerColumn(QWidget* w, const char* column);
+
     data::TDM& dm_;
-    QVariant department_;
+    std::unique_ptr<patient::PatientRegister> register_;
+    Controls c_;
+    bool showing_ = false;
 };
 
 } // namespace talvora

@@ -1,0 +1,234 @@
+#include "patient_filters.h"
+
+#include "common/dates.h"
+#include "common/errors.h"
+#include "common/program_state.h"
+#include "data/data_module.h"
+#include "data/sort_query.h"
+#include "patient_register.h"
+
+
+namespace talvora::patient {
+
+namespace {
+
+const QString kPid = QStringLiteral("Pid");
+const QString kPotd = QStringLiteral("potd");
+
+// Reads the rows of one patient by key, with one prepared statement.
+class PatientRows {
+public:
+    PatientRows(data::Database& db, const QString& columns)
+        : st_(db.prepareBound(db.translate(QStringLiteral("select ") + columns +
+                                          QStringLiteral(" from pacient where PID = :PID")),
+                              params(0)))
+    {
+        index_ = st_.parameterIndex(data::sqliteParamName(QStringLiteral("PID")));
+    }
+
+    // False when there is no such patient.
+    bool read(qint64 key)
+    {
+        st_.reset();
+        st_.bindInt64(index_, key);
+        return st_.step();
+    }
+    const data::SqliteStatement& row() const { return st_; }
+
+private:
+    static data::Params params(qint64 key)
+    {
+        data::Params p;
+        p.set(QStringLiteral("PID"), key);
+        return p;
+    }
+    data::SqliteStatement st_;
+    int index_ = 0;
+};
+
+QDate dateAt(const data::SqliteStatement& st, int col)
+{
+    const QVariant v = data::valueFromStatement(st, col, data::FieldType::Date);
+    return v.isNull() ? EmptyDate() : v.toDate();
+}
+
+} // namespace
+
+PatientFilters::PatientFilters(data::TDM& dm, PatientRegister& patients) : dm_(dm), patients_(patients) {}
+
+void PatientFilters::SaveListStatement() { saved_ = dm_.pac_q1->sql(); }
+
+bool PatientFilters::listRewritten() const { return !dm_.pac_q1->hasParam(kPotd); }
+
+void PatientFilters::dropRewrittenStatement()
+{
+    data::QueryDataset& list = *dm_.pac_q1;
+    list.close();
+    // The saved statement may itself be a filtered one; the stored one never is.
+    list.setSql(saved_.isEmpty() ? data::TDM::pacQ1Statement() : saved_);
+    if (listRewritten())
+        list.setSql(data::TDM::pacQ1Statement());
+    saved_.clear();
+    keys_.clear();
+}
+
+void PatientFilters::runList()
+{
+    data::QueryDataset& list = *dm_.pac_q1;
+    list.run();
+    list.open();
+    patients_.foundCountChanged(list.recordCount());
+}
+
+void PatientFilters::RestoreListStatement()
+{
+    patients_.StoreCardIfEdited();
+    data::QueryDataset& list = *dm_.pac_q1;
+    list.close();
+    list.setSql(saved_.isEmpty() ? data::TDM::pacQ1Statement() : saved_);
+    if (list.hasParam(kPotd))
+        list.setParam(kPotd, patients_.department());
+    if (!dm_.Pac_q->active())
+        dm_.Pac_q->open();
+    runList();
+    if (list.isEmpty())
+        patients_.LoadPatientCard();
+}
+
+void PatientFilters::ShowNotDischarged()
+{
+    patients_.StoreCardIfEdited();
+    data::QueryDataset& list = *dm_.pac_q1;
+    const QVariant key = list.active() && !list.isEmpty() ? list.field(kPid).value() : QVariant();
+    try {
+        patients_.quietly([&] {
+            list.close();
+            list.setSqlLine(list.sqlLineCount() - 2, kNotDischargedLine);
+            list.run();
+            list.open();
+            if (!key.isNull())
+                list.locate(kPid, key);
+        });
+        patients_.foundCountChanged(list.recordCount());
+        patients_.LoadPatientCard();
+    } catch (const std::exception&) {
+        RestoreListStatement();
+    }
+}
+
+void PatientFilters::ExtraFiltersShown(bool shown)
+{
+    if (shown)
+        SaveListStatement();
+    else
+        RestoreListStatement();
+}
+
+QStringList PatientFilters::listedKeys() const
+{
+    const data::QueryDataset& list = *dm_.pac_q1;
+    QStringList keys;
+    if (!list.active())
+        return keys;
+    const int pid = list.fieldIndex(kPid);
+    if (pid < 0)
+        return keys;
+    keys.reserve(list.recordCount());
+    for (int r = 0; r < list.recordCount(); ++r)
+        keys << QString::number(list.rowValue(r, pid).toLongLong());
+    return keys;
+}
+
+ExtraFilterValues PatientFilters::ApplyExtraFilters(const ExtraFilterInput& input)
+{
+    const ExtraFilterValues v = ReadExtraFilters(input, QDate::currentDate().year());
+    RestoreListStatement();
+
+    // The keys of the list as restored; the card does not follow this walk.
+    programSwitches().CardFollowsList = false;
+    keys_ = listedKeys();
+    programSwitches().CardFollowsList = true;
+    const QStringList all = keys_;
+
+    WhereParts where;
+    where.department = patients_.departmentText();
+    where.wholeDatabase = v.wholeDatabase;
+    if (!v.word.isEmpty() && FindByDiagnosisWord(v.word, v.wholeDatabase))
+        where.nameCondition = KeyListCondition(kPid);
+    where.admittedAfter = v.admittedAfter;
+    keys_ = all;
+    if ((v.ageFrom != 0 || v.ageTo != 0) && FindByAge(v.ageFrom, v.ageTo))
+        where.ageCondition = KeyListCondition(kPid);
+    where.historyFrom = v.historyFrom;
+    where.historyTo = v.historyTo;
+
+    data::QueryDataset& list = *dm_.pac_q1;
+    const QString line = WhereLine(where);
+    try {
+        list.close();
+        list.setSqlLine(list.sqlLineCount() - 3, line);
+        runList();
+        if (list.isEmpty())
+            patients_.LoadPatientCard();
+    } catch (const std::exception&) {
+        RestoreListStatement();
+    }
+    return v;
+}
+
+bool PatientFilters::FindByDiagnosisWord(const QString& word, bool wholeDatabase)
+{
+    const QString upper = UpperCased(word);
+    QStringList found;
+    data::Database& db = *dm_.Pacents;
+    if (wholeDatabase) {
+        // Every patient of every department, in key order, both diagnoses.
+        data::SqliteStatement st =
+            db.prepareBound(db.translate(QStringLiteral("select PID, PdiaK, PdiaV from pacient order by PID")), {});
+        while (st.step())
+            if (DiagnosisContains(st.text(1), upper) || DiagnosisContains(st.text(2), upper))
+                found << QString::number(st.int64(0));
+    } else {
+        PatientRows rows(db, QStringLiteral("PdiaK"));
+        for (const QString& key : keys_)
+            if (rows.read(key.toLongLong()) && DiagnosisContains(rows.row().text(0), upper))
+                found << key;
+    }
+    if (found.isEmpty())
+        return false;
+    keys_ = found;
+    return true;
+}
+
+bool PatientFilters::FindByAge(int from, int to)
+{
+    PatientRows rows(*dm_.Pacents, QStringLiteral("PdB, PdP"));
+    QStringList found;
+    for (const QString& key : keys_)
+        if (rows.read(key.toLongLong()) && AgeWithin(dateAt(rows.row(), 0), dateAt(rows.row(), 1), from, to))
+            found << key;
+    if (found.isEmpty())
+        return false;
+    keys_ = found;
+    return true;
+}
+
+QString PatientFilters::KeyListCondition(const QString& column) const
+{
+    return patient::KeyListCondition(keys_, column);
+}
+
+void PatientFilters::SortByColumn(const QString& field)
+{
+    patients_.StoreCardIfEdited();
+    data::QueryDataset& list = *dm_.pac_q1;
+    const QVariant key = list.active() && !list.isEmpty() ? list.field(kPid).value() : QVariant();
+    patients_.quietly([&] {
+        data::SortQueryByColumn(list, field);
+        if (!key.isNull())
+            list.locate(kPid, key);
+    });
+    patients_.LoadPatientCard();
+}
+
+} // namespace talvora::patient
