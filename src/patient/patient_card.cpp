@@ -73,11 +73,13 @@ PatientRowValues CheckedCard(const PatientCard& card, int currentYear)
     v.history = CardNumber(QStringLiteral("№ ИБ"), card.history, smallMin, smallMax);
     v.ward = CardNumber(QStringLiteral("Палата"), card.ward, smallMin, smallMax);
     v.weight = CardNumber(QStringLiteral("Вес"), card.weight, intMin, intMax);
-    v.displayName = DisplayName(card.surname, card.firstName, card.patronymic);
-    v.surname = card.surname;
-    v.firstName = card.firstName;
-    v.patronymic = card.patronymic;
-    v.profession = card.profession;
+    // Blanks around a name are never meant (a new patient's name fields
+    // hold one blank until typed over).
+    v.surname = card.surname.trimmed();
+    v.firstName = card.firstName.trimmed();
+    v.patronymic = card.patronymic.trimmed();
+    v.profession = card.profession.trimmed();
+    v.displayName = DisplayName(v.surname, v.firstName, v.patronymic);
     v.sex = card.sex == 2 ? 2 : 1;
     v.diagnosisClinical = card.diagnosisClinical;
     v.diagnosisConcomitant = card.diagnosisConcomitant;

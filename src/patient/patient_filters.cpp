@@ -20,7 +20,8 @@ class PatientRows {
 public:
     PatientRows(data::Database& db, const QString& columns)
         : st_(db.prepareBound(db.translate(QStringLiteral("select ") + columns +
-                                          QStringLiteral(" from pacient where PID = :PID")),
+                                          QStringLiteral(" from pacient where PID = :PID"),
+                                          data::TranslateOptions{false}),
                               params(0)))
     {
         index_ = st_.parameterIndex(data::sqliteParamName(QStringLiteral("PID")));
@@ -184,7 +185,9 @@ bool PatientFilters::FindByDiagnosisWord(const QString& word, bool wholeDatabase
     if (wholeDatabase) {
         // Every patient of every department, in key order, both diagnoses.
         data::SqliteStatement st =
-            db.prepareBound(db.translate(QStringLiteral("select PID, PdiaK, PdiaV from pacient order by PID")), {});
+            db.prepareBound(db.translate(QStringLiteral("select PID, PdiaK, PdiaV from pacient order by PID"),
+                                         data::TranslateOptions{false}),
+                            {});
         while (st.step())
             if (DiagnosisContains(st.text(1), upper) || DiagnosisContains(st.text(2), upper))
                 found << QString::number(st.int64(0));
