@@ -95,6 +95,12 @@ int QueryDataset::run()
 {
     Database& db = database();
     db.open();
+    const TranslatedStatement t = db.translate(sqlText(), TranslateOptions{lazyMemos_});
+    if (t.kind == StatementKind::Select) {
+        // Checked (the statement and its parameters), not read: opening reads it.
+        db.prepareBound(t, values_);
+        return 0;
+    }
     return db.execute(sqlText(), values_);
 }
 

@@ -27,6 +27,20 @@ private:
     SqliteTransaction tx_;
 };
 
+// A read of many rows, one statement after another, that sees one state of
+// the database and takes the file lock once instead of once a statement.
+// Inside a transaction it does nothing.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(Database& db);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    SqliteConnection* conn_ = nullptr; // null when it joined an open transaction
+};
+
 // Runs `work` inside a unit of work and commits it when `work` returns.
 template <class F>
 auto inUnitOfWork(Database& db, F&& work)

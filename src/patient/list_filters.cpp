@@ -97,7 +97,7 @@ bool DiagnosisContains(const QString& diagnosis, const QString& upperWord)
 {
     if (diagnosis.isEmpty())
         return false;
-    return UpperCased(diagnosis).contains(upperWord);
+    return diagnosis.contains(upperWord, Qt::CaseInsensitive);
 }
 
 bool AgeWithin(const QDate& birth, const QDate& admission, int boundA, int boundB)

@@ -5,6 +5,7 @@
 #include "common/program_state.h"
 #include "data/data_module.h"
 #include "data/sort_query.h"
+#include "data/unit_of_work.h"
 #include "patient_register.h"
 
 
@@ -182,6 +183,7 @@ bool PatientFilters::FindByDiagnosisWord(const QString& word, bool wholeDatabase
     const QString upper = UpperCased(word);
     QStringList found;
     data::Database& db = *dm_.Pacents;
+    const data::ReadTransaction snapshot(db);
     if (wholeDatabase) {
         // Every patient of every department, in key order, both diagnoses.
         data::SqliteStatement st =
@@ -205,6 +207,7 @@ bool PatientFilters::FindByDiagnosisWord(const QString& word, bool wholeDatabase
 
 bool PatientFilters::FindByAge(int from, int to)
 {
+    const data::ReadTransaction snapshot(*dm_.Pacents);
     PatientRows rows(*dm_.Pacents, QStringLiteral("PdB, PdP"));
     QStringList found;
     for (const QString& key : keys_)

@@ -215,8 +215,7 @@ void PatientRegister::SavePatientCard()
     if (key.isNull())
         return;
     writeCard(key);
-    reopenPatients();
-    RefreshPatientList();
+    RefreshPatientList(); // re-reads Pac_q too
     positionList(key);
 }
 

@@ -147,6 +147,7 @@ TForm3::TForm3(data::TDM& dm, QWidget* parent)
     split->addWidget(right);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({830, 440});
 
     buildCard(left);
     buildTexts(left);

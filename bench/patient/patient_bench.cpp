@@ -1,0 +1,156 @@
+// The patient window's operations on the synthetic database: 30,000 patients
+// in 10 departments (3,000 each). The database is made once in
+// $TALVORA_BENCH_DIR (default /tmp/talvora-bench) and reused.
+
+#include "common/program_state.h"
+#include "data/data_module.h"
+#include "patient/patient_filters.h"
+#include "patient/patient_register.h"
+#include "synthetic_db.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+using namespace talvora;
+using namespace talvora::patient;
+
+namespace {
+
+const data::AliasResolver& aliases()
+{
+    static const data::AliasResolver a = [] {
+        const QByteArray dir = qgetenv("TALVORA_BENCH_DIR");
+        return bench::syntheticDatabase(dir.isEmpty() ? QStringLiteral("/tmp/talvora-bench") : QString::fromLocal8Bit(dir));
+    }();
+    return a;
+}
+
+// A word of a few hundred diagnoses, as a doctor searches for.
+void markRareDiagnoses(data::TDM& dm)
+{
+    dm.Pacents->execute(QStringLiteral("update pacient set PdiaV = PdiaV || \" миастения\" where (PID - (PID / 97) * 97 = 0) "
+                                       "and not (PdiaV like \"%миастения%\")"),
+                        {});
+}
+
+struct Window {
+    Window() : dm(aliases()), patients(dm)
+    {
+        dm.Otd->moveTo(2); // a department of 3,000 patients
+        patients.RefreshPatientList();
+    }
+    data::TDM dm;
+    PatientRegister patients;
+};
+
+void BM_RefreshPatientList(benchmark::State& state)
+{
+    Window w;
+    for (auto _ : state)
+        w.patients.RefreshPatientList();
+    state.counters["listed"] = w.dm.pac_q1->recordCount();
+}
+BENCHMARK(BM_RefreshPatientList)->Unit(benchmark::kMillisecond);
+
+void BM_MoveInTheList(benchmark::State& state)
+{
+    Window w;
+    int row = 0;
+    for (auto _ : state) {
+        row = (row + 37) % w.dm.pac_q1->recordCount();
+        w.dm.pac_q1->moveTo(row); // loads the card
+    }
+}
+BENCHMARK(BM_MoveInTheList)->Unit(benchmark::kMicrosecond);
+
+void BM_SavePatientCard(benchmark::State& state)
+{
+    Window w;
+    w.dm.pac_q1->moveTo(1500);
+    int n = 0;
+    PatientCard card = w.patients.loadedCard();
+    w.patients.readCard = [&] { return card; };
+    for (auto _ : state) {
+        card.complaints = QStringLiteral("Головная боль, версия %1").arg(++n);
+        w.patients.setCardEdited();
+        w.patients.SavePatientCard();
+    }
+}
+BENCHMARK(BM_SavePatientCard)->Unit(benchmark::kMillisecond);
+
+void BM_ApplyExtraFiltersWholeDatabaseRareWord(benchmark::State& state)
+{
+    Window w;
+    markRareDiagnoses(w.dm);
+    w.patients.filters().ExtraFiltersShown(true);
+    ExtraFilterInput in;
+    in.wordOn = true;
+    in.word = QStringLiteral("МИАСТЕНИЯ");
+    in.wholeDatabase = true;
+    for (auto _ : state)
+        w.patients.filters().ApplyExtraFilters(in);
+    state.counters["listed"] = w.dm.pac_q1->recordCount();
+}
+BENCHMARK(BM_ApplyExtraFiltersWholeDatabaseRareWord)->Unit(benchmark::kMillisecond);
+
+// The worst case: the word is in two thirds of all diagnoses.
+void BM_ApplyExtraFiltersWholeDatabaseWord(benchmark::State& state)
+{
+    Window w;
+    w.patients.filters().ExtraFiltersShown(true);
+    ExtraFilterInput in;
+    in.wordOn = true;
+    in.word = QStringLiteral("цефалгия"); // in about two thirds of the diagnoses
+    in.wholeDatabase = true;
+    for (auto _ : state)
+        w.patients.filters().ApplyExtraFilters(in);
+    state.counters["listed"] = w.dm.pac_q1->recordCount();
+}
+BENCHMARK(BM_ApplyExtraFiltersWholeDatabaseWord)->Unit(benchmark::kMillisecond);
+
+void BM_FindByDiagnosisWordWholeDatabase(benchmark::State& state)
+{
+    Window w;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(w.patients.filters().FindByDiagnosisWord(QStringLiteral("цефалгия"), true));
+    state.counters["found"] = w.patients.filters().keyList().size();
+}
+BENCHMARK(BM_FindByDiagnosisWordWholeDatabase)->Unit(benchmark::kMillisecond);
+
+void BM_ApplyExtraFiltersAge(benchmark::State& state)
+{
+    Window w;
+    w.patients.filters().ExtraFiltersShown(true);
+    ExtraFilterInput in;
+    in.ageOn = true;
+    in.ageFrom = QStringLiteral("40");
+    in.ageTo = QStringLiteral("60");
+    for (auto _ : state)
+        w.patients.filters().ApplyExtraFilters(in);
+    state.counters["listed"] = w.dm.pac_q1->recordCount();
+}
+BENCHMARK(BM_ApplyExtraFiltersAge)->Unit(benchmark::kMillisecond);
+
+void BM_FindByAgeOver3000(benchmark::State& state)
+{
+    Window w;
+    const QStringList keys = w.patients.filters().listedKeys();
+    for (auto _ : state) {
+        w.patients.filters().setKeyList(keys);
+        benchmark::DoNotOptimize(w.patients.filters().FindByAge(40, 60));
+    }
+}
+BENCHMARK(BM_FindByAgeOver3000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    aliases(); // build the database before timing
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
