@@ -306,7 +306,7 @@ void TForm3::buildTexts(QWidget* page)
         *t.memo = memo;
         const QString name = t.line2.isEmpty() ? t.line1 : t.line1 + u' ' + t.line2;
         memo->setAccessibleName(name);
-        memo->setTabChangesFocus(false);
+        memo->setTabChangesFocus(true); // the card is typed through without the mouse
         auto* side = new QWidget(texts);
         auto* sideLayout = new QVBoxLayout(side);
         sideLayout->setContentsMargins(0, 0, 0, 0);
@@ -501,6 +501,15 @@ void TForm3::wire()
     connect(c_.applyFilters, &QToolButton::clicked, this, guarded([this] { applyExtraFilters(); }));
     connect(c_.list, &ui::DBGrid::titleClicked, this,
             guarded([this](int, const QString& field) { register_->filters().SortByColumn(field); }));
+
+    // Tab goes down the card, then through the texts.
+    const QList<QWidget*> order = {c_.surname, c_.firstName, c_.patronymic, c_.birthDay, c_.birthMonth, c_.birthYear,
+                                   c_.weight, c_.profession, c_.male, c_.female, c_.admissionDay, c_.admissionMonth,
+                                   c_.admissionYear, c_.dischargeDay, c_.dischargeMonth, c_.dischargeYear, c_.history,
+                                   c_.ward, c_.diagnosisClinical, c_.diagnosisConcomitant, c_.complaints,
+                                   c_.anamnesis, c_.somaticStatus, c_.neuroStatus};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     // Leaving the card band stores a changed card.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) { focusMoved(from, to); });

@@ -167,6 +167,21 @@ TEST_F(PatientWindow, FilterBandShowsClearsAndColoursItsPanel)
     EXPECT_EQ(dialogs.problems(), "");
 }
 
+TEST_F(PatientWindow, TabGoesDownTheCard)
+{
+    start();
+    QStringList names;
+    QWidget* x = c().surname;
+    for (int i = 0; i < 8; ++i) {
+        names << x->accessibleName();
+        x = x->nextInFocusChain();
+        while (x->focusPolicy() == Qt::NoFocus || !x->isVisibleTo(w))
+            x = x->nextInFocusChain();
+    }
+    EXPECT_EQ(names, (QStringList{"Фамилия", "Имя", "Отчество", "Дата  рождения дд", "Дата  рождения мм",
+                                  "Дата  рождения гг", "Вес", "Профессия"}));
+}
+
 TEST_F(PatientWindow, EveryControlIsNamedForScreenReaders)
 {
     start();
