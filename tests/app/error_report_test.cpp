@@ -1,10 +1,18 @@
 #include "app/workstation.h"
+#include "boilerplates/boilerplate_dialog.h"
+#include "boilerplates/settings_window.h"
+#include "boilerplates/text_editor_window.h"
 #include "common/disk_serial.h"
 #include "common/error_report_window.h"
 #include "common/program_state.h"
 #include "data/data_module.h"
+#include "patient/document_type_dialog.h"
 #include "patient/patient_window.h"
+#include "service/setup_wizard.h"
+#include "templates/designer_window.h"
 #include "temp_databases.h"
+#include "treatment/dose_calculator_window.h"
+#include "treatment/treatment_window.h"
 #include "ui/scripted_dialogs.h"
 
 #include <QLineEdit>
@@ -63,6 +71,38 @@ TEST_F(ErrorReports, AWindowsButtonOpensTheDialogAndSavingStoresTheReport)
     EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrStatus from Errors")).toInt(), 1);
     EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrForm from Errors")).toInt(), 3);
     EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrDate from Errors")).toDate(), QDate::currentDate());
+}
+
+TEST_F(ErrorReports, EveryWindowsOneButtonReportsItsOwnNumberAndPrefix)
+{
+    Workstation ws(dbs.aliases());
+    const struct {
+        ui::WorkstationWindow* window;
+        int number;
+        const char* prefix;
+    } windows[] = {
+        {ws.form2.get(), 2, "Конструктор шаблонов: "},
+        {ws.form3.get(), 3, "Пациент: "},
+        {ws.form4.get(), 4, "Анамнез пациента WORD: "},
+        {ws.form5.get(), 4, "Настройки: "},
+        {ws.form6.get(), 6, "Исследования: "},
+        {ws.form7.get(), 7, "Тип документа при сохранении: "},
+        {ws.form8.get(), 8, "Калькулятор дозы: "},
+        {ws.form11.get(), 11, "Мастер 1-чн настр (названия): "},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.window->objectName().toStdString());
+        const auto buttons = w.window->findChildren<QToolButton*>(QStringLiteral("errorReportButton"));
+        ASSERT_EQ(buttons.size(), 1);
+        EXPECT_EQ(buttons[0]->accessibleName(), QString::fromUtf8(ui::kErrorReportHint));
+        buttons[0]->click();
+        EXPECT_EQ(ws.form9->windowNumber(), w.number);
+        EXPECT_EQ(ws.form9->prefix(), QString::fromUtf8(w.prefix));
+        ws.form9->hide();
+    }
+    // The boilerplate creation dialog has no button of its own.
+    EXPECT_EQ(ws.form10->findChild<QToolButton*>(QStringLiteral("errorReportButton")), nullptr);
+    EXPECT_EQ(ws.form10->errorReportButton(), nullptr);
 }
 
 TEST_F(ErrorReports, DefaultsOnNewRowsOfTheListAndTheDateRenewedOnEdit)
