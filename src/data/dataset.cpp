@@ -44,13 +44,13 @@ QVariant normalised(const FieldInfo& f, const QVariant& in) { return fieldValue(
 
 // ---------------------------------------------------------------- Field
 
-const QString& Field::name() const { return ds_->fieldInfo(index_).name; }
-FieldType Field::type() const { return ds_->fieldInfo(index_).type; }
-int Field::size() const { return ds_->fieldInfo(index_).size; }
-QVariant Field::value() const { return ds_->currentValue(index_); }
-bool Field::isNull() const { return value().isNull(); }
+const QString& ConstField::name() const { return ds_->fieldInfo(index_).name; }
+FieldType ConstField::type() const { return ds_->fieldInfo(index_).type; }
+int ConstField::size() const { return ds_->fieldInfo(index_).size; }
+QVariant ConstField::value() const { return ds_->currentValue(index_); }
+bool ConstField::isNull() const { return value().isNull(); }
 
-QString Field::asString() const
+QString ConstField::asString() const
 {
     const QVariant v = value();
     if (v.isNull())
@@ -71,7 +71,7 @@ QString Field::asString() const
     }
 }
 
-int Field::asInteger() const
+int ConstField::asInteger() const
 {
     const QVariant v = value();
     if (v.isNull())
@@ -83,30 +83,30 @@ int Field::asInteger() const
     return i;
 }
 
-double Field::asFloat() const
+double ConstField::asFloat() const
 {
     const QVariant v = value();
     return v.isNull() ? 0.0 : v.toDouble();
 }
 
-bool Field::asBoolean() const
+bool ConstField::asBoolean() const
 {
     const QVariant v = value();
     return !v.isNull() && v.toBool();
 }
 
-QDate Field::asDate() const { return dateOf(value()); }
-QDateTime Field::asDateTime() const { return dateTimeOf(value()); }
+QDate ConstField::asDate() const { return dateOf(value()); }
+QDateTime ConstField::asDateTime() const { return dateTimeOf(value()); }
 
-QByteArray Field::asBytes() const
+QByteArray ConstField::asBytes() const
 {
     const QVariant v = value();
     return v.isNull() ? QByteArray() : v.toByteArray();
 }
 
-void Field::setValue(const QVariant& value) const { ds_->setCurrentValue(index_, value); }
-void Field::setAsString(const QString& text) const { ds_->setCurrentValue(index_, text); }
-void Field::clear() const { ds_->setCurrentValue(index_, QVariant()); }
+void Field::setValue(const QVariant& value) { target_->setCurrentValue(index(), value); }
+void Field::setAsString(const QString& text) { target_->setCurrentValue(index(), text); }
+void Field::clear() { target_->setCurrentValue(index(), QVariant()); }
 
 // ---------------------------------------------------------------- Dataset
 
@@ -531,20 +531,28 @@ int Dataset::fieldIndex(const QString& name) const
     return -1;
 }
 
-Field Dataset::field(const QString& name) const
+int Dataset::requireField(const QString& name) const
 {
     const int i = fieldIndex(name);
     if (i < 0)
         throw Error(QStringLiteral("%1: поле «%2» не найдено").arg(name_, name));
-    return Field(this, i);
+    return i;
 }
 
-std::optional<Field> Dataset::findField(const QString& name) const
+std::optional<Field> Dataset::findField(const QString& name)
 {
     const int i = fieldIndex(name);
     if (i < 0)
         return std::nullopt;
     return Field(this, i);
+}
+
+std::optional<ConstField> Dataset::findField(const QString& name) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        return std::nullopt;
+    return ConstField(this, i);
 }
 
 QStringList Dataset::fieldNames() const
