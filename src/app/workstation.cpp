@@ -3,7 +3,7 @@
 #include "boilerplates/boilerplate_dialog.h"
 #include "boilerplates/settings_window.h"
 #include "boilerplates/text_editor_window.h"
-#include "common/error_report_window.h"
+#include "service/error_report_window.h"
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
 #include "patient/patient_window.h"

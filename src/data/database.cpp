@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "dataset.h"
+#include "values.h"
 #include "common/errors.h"
 
 #include <QFileInfo>
@@ -156,44 +157,6 @@ void Database::detach(Dataset* ds)
     std::erase(datasets_, ds);
 }
 
-namespace {
-
-int digits(const char* p, int n)
-{
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        if (p[i] < '0' || p[i] > '9')
-            return -1;
-        v = v * 10 + (p[i] - '0');
-    }
-    return v;
-}
-
-// "yyyy-mm-dd[ hh:mm:ss]" without the cost of a general parser.
-QDateTime isoDateTime(const char* p, int n, bool* ok)
-{
-    *ok = false;
-    if (n < 10 || p[4] != '-' || p[7] != '-')
-        return {};
-    const int y = digits(p, 4), m = digits(p + 5, 2), d = digits(p + 8, 2);
-    if (y < 0 || m < 0 || d < 0)
-        return {};
-    QTime time(0, 0);
-    if (n >= 19 && (p[10] == ' ' || p[10] == 'T')) {
-        const int hh = digits(p + 11, 2), mm = digits(p + 14, 2), ss = digits(p + 17, 2);
-        if (hh < 0 || mm < 0 || ss < 0)
-            return {};
-        time = QTime(hh, mm, ss);
-    }
-    const QDate date(y, m, d);
-    if (!date.isValid())
-        return {};
-    *ok = true;
-    return QDateTime(date, time);
-}
-
-} // namespace
-
 QVariant valueFromStatement(const SqliteStatement& st, int col, FieldType type)
 {
     const int sqlType = st.columnType(col);
@@ -214,9 +177,8 @@ QVariant valueFromStatement(const SqliteStatement& st, int col, FieldType type)
         if (sqlType != SQLITE_TEXT)
             return {};
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), col));
-        bool ok = false;
-        const QDateTime dt = isoDateTime(p, st.bytes(col), &ok);
-        if (!ok)
+        const QDateTime dt = readStoredDateTime(QByteArrayView(p, st.bytes(col)));
+        if (!dt.isValid())
             return {};
         return type == FieldType::Date ? QVariant(dt.date()) : QVariant(dt);
     }

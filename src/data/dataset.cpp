@@ -1,6 +1,7 @@
 #include "dataset.h"
 
 #include "common/errors.h"
+#include "values.h"
 
 #include <QLocale>
 
@@ -8,7 +9,6 @@ namespace talvora::data {
 
 namespace {
 
-const QDate kEmptyDate(1899, 12, 30);
 constexpr int kMaxLoadedTableRows = 4096;
 
 QString stateError(const QString& name)
@@ -37,117 +37,29 @@ bool sameValue(const QVariant& a, const QVariant& b, const LocateOptions& o)
     return a == b;
 }
 
-// Brings a value to the form a field of type `f` keeps.
-QVariant normalised(const FieldInfo& f, const QVariant& in)
-{
-    if (!in.isValid() || in.isNull())
-        return {};
-    const bool isText = in.typeId() == QMetaType::QString;
-    const QString text = isText ? in.toString() : QString();
-    switch (f.type) {
-    case FieldType::String: {
-        QString s = in.toString();
-        if (f.size > 0 && s.size() > f.size)
-            s.truncate(f.size);
-        return s;
-    }
-    case FieldType::Memo:
-        return in.toString();
-    case FieldType::AutoInc:
-    case FieldType::Integer:
-    case FieldType::Smallint: {
-        qint64 v = 0;
-        bool ok = true;
-        if (isText) {
-            if (text.trimmed().isEmpty())
-                return {};
-            v = text.trimmed().toLongLong(&ok);
-        } else if (in.typeId() == QMetaType::Double) {
-            v = qRound64(in.toDouble());
-        } else {
-            v = in.toLongLong(&ok);
-        }
-        if (!ok)
-            throw Error(QStringLiteral("«%1» не является целым числом").arg(in.toString()));
-        const qint64 lo = f.type == FieldType::Smallint ? -32768 : -2147483648LL;
-        const qint64 hi = f.type == FieldType::Smallint ? 32767 : 2147483647LL;
-        if (v < lo || v > hi)
-            throw Error(QStringLiteral("Число %1 вне допустимого диапазона поля %2 (от %3 до %4)")
-                            .arg(v).arg(f.name).arg(lo).arg(hi));
-        return int(v);
-    }
-    case FieldType::Boolean:
-        if (isText) {
-            const QString t = text.trimmed().toLower();
-            if (t.isEmpty())
-                return {};
-            return t == u"true" || t == u"1" || t == u"да";
-        }
-        return in.toBool();
-    case FieldType::Currency:
-    case FieldType::Float: {
-        if (isText) {
-            if (text.trimmed().isEmpty())
-                return {};
-            bool ok = false;
-            double d = QLocale(QLocale::Russian).toDouble(text.trimmed(), &ok);
-            if (!ok)
-                d = text.trimmed().toDouble(&ok);
-            if (!ok)
-                throw Error(QStringLiteral("«%1» не является числом").arg(text));
-            return d;
-        }
-        return in.toDouble();
-    }
-    case FieldType::Date:
-    case FieldType::DateTime: {
-        QDateTime dt;
-        if (in.typeId() == QMetaType::QDate) {
-            dt = QDateTime(in.toDate(), QTime(0, 0));
-        } else if (in.typeId() == QMetaType::QDateTime) {
-            dt = in.toDateTime();
-        } else if (isText) {
-            if (text.trimmed().isEmpty())
-                return {};
-            dt = parseDateLiteral(text);
-            if (!dt.isValid())
-                throw Error(QStringLiteral("«%1» не является датой").arg(text));
-        } else {
-            throw Error(QStringLiteral("Значение не является датой (поле %1)").arg(f.name));
-        }
-        if (!dt.isValid())
-            return {};
-        return f.type == FieldType::Date ? QVariant(dt.date()) : QVariant(dt);
-    }
-    case FieldType::FmtMemo:
-    case FieldType::Blob:
-        return in.toByteArray();
-    case FieldType::Unknown:
-        break;
-    }
-    return in;
-}
+// Brings a value to the form the field keeps.
+QVariant normalised(const FieldInfo& f, const QVariant& in) { return fieldValue(in, f.type, f.size, f.name); }
 
 } // namespace
 
 // ---------------------------------------------------------------- Field
 
-const QString& Field::name() const { return ds_->fieldInfo(index_).name; }
-FieldType Field::type() const { return ds_->fieldInfo(index_).type; }
-int Field::size() const { return ds_->fieldInfo(index_).size; }
-QVariant Field::value() const { return ds_->currentValue(index_); }
-bool Field::isNull() const { return value().isNull(); }
+const QString& ConstField::name() const { return ds_->fieldInfo(index_).name; }
+FieldType ConstField::type() const { return ds_->fieldInfo(index_).type; }
+int ConstField::size() const { return ds_->fieldInfo(index_).size; }
+QVariant ConstField::value() const { return ds_->currentValue(index_); }
+bool ConstField::isNull() const { return value().isNull(); }
 
-QString Field::asString() const
+QString ConstField::asString() const
 {
     const QVariant v = value();
     if (v.isNull())
         return {};
     switch (v.typeId()) {
     case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+        return displayDate(v.toDate());
     case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
+        return displayDateTime(v.toDateTime());
     case QMetaType::Double:
         return QLocale(QLocale::Russian).toString(v.toDouble(), 'g', 15);
     case QMetaType::Bool:
@@ -159,7 +71,7 @@ QString Field::asString() const
     }
 }
 
-int Field::asInteger() const
+int ConstField::asInteger() const
 {
     const QVariant v = value();
     if (v.isNull())
@@ -171,47 +83,30 @@ int Field::asInteger() const
     return i;
 }
 
-double Field::asFloat() const
+double ConstField::asFloat() const
 {
     const QVariant v = value();
     return v.isNull() ? 0.0 : v.toDouble();
 }
 
-bool Field::asBoolean() const
+bool ConstField::asBoolean() const
 {
     const QVariant v = value();
     return !v.isNull() && v.toBool();
 }
 
-QDate Field::asDate() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        return kEmptyDate;
-    if (v.typeId() == QMetaType::QDateTime)
-        return v.toDateTime().date();
-    return v.toDate();
-}
+QDate ConstField::asDate() const { return dateOf(value()); }
+QDateTime ConstField::asDateTime() const { return dateTimeOf(value()); }
 
-QDateTime Field::asDateTime() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        return QDateTime(kEmptyDate, QTime(0, 0));
-    if (v.typeId() == QMetaType::QDate)
-        return QDateTime(v.toDate(), QTime(0, 0));
-    return v.toDateTime();
-}
-
-QByteArray Field::asBytes() const
+QByteArray ConstField::asBytes() const
 {
     const QVariant v = value();
     return v.isNull() ? QByteArray() : v.toByteArray();
 }
 
-void Field::setValue(const QVariant& value) const { ds_->setCurrentValue(index_, value); }
-void Field::setAsString(const QString& text) const { ds_->setCurrentValue(index_, text); }
-void Field::clear() const { ds_->setCurrentValue(index_, QVariant()); }
+void Field::setValue(const QVariant& value) { target_->setCurrentValue(index(), value); }
+void Field::setAsString(const QString& text) { target_->setCurrentValue(index(), text); }
+void Field::clear() { target_->setCurrentValue(index(), QVariant()); }
 
 // ---------------------------------------------------------------- Dataset
 
@@ -651,20 +546,28 @@ int Dataset::fieldIndex(const QString& name) const
     return -1;
 }
 
-Field Dataset::field(const QString& name) const
+int Dataset::requireField(const QString& name) const
 {
     const int i = fieldIndex(name);
     if (i < 0)
         throw Error(QStringLiteral("%1: поле «%2» не найдено").arg(name_, name));
-    return Field(this, i);
+    return i;
 }
 
-std::optional<Field> Dataset::findField(const QString& name) const
+std::optional<Field> Dataset::findField(const QString& name)
 {
     const int i = fieldIndex(name);
     if (i < 0)
         return std::nullopt;
     return Field(this, i);
+}
+
+std::optional<ConstField> Dataset::findField(const QString& name) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        return std::nullopt;
+    return ConstField(this, i);
 }
 
 QStringList Dataset::fieldNames() const

@@ -47,10 +47,11 @@ struct FieldInfo {
     bool isLookup() const { return lookupDataset != nullptr; }
 };
 
-// A handle on one field of a dataset; reads and writes the current row.
-class Field {
+// A read-only handle on one field of a dataset: reads the current row. What
+// a const dataset hands out.
+class ConstField {
 public:
-    Field(const Dataset* ds, int index) : ds_(const_cast<Dataset*>(ds)), index_(index) {}
+    ConstField(const Dataset* ds, int index) : ds_(ds), index_(index) {}
 
     const QString& name() const;
     FieldType type() const;
@@ -67,16 +68,25 @@ public:
     QDateTime asDateTime() const; // likewise
     QByteArray asBytes() const;
 
+private:
+    const Dataset* ds_;
+    int index_;
+};
+
+// A handle on one field of a dataset that reads and writes the current row.
+class Field : public ConstField {
+public:
+    Field(Dataset* ds, int index) : ConstField(ds, index), target_(ds) {}
+
     // Writes need the dataset in edit or insert state. Texts are cut to the
     // field's width; a text given to a number or date field is converted, and
     // an empty text clears the field.
-    void setValue(const QVariant& value) const;
-    void setAsString(const QString& text) const;
-    void clear() const;
+    void setValue(const QVariant& value);
+    void setAsString(const QString& text);
+    void clear();
 
 private:
-    Dataset* ds_;
-    int index_;
+    Dataset* target_;
 };
 
 struct LocateOptions {
@@ -141,9 +151,13 @@ public:
     int fieldCount() const { return int(fields_.size()); }
     const FieldInfo& fieldInfo(int index) const { return fields_.at(size_t(index)); }
     int fieldIndex(const QString& name) const; // -1 when absent; any letter case
-    Field field(const QString& name) const;    // throws when absent
-    Field fieldAt(int index) const { return Field(this, index); }
-    std::optional<Field> findField(const QString& name) const;
+    // Handles on a field: a const dataset's only read.
+    Field field(const QString& name) { return Field(this, requireField(name)); } // throws when absent
+    ConstField field(const QString& name) const { return ConstField(this, requireField(name)); }
+    Field fieldAt(int index) { return Field(this, index); }
+    ConstField fieldAt(int index) const { return ConstField(this, index); }
+    std::optional<Field> findField(const QString& name);
+    std::optional<ConstField> findField(const QString& name) const;
     QStringList fieldNames() const;
 
     // A value of any row without moving (grids). During an insert the row at
@@ -236,8 +250,10 @@ protected:
     QString masterField_, detailField_;
 
 private:
+    friend class ConstField;
     friend class Field;
 
+    int requireField(const QString& name) const; // the index; throws when absent
     void checkActive() const;
     void checkBrowsable();
     void startNewRow(int position);

@@ -3,7 +3,6 @@
 #include "common/errors.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 
 #include <optional>
 
@@ -329,15 +328,11 @@ void Translator::convertLiteral(size_t i, const FieldDef& f)
         t.raw = true;
         return;
     }
-    bool hasTime = false;
-    const QDateTime dt = parseDateLiteral(t.text, &hasTime);
+    const QDateTime dt = parseDateLiteral(t.text);
     if (!dt.isValid())
         fail(text_, QStringLiteral("«%1» не является датой").arg(t.text));
-    t.text = (f.type == FieldType::DateTime && hasTime)
-                 ? dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                 : dt.date().toString(Qt::ISODate);
-    if (f.type == FieldType::DateTime && !hasTime)
-        t.text = dt.date().toString(Qt::ISODate) + QStringLiteral(" 00:00:00");
+    // A date-time written without a time is its midnight.
+    t.text = f.type == FieldType::DateTime ? storedDateTime(dt) : storedDate(dt.date());
     t.raw = false; // still a string literal
 }
 
@@ -728,78 +723,6 @@ int TranslatedStatement::paramIndex(const QString& name) const
 }
 
 QString sqliteParamName(const QString& name) { return u':' + name.toLower(); }
-
-QDateTime parseDateLiteral(const QString& text, bool* hasTime)
-{
-    static const QRegularExpression local(QStringLiteral(
-        R"(^\s*(\d{1,2})[./-](\d{1,2})[./-](\d{4})(?:\s+(\d{1,2}):(\d{2})(?::(\d{2}))?)?\s*$)"));
-    static const QRegularExpression iso(QStringLiteral(
-        R"(^\s*(\d{4})-(\d{2})-(\d{2})(?:[ T](\d{2}):(\d{2})(?::(\d{2}))?)?\s*$)"));
-    int d = 0, m = 0, y = 0, hh = 0, mm = 0, ss = 0;
-    bool timePart = false;
-    if (auto r = local.match(text); r.hasMatch()) {
-        d = r.captured(1).toInt();
-        m = r.captured(2).toInt();
-        y = r.captured(3).toInt();
-        timePart = r.hasCaptured(4) && !r.captured(4).isEmpty();
-        if (timePart) {
-            hh = r.captured(4).toInt();
-            mm = r.captured(5).toInt();
-            ss = r.captured(6).isEmpty() ? 0 : r.captured(6).toInt();
-        }
-    } else if (auto r2 = iso.match(text); r2.hasMatch()) {
-        y = r2.captured(1).toInt();
-        m = r2.captured(2).toInt();
-        d = r2.captured(3).toInt();
-        timePart = r2.hasCaptured(4) && !r2.captured(4).isEmpty();
-        if (timePart) {
-            hh = r2.captured(4).toInt();
-            mm = r2.captured(5).toInt();
-            ss = r2.captured(6).isEmpty() ? 0 : r2.captured(6).toInt();
-        }
-    } else {
-        return {};
-    }
-    const QDate date(y, m, d);
-    const QTime time(hh, mm, ss);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    if (hasTime)
-        *hasTime = timePart;
-    return QDateTime(date, time);
-}
-
-QVariant storageValue(const QVariant& value, FieldType partner)
-{
-    if (!value.isValid() || value.isNull())
-        return {};
-    if (isDateType(partner)) {
-        QDateTime dt;
-        bool hasTime = false;
-        if (value.typeId() == QMetaType::QDate) {
-            dt = QDateTime(value.toDate(), QTime(0, 0));
-        } else if (value.typeId() == QMetaType::QDateTime) {
-            dt = value.toDateTime();
-            hasTime = true;
-        } else if (value.typeId() == QMetaType::QString) {
-            if (value.toString().trimmed().isEmpty())
-                return {};
-            dt = parseDateLiteral(value.toString(), &hasTime);
-            if (!dt.isValid())
-                throw Error(QStringLiteral("«%1» не является датой").arg(value.toString()));
-        } else {
-            return value;
-        }
-        if (partner == FieldType::Date)
-            return dt.date().toString(Qt::ISODate);
-        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
-    if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(Qt::ISODate);
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return value;
-}
 
 TranslatedStatement translateStatement(const QString& text, const Schema& schema, TranslateOptions options)
 {

@@ -12,6 +12,7 @@
 // are read only when asked for.
 
 #include "schema.h"
+#include "values.h" // date literals, storageValue
 
 #include <QString>
 #include <QVariant>
@@ -64,13 +65,5 @@ TranslatedStatement translateStatement(const QString& text, const Schema& schema
 
 // The SQLite name of a parameter as the translation writes it.
 QString sqliteParamName(const QString& name);
-
-// Converts a bound value to what is stored for a column of type `partner`:
-// dates as ISO text, texts in the locale's date form for date columns too.
-QVariant storageValue(const QVariant& value, FieldType partner);
-
-// Parses a date or date-time written as dd.mm.yyyy[ hh:mm[:ss]] ("/" and "-"
-// accepted as separators) or ISO; an invalid QDateTime when it is neither.
-QDateTime parseDateLiteral(const QString& text, bool* hasTime = nullptr);
 
 } // namespace talvora::data

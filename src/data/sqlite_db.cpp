@@ -2,8 +2,7 @@
 
 #include "collation.h"
 #include "common/errors.h"
-
-#include <QDateTime>
+#include "values.h"
 
 #include <sqlite3.h>
 
@@ -142,10 +141,10 @@ void SqliteStatement::bind(int index, const QVariant& value)
         bindBlob(index, value.toByteArray());
         break;
     case QMetaType::QDate:
-        bindText(index, value.toDate().toString(Qt::ISODate));
+        bindText(index, storedDate(value.toDate()));
         break;
     case QMetaType::QDateTime:
-        bindText(index, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        bindText(index, storedDateTime(value.toDateTime()));
         break;
     default:
         bindText(index, value.toString());

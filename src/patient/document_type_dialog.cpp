@@ -2,22 +2,16 @@
 
 #include "data/data_module.h"
 
-#include <QHBoxLayout>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace talvora {
 
 TForm7::TForm7(data::TDM& dm, QWidget* parent)
-    : ui::WorkstationWindow(QStringLiteral("Тип документа при сохранении"), QSize(420, 320), parent), dm_(dm)
+    : ui::WorkstationWindow(QStringLiteral("Тип документа при сохранении"), QSize(420, 320),
+                            7, QStringLiteral("Тип документа при сохранении: "), parent), dm_(dm)
 {
     setObjectName(QStringLiteral("TForm7"));
-    auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    top->addStretch();
-    top->addWidget(makeErrorReportButton(7, QStringLiteral("Тип документа при сохранении: ")));
-    layout->addLayout(top);
-    layout->addStretch();
+    frameLayout()->addStretch();
 }
 
 } // namespace talvora

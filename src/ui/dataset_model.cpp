@@ -1,9 +1,8 @@
 #include "dataset_model.h"
 
 #include "data/dataset.h"
+#include "data/values.h"
 
-#include <QDate>
-#include <QDateTime>
 #include <QLocale>
 
 namespace talvora::ui {
@@ -53,9 +52,9 @@ QString DatasetModel::displayText(const QVariant& v)
         return {};
     switch (v.typeId()) {
     case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+        return data::displayDate(v.toDate());
     case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("dd.MM.yyyy H:mm:ss"));
+        return data::displayDateTime(v.toDateTime());
     case QMetaType::Double:
         return QLocale(QLocale::Russian).toString(v.toDouble(), 'f', 2);
     case QMetaType::QByteArray:

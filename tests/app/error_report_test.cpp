@@ -1,10 +1,20 @@
 #include "app/workstation.h"
+#include "boilerplates/boilerplate_dialog.h"
+#include "boilerplates/settings_window.h"
+#include "boilerplates/text_editor_window.h"
 #include "common/disk_serial.h"
-#include "common/error_report_window.h"
+#include "common/errors.h"
 #include "common/program_state.h"
 #include "data/data_module.h"
+#include "patient/document_type_dialog.h"
 #include "patient/patient_window.h"
+#include "service/error_report_window.h"
+#include "service/error_reports.h"
+#include "service/setup_wizard.h"
+#include "templates/designer_window.h"
 #include "temp_databases.h"
+#include "treatment/dose_calculator_window.h"
+#include "treatment/treatment_window.h"
 #include "ui/scripted_dialogs.h"
 
 #include <QLineEdit>
@@ -23,7 +33,7 @@ public:
     QString serial() override { return QStringLiteral("WD-123456"); }
 };
 
-class ErrorReports : public ::testing::Test {
+class ErrorReporting : public ::testing::Test {
 protected:
     void SetUp() override { setDiskSerialSource(&serial); }
     void TearDown() override { setDiskSerialSource(nullptr); }
@@ -35,7 +45,7 @@ protected:
 
 } // namespace
 
-TEST_F(ErrorReports, AWindowsButtonOpensTheDialogAndSavingStoresTheReport)
+TEST_F(ErrorReporting, AWindowsButtonOpensTheDialogAndSavingStoresTheReport)
 {
     Workstation ws(dbs.aliases());
     auto* button = ws.form3->findChild<QToolButton*>(QStringLiteral("errorReportButton"));
@@ -65,7 +75,39 @@ TEST_F(ErrorReports, AWindowsButtonOpensTheDialogAndSavingStoresTheReport)
     EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrDate from Errors")).toDate(), QDate::currentDate());
 }
 
-TEST_F(ErrorReports, DefaultsOnNewRowsOfTheListAndTheDateRenewedOnEdit)
+TEST_F(ErrorReporting, EveryWindowsOneButtonReportsItsOwnNumberAndPrefix)
+{
+    Workstation ws(dbs.aliases());
+    const struct {
+        ui::WorkstationWindow* window;
+        int number;
+        const char* prefix;
+    } windows[] = {
+        {ws.form2.get(), 2, "Конструктор шаблонов: "},
+        {ws.form3.get(), 3, "Пациент: "},
+        {ws.form4.get(), 4, "Анамнез пациента WORD: "},
+        {ws.form5.get(), 4, "Настройки: "},
+        {ws.form6.get(), 6, "Исследования: "},
+        {ws.form7.get(), 7, "Тип документа при сохранении: "},
+        {ws.form8.get(), 8, "Калькулятор дозы: "},
+        {ws.form11.get(), 11, "Мастер 1-чн настр (названия): "},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.window->objectName().toStdString());
+        const auto buttons = w.window->findChildren<QToolButton*>(QStringLiteral("errorReportButton"));
+        ASSERT_EQ(buttons.size(), 1);
+        EXPECT_EQ(buttons[0]->accessibleName(), QString::fromUtf8(ui::kErrorReportHint));
+        buttons[0]->click();
+        EXPECT_EQ(ws.form9->windowNumber(), w.number);
+        EXPECT_EQ(ws.form9->prefix(), QString::fromUtf8(w.prefix));
+        ws.form9->hide();
+    }
+    // The boilerplate creation dialog has no button of its own.
+    EXPECT_EQ(ws.form10->findChild<QToolButton*>(QStringLiteral("errorReportButton")), nullptr);
+    EXPECT_EQ(ws.form10->errorReportButton(), nullptr);
+}
+
+TEST_F(ErrorReporting, DefaultsOnNewRowsOfTheListAndTheDateRenewedOnEdit)
 {
     dbs.sql(QStringLiteral("insert into Errors (ErrName, ErrDate, ErrStatus, ErrOwner) values (\"старое\", \"01.01.2020\", 2, \"X\")"));
     Workstation ws(dbs.aliases());
@@ -83,7 +125,7 @@ TEST_F(ErrorReports, DefaultsOnNewRowsOfTheListAndTheDateRenewedOnEdit)
     EXPECT_EQ(dbs.scalar(QStringLiteral("select count(*) from Errors")).toInt(), 2);
 }
 
-TEST_F(ErrorReports, AReportWithoutADiskSerialIsStoredAllTheSame)
+TEST_F(ErrorReporting, AReportWithoutADiskSerialIsStoredAllTheSame)
 {
     class NoSerial : public DiskSerialSource {
     public:
@@ -96,4 +138,28 @@ TEST_F(ErrorReports, AReportWithoutADiskSerialIsStoredAllTheSame)
     ws.form9->SaveReport();
     EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrName from Errors")).toString(), QStringLiteral("Калькулятор дозы: не считает"));
     EXPECT_TRUE(dbs.scalar(QStringLiteral("select ErrOwner from Errors")).toString().isEmpty());
+}
+
+TEST_F(ErrorReporting, AReportThatCannotBeStoredLeavesNothingHalfWritten)
+{
+    data::TDM dm(dbs.aliases());
+    ErrorReports reports(dm);
+    bool refuse = true;
+    dm.Error_t->beforePost = [&](data::Dataset&) {
+        if (refuse)
+            throw Error(QStringLiteral("диск полон"));
+    };
+    EXPECT_THROW(reports.SaveReport(6, QStringLiteral("Исследования: "), QStringLiteral("первое"), {}), Error);
+    EXPECT_FALSE(dm.Error_t->editing());
+
+    // The next report is stored alone, not together with the failed one.
+    refuse = false;
+    reports.SaveReport(8, QStringLiteral("Калькулятор дозы: "), QStringLiteral("второе"),
+                       QStringLiteral("строка 1\r\nстрока 2\nстрока 3"));
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select count(*) from Errors")).toInt(), 1);
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrName from Errors")).toString(),
+              QStringLiteral("Калькулятор дозы: второе"));
+    // Line breaks are stored as CR LF once, whichever form they came in.
+    EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrMem from Errors")).toString(),
+              QStringLiteral("строка 1\r\nстрока 2\r\nстрока 3"));
 }

@@ -52,6 +52,14 @@ protected:
 
 using L = QStringList;
 
+// Whether a field handle of a dataset of type D can write.
+template <class D>
+concept WritableFields = requires(D& ds) {
+    ds.field(QString()).setValue(QVariant());
+    ds.fieldAt(0).clear();
+    ds.findField(QString())->setAsString(QString());
+};
+
 } // namespace
 
 TEST_F(Datasets, EventsFireInOrderAndOnlyOnRealMoves)
@@ -333,4 +341,22 @@ TEST_F(Datasets, RowsOnDemandComeInKeyOrderAndKeepCachedChanges)
     sorted.setSqlText(QStringLiteral("select PID, PName from pacient where Potd = 1 order by PName"));
     sorted.open();
     EXPECT_EQ(sorted.field(QStringLiteral("PName")).asString(), QStringLiteral("Абрамов"));
+}
+
+TEST_F(Datasets, AConstDatasetsFieldsOnlyRead)
+{
+    static_assert(WritableFields<Dataset>);
+    static_assert(!WritableFields<const Dataset>);
+
+    TableDataset otd(QStringLiteral("Otd"), dbs.ppp(), QStringLiteral("Otdelen.DB"));
+    otd.open();
+    const Dataset& seen = otd;
+    otd.edit();
+    otd.field(QStringLiteral("Ootd")).setValue(QStringLiteral("Неврология 2"));
+    // A read-only handle reads what is being edited, like any other.
+    EXPECT_EQ(seen.field(QStringLiteral("ootd")).asString(), QStringLiteral("Неврология 2"));
+    EXPECT_EQ(seen.fieldAt(seen.fieldIndex(QStringLiteral("Ootd"))).value(), QVariant(QStringLiteral("Неврология 2")));
+    EXPECT_FALSE(seen.findField(QStringLiteral("NoSuchField")).has_value());
+    EXPECT_THROW(seen.field(QStringLiteral("NoSuchField")), talvora::Error);
+    otd.cancel();
 }

@@ -46,6 +46,9 @@ TEST(SqlDialect, DateLiteralsAreConvertedOnlyForDateColumns)
     // A date-time in the locale's form, single-quoted, in an INSERT.
     const auto ins = tr(QStringLiteral("INSERT INTO Issled(Ipac, Idate, Itype, Iname, Ires)  VALUES (7, '09.12.2026 14:05:03', 2, \"ЭЭГ\" ,  \"\")"));
     EXPECT_TRUE(ins.sql.contains(QStringLiteral("'2026-12-09 14:05:03'"))) << ins.sql.toStdString();
+    // A date-time column given a date alone gets its midnight.
+    const auto day = tr(QStringLiteral("select Iid from Issled where Idate >= \"09.12.2026\""));
+    EXPECT_EQ(day.sql, QStringLiteral("select Iid from Issled where Idate >= '2026-12-09 00:00:00'"));
     EXPECT_THROW(tr(QStringLiteral("select PID from pacient where PdP > \"31.02.2002\"")), talvora::Error);
 }
 

@@ -24,7 +24,7 @@ const Target kTargets[] = {
     {QString::fromLatin1(kErrorAlias), &errorSchema()},
 };
 
-QString cell(const Field& f)
+QString cell(const ConstField& f)
 {
     if (f.isNull())
         return {};

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "ui/dialog_service.h"
+#include "ui/error_display.h"
 #include "word/doc_writer.h"
 #include "word/document_io.h"
 #include "word/view/document_printing.h"
@@ -27,17 +28,6 @@
 namespace talvora::word {
 
 namespace {
-
-template <typename F>
-void guarded(F f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        dialogs().error(e.message());
-    } catch (const SilentAbort&) {
-    }
-}
 
 bool isInside(const QWidget* w, const QWidget* ancestor)
 {
@@ -202,7 +192,7 @@ QMenu* DocumentView::createContextMenu(QWidget* parent)
     auto* menu = new QMenu(parent);
     const QStringList names = verbs();
     for (int i = 0; i < names.size(); ++i)
-        menu->addAction(names[i], this, [this, i] { guarded([this, i] { doVerb(i); }); });
+        menu->addAction(names[i], this, ui::guarded([this, i] { doVerb(i); }));
     return menu;
 }
 
@@ -381,7 +371,7 @@ void DocumentView::exportPdf(const QString& path) const
 
 void DocumentView::saveAsDocInteractive()
 {
-    guarded([this] {
+    ui::guarded([this] {
         requireDocument("Сохранить");
         FileDialogRequest request;
         request.caption = QStringLiteral("Сохранить документ как");
@@ -391,12 +381,12 @@ void DocumentView::saveAsDocInteractive()
         const QString path = withSuffix(dialogs().saveFileName(request), QStringLiteral(".doc"));
         if (!path.isEmpty())
             saveAsDoc(path);
-    });
+    })();
 }
 
 void DocumentView::printInteractive()
 {
-    guarded([this] {
+    ui::guarded([this] {
         requireDocument("Печать");
         QPrinter printer(QPrinter::HighResolution);
         applyPageSetup(printer, doc_->page);
@@ -404,12 +394,12 @@ void DocumentView::printInteractive()
         dialog.setWindowTitle(QStringLiteral("Печать документа"));
         if (dialog.exec() == QDialog::Accepted)
             print(&printer);
-    });
+    })();
 }
 
 void DocumentView::printPreviewInteractive()
 {
-    guarded([this] {
+    ui::guarded([this] {
         requireDocument("Просмотр");
         QPrinter printer(QPrinter::HighResolution);
         applyPageSetup(printer, doc_->page);
@@ -417,12 +407,12 @@ void DocumentView::printPreviewInteractive()
         dialog.setWindowTitle(QStringLiteral("Предварительный просмотр"));
         connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
         dialog.exec();
-    });
+    })();
 }
 
 void DocumentView::exportPdfInteractive()
 {
-    guarded([this] {
+    ui::guarded([this] {
         requireDocument("Экспорт в PDF");
         FileDialogRequest request;
         request.caption = QStringLiteral("Экспорт в PDF");
@@ -432,7 +422,7 @@ void DocumentView::exportPdfInteractive()
         const QString path = withSuffix(dialogs().saveFileName(request), QStringLiteral(".pdf"));
         if (!path.isEmpty())
             exportPdf(path);
-    });
+    })();
 }
 
 } // namespace talvora::word

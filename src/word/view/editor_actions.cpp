@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "ui/dialog_service.h"
+#include "ui/error_display.h"
 #include "word/view/document_view.h"
 
 #include <QAction>
@@ -24,19 +25,6 @@
 namespace talvora::word {
 
 namespace {
-
-// Runs a command; an error is shown in an error box instead of leaving the
-// event handler.
-template <typename F>
-void guarded(F f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        dialogs().error(e.message());
-    } catch (const SilentAbort&) {
-    }
-}
 
 QToolBar* newBar(QWidget* parent, const QString& name, const QString& title)
 {
@@ -166,9 +154,9 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
 
     // Drawing
     connect(add(drawing_, QStringLiteral("insertTable"), QStringLiteral("Таблица…")), &QAction::triggered, this,
-            [this] { guarded([this] { askTable(); }); });
+            ui::guarded([this] { askTable(); }));
     connect(add(drawing_, QStringLiteral("insertPicture"), QStringLiteral("Рисунок…")), &QAction::triggered, this,
-            [this] { guarded([this] { askPicture(); }); });
+            ui::guarded([this] { askPicture(); }));
     drawing_->addSeparator();
     connect(add(drawing_, QStringLiteral("insertRow"), QStringLiteral("+ строка")), &QAction::triggered, this,
             [this] { tableRow(true); });

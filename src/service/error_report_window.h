@@ -4,6 +4,7 @@
 // error list with the window the report came from. Not modal; its fields
 // keep their text between openings.
 
+#include "service/error_reports.h"
 #include "ui/workstation_window.h"
 
 class QLineEdit;
@@ -11,7 +12,6 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace talvora::data {
-class Dataset;
 class TDM;
 }
 
@@ -21,7 +21,7 @@ class TForm9 : public ui::WorkstationWindow {
     Q_OBJECT
 
 public:
-    static constexpr int kVersion = 230608;
+    static constexpr int kVersion = ErrorReports::kVersion;
 
     explicit TForm9(data::TDM& dm, QWidget* parent = nullptr);
     ~TForm9() override;
@@ -39,16 +39,12 @@ public:
     void SaveReport();
 
 private:
-    data::TDM& dm_;
+    ErrorReports reports_;
     QLineEdit* title_;
     QPlainTextEdit* description_;
     QPushButton* save_;
     int windowNumber_ = 0;
     QString prefix_;
 };
-
-// The defaults of a new error record (date, program, version, disk serial,
-// status 1); on the start of an edit only the date is renewed.
-void SetErrorRecordDefaults(data::Dataset& ds);
 
 } // namespace talvora
