@@ -16,6 +16,8 @@
 #include <QTextCursor>
 #include <QTextList>
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using namespace talvora;
@@ -254,7 +256,11 @@ TEST(DocWriter, LibreOfficeReadsTheSameText)
         if (got.startsWith(QChar(0xFEFF)))
             got.remove(0, 1);
         got.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        const QString expected = plainText(readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc"))));
+        QString expected = plainText(readDoc(test::readData(QString::fromLatin1(name) + QStringLiteral(".doc"))));
+        // LibreOffice brings a date field up to today; its kept result is the day it was written.
+        static const QRegularExpression shortDate(QStringLiteral("\\b\\d{1,2}/\\d{1,2}/\\d{2}\\b"));
+        got.replace(shortDate, QStringLiteral("<дата>"));
+        expected.replace(shortDate, QStringLiteral("<дата>"));
         EXPECT_EQ(got.trimmed(), expected.trimmed()) << name;
     }
 }
