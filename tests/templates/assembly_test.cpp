@@ -149,25 +149,6 @@ TEST_F(Assembly, EmptyFieldsBecomeOneBlankAndNumbersWithoutMeaningStay)
                       "<!fld_25> <!fld_0> <!fld_30> <!fld_19> Иванов\n");
 }
 
-TEST_F(Assembly, StayWithoutDischargeRunsToToday)
-{
-    Patient p;
-    p.admission = QDate::currentDate().addDays(-3).toString("dd.MM.yyyy");
-    p.discharge = "30.12.1899";
-    start(addPatient(p));
-    assemble(blobOf({"(<!fld_11>)"}));
-    EXPECT_EQ(line(), "(3дн. )");
-}
-
-TEST_F(Assembly, MultiLineTextsBecomeParagraphs)
-{
-    Patient p;
-    p.neuro = "Сознание ясное.\r\nМенингеальных знаков нет.";
-    start(addPatient(p));
-    assemble(blobOf({"Статус: <!fld_17> Конец."}));
-    EXPECT_EQ(text(), "Статус: Сознание ясное.\nМенингеальных знаков нет. Конец.\n");
-}
-
 TEST_F(Assembly, WithoutASelectedPatientFieldsAreBlank)
 {
     start();
@@ -229,15 +210,6 @@ TEST_F(Assembly, AMarkerWithoutItsCloseEndsWithItsParagraphOrCell)
     assemble(word::blobFromDocument(doc));
     // (The empty paragraphs are the ones the table keeps before and after it.)
     EXPECT_EQ(text(), "Фамилия: Иванов\nСледующий абзац\n\n7\nИван\n\n");
-}
-
-TEST_F(Assembly, AMarkerAloneInTheDocument)
-{
-    start(addPatient());
-    assemble(blobOf({"<!fld_1>"}));
-    EXPECT_EQ(line(), "Иванов");
-    assemble(blobOf({"<!trt_1>"}));
-    EXPECT_EQ(line(), " ");
 }
 
 // ---------------------------------------------------------------- groups and investigations

@@ -1,6 +1,5 @@
 // The marker reading rule on the text the assembly copies from a marker's
-// "<", the field table, the text of each plain field and of the treatment
-// scheme.
+// "<", and the field texts that depend on empty dates and the time of the run.
 
 #include "templates/markers.h"
 
@@ -115,33 +114,6 @@ TEST(MarkerReading, NoDigitOrANumberBeyondThirtyTwoBitsIsAFailureWithTheMarkerIn
     EXPECT_FALSE(r.ok());
 }
 
-TEST(FieldTable, NumbersWithAMeaningAndTheirColumns)
-{
-    QList<int> numbers;
-    for (const FieldEntry& f : fieldTable())
-        numbers << f.number;
-    EXPECT_EQ(numbers, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 29, 31, 32}));
-
-    for (int n : {0, 19, 25, 28, 30, 33, 100})
-        EXPECT_EQ(findField(n), nullptr) << n;
-
-    const QHash<int, QString> columns{{1, "pName_f"}, {2, "Pname_n"}, {3, "Pname_o"}, {4, "Pprof"}, {5, "pdb"},
-                                      {6, "Pdp"},     {7, "pdv"},     {8, "Phist"},   {9, "Palat"}, {12, "PdiaK"},
-                                      {13, "PdiaV"},  {14, "Pjal"},   {16, "Psomat"}, {17, "Pnst"}, {18, "Pves"},
-                                      {31, "Precom"}, {32, "PanV"}};
-    for (auto it = columns.cbegin(); it != columns.cend(); ++it) {
-        const FieldEntry* f = findField(it.key());
-        ASSERT_NE(f, nullptr);
-        EXPECT_EQ(QString::fromLatin1(f->column), it.value()) << it.key();
-    }
-    EXPECT_EQ(findField(10)->source, FieldSource::AgeAtAdmission);
-    EXPECT_EQ(findField(11)->source, FieldSource::DaysInHospital);
-    EXPECT_EQ(findField(15)->source, FieldSource::Anamnesis);
-    EXPECT_EQ(QString::fromLatin1(findField(15)->column), QStringLiteral("PanW"));
-    EXPECT_EQ(QString::fromLatin1(findField(15)->column2), QStringLiteral("PanM"));
-    EXPECT_EQ(findField(29)->source, FieldSource::AllInvestigations);
-}
-
 class FieldTexts : public ::testing::Test {
 protected:
     QString text(int number) const
@@ -149,31 +121,9 @@ protected:
         return fieldText(*findField(number), [this](const QString& c) { return row.value(c.toLower()); }, now);
     }
 
-    QHash<QString, QVariant> row{{"pname_f", "Иванов"},
-                                 {"pdb", QDate(1965, 3, 5)},
-                                 {"pdp", QDate(2004, 3, 1)},
-                                 {"pdv", QDate(2004, 3, 15)},
-                                 {"phist", 1234},
-                                 {"palat", 7},
-                                 {"pves", QVariant()},
-                                 {"pdiak", "Ишемический\r\nинсульт"},
-                                 {"panm", "болеет 3 года"}};
+    QHash<QString, QVariant> row{{"pdb", QDate(1965, 3, 5)}, {"pdp", QDate(2004, 3, 1)}, {"pdv", QDate(2004, 3, 15)}};
     QDateTime now{QDate(2004, 3, 20), QTime(18, 30)};
 };
-
-TEST_F(FieldTexts, ValuesAsTheDataModuleGivesThem)
-{
-    EXPECT_EQ(text(1), "Иванов");
-    EXPECT_EQ(text(5), "05.03.1965");
-    EXPECT_EQ(text(6), "01.03.2004");
-    EXPECT_EQ(text(8), "1234");
-    EXPECT_EQ(text(9), "7");
-    EXPECT_EQ(text(12), "Ишемический\r\nинсульт");
-    EXPECT_EQ(text(15), "болеет 3 года"); // the anamnesis text, when there is no document
-    // Nothing stored: the empty text (typed as one blank).
-    EXPECT_EQ(text(2), "");
-    EXPECT_EQ(text(18), "");
-}
 
 TEST_F(FieldTexts, EmptyDatesAgeAndStay)
 {
@@ -197,29 +147,6 @@ TEST_F(FieldTexts, EmptyDatesAgeAndStay)
     // A patient discharged the day of admission.
     row["pdv"] = QDate(2004, 3, 1);
     EXPECT_EQ(text(11), "0дн. ");
-}
-
-TEST(TreatmentText, OneLineOrADrugALine)
-{
-    const std::vector<Prescription> scheme{
-        {"Пирацетам", "по 1 таб. 3 раза в день", "", "10 дней"},
-        {"Мексидол", "2,0 в/в", "5 мг/кг", "5 дней"},
-    };
-    EXPECT_EQ(treatmentText(scheme, 1),
-              QStringLiteral("Пирацетам по 1 таб. 3 раза в день10 дней Мексидол 2,0 в/в (5 мг/кг) 5 дней "));
-    EXPECT_EQ(treatmentText(scheme, 2),
-              QStringLiteral("Пирацетам по 1 таб. 3 раза в день10 дней \r\nМексидол 2,0 в/в (5 мг/кг) 5 дней \r\n"));
-    EXPECT_EQ(treatmentText(scheme, 7), treatmentText(scheme, 2));
-    EXPECT_EQ(treatmentText({}, 1), QString());
-    EXPECT_EQ(treatmentText({}, 2), QString());
-}
-
-TEST(MarkerText, AsTheDesignerWritesThem)
-{
-    EXPECT_EQ(markerText(MarkerKind::Field, 12), "<!fld_12>");
-    EXPECT_EQ(markerText(MarkerKind::Group, 3), "<!grp_3>");
-    EXPECT_EQ(markerText(MarkerKind::Treatment, 1), "<!trt_1>");
-    EXPECT_EQ(markerText(MarkerKind::Template, 5), "<!shabl_5>");
 }
 
 } // namespace
