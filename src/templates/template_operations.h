@@ -17,6 +17,8 @@ class TDM;
 
 namespace talvora::templates {
 
+// One instance serves the whole program: it holds the data module's hook,
+// and the start-up code hands it to the windows that need it.
 class TemplateOperations {
 public:
     // Installs the data module's DeleteTemplateType hook (before a row of
