@@ -1,5 +1,6 @@
 #include "designer_window.h"
 
+#include "common/program_state.h"
 #include "data/data_module.h"
 
 #include <QVBoxLayout>
@@ -12,6 +13,12 @@ TForm2::TForm2(QWidget* parent)
 {
     setObjectName(QStringLiteral("TForm2"));
     frameLayout()->addStretch();
+    beforeAssemblyBuffer().emplace();
+}
+
+TForm2::~TForm2()
+{
+    beforeAssemblyBuffer().reset();
 }
 
 void TForm2::attachData(data::TDM& dm)

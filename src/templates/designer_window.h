@@ -14,7 +14,9 @@ class TForm2 : public ui::WorkstationWindow {
 
 public:
     // Built before the data module; attachData connects it once that exists.
+    // Creates the program's before-assembly buffer; the destructor frees it.
     explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
     void attachData(data::TDM& dm);
 
 private:
