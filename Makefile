@@ -17,7 +17,7 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Creates the empty databases on first run, then starts the program.
+# Creates the databases with a starter department on first run, then starts the program.
 initdb: build
 	@$(BUILD_DIR)/tools/talvora-db/talvora-db init --if-missing
 

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <vector>
+
 namespace talvora::tools {
 
 using namespace talvora::data;
@@ -57,6 +59,23 @@ const Schema& schemaFor(const QString& alias)
     throw Error(QStringLiteral("Неизвестный псевдоним «%1» (ожидается pacientdata или Errors)").arg(alias));
 }
 
+// Removes a file on the way out unless released.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(QString path) : path_(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (!path_.isEmpty())
+            QFile::remove(path_);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    void release() { path_.clear(); }
+
+private:
+    QString path_;
+};
+
 QVariant paramValue(const QString& text)
 {
     bool ok = false;
@@ -68,33 +87,52 @@ QVariant paramValue(const QString& text)
 
 } // namespace
 
-QStringList initDatabases(const AliasResolver& aliases, bool skipExisting)
+InitReport initDatabases(const AliasResolver& aliases, bool skipExisting, InitContent content)
 {
-    QStringList created;
+    // Everything that refuses comes before the first file is made.
+    std::vector<const Target*> missing;
     for (const Target& t : kTargets) {
         const QString file = aliases.databaseFile(t.alias);
-        if (QFileInfo::exists(file)) {
-            if (skipExisting)
-                continue;
+        if (!QFileInfo::exists(file))
+            missing.push_back(&t);
+        else if (!skipExisting)
             throw Error(QStringLiteral("База данных «%1» уже существует (%2); она не изменена.").arg(t.alias, file));
-        }
+    }
+    const auto starterFor = [&](const Target& t) {
+        return content == InitContent::StarterDepartment && t.schema == &workstationSchema();
+    };
+    for (const Target* t : missing)
+        if (starterFor(*t))
+            requireDocumentWriter();
+
+    InitReport report;
+    for (const Target* target : missing) {
+        const Target& t = *target;
+        const QString file = aliases.databaseFile(t.alias);
         if (!QDir().mkpath(aliases.directory(t.alias)))
             throw Error(QStringLiteral("Не удалось создать каталог %1").arg(aliases.directory(t.alias)));
         // Build under a temporary name so that a failure leaves no half-made database.
         const QString temp = file + QStringLiteral(".new");
         QFile::remove(temp);
+        TemporaryFile guard(temp);
+        std::optional<StarterSummary> starter;
         {
             SqliteConnection conn(temp, true);
             SqliteTransaction tx(conn);
             for (const QString& sql : t.schema->createStatements())
                 conn.exec(sql);
+            if (starterFor(t))
+                starter = addStarterDepartment(conn);
             tx.commit();
         }
         if (!QFile::rename(temp, file))
             throw Error(QStringLiteral("Не удалось создать файл %1").arg(file));
-        created << file;
+        guard.release();
+        report.created << file;
+        if (starter)
+            report.starter = std::move(starter);
     }
-    return created;
+    return report;
 }
 
 void runStatement(const AliasResolver& aliases, const QString& alias, const QString& statement,
@@ -128,7 +166,7 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     const QString usage = QStringLiteral(
         "Использование:\n"
-        "  talvora-db init [--alias ИМЯ=КАТАЛОГ ...] [--if-missing]\n"
+        "  talvora-db init [--alias ИМЯ=КАТАЛОГ ...] [--if-missing] [--empty]\n"
         "  talvora-db sql [--alias pacientdata|Errors] [--alias ИМЯ=КАТАЛОГ ...] [--param ИМЯ=ЗНАЧЕНИЕ ...] 'ОПЕРАТОР'\n");
     try {
         if (args.isEmpty()) {
@@ -141,6 +179,7 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
         Params params;
         QStringList rest;
         bool ifMissing = false;
+        bool empty = false;
         for (int i = 1; i < args.size(); ++i) {
             const QString& a = args[i];
             if (a == u"--alias" || a == u"--param") {
@@ -160,14 +199,23 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
                 }
             } else if (a == u"--if-missing") {
                 ifMissing = true;
+            } else if (a == u"--empty") {
+                empty = true;
             } else {
                 rest << a;
             }
         }
         if (command == u"init") {
-            const QStringList created = initDatabases(aliases, ifMissing);
-            for (const QString& f : created)
+            const InitReport report = initDatabases(
+                aliases, ifMissing, empty ? InitContent::Empty : InitContent::StarterDepartment);
+            for (const QString& f : report.created)
                 out << QStringLiteral("Создана база данных: %1\n").arg(f);
+            if (const auto& s = report.starter)
+                out << QStringLiteral("Начальное отделение: %1, %2 (типов шаблонов: %3, типов документов: %4, шаблонов: %5)\n")
+                           .arg(s->hospital, s->department)
+                           .arg(s->templateTypes)
+                           .arg(s->documentTypes)
+                           .arg(s->templates);
             return 0;
         }
         if (command == u"sql") {
