@@ -6,6 +6,7 @@
 #include "service/error_report_window.h"
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
+#include "patient/patient_documents.h"
 #include "patient/patient_window.h"
 #include "service/setup_wizard.h"
 #include "start_window.h"
@@ -71,6 +72,11 @@ void Workstation::connectWindows()
 
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
+        form3->links.chooseDocumentType = [this](const patient::PendingDocument& d) { form7->ask(d); };
+        form7->store = [this](const patient::PendingDocument& d, const QVariant& type) {
+            if (form3)
+                form3->documents().SaveAssembledDocument(d, type);
+        };
     }
 }
 

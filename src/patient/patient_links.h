@@ -7,13 +7,30 @@
 
 #include <functional>
 
+class QProgressBar;
+class QWidget;
+
+namespace talvora::word {
+class DocumentView;
+class MarkerTextBox;
+}
+
 namespace talvora::patient {
+
+struct PendingDocument;
+
+// The pieces of the tab "Отчеты" an assembly works with.
+struct AssemblyParts {
+    word::DocumentView* target = nullptr;
+    word::DocumentView* aux = nullptr;
+    word::MarkerTextBox* markerBox = nullptr;
+    QWidget* progressPanel = nullptr;
+    QProgressBar* progressBar = nullptr;
+};
 
 struct PatientWindowLinks {
     // The panel "Исследования и лечение".
     std::function<void()> openTreatment;
-    // The panel "Выписка (по умолчанию)".
-    std::function<void()> startDefaultDischarge;
     // "редактировать" and the double-clicks on the status texts: the text
     // editor for text kind 1 (anamnesis) to 5.
     std::function<void(int kind)> editPatientText;
@@ -23,6 +40,12 @@ struct PatientWindowLinks {
     // A right-click on a card control or patient text while the designer's
     // insertion mode is on; `column` is the patient field it shows.
     std::function<void(const QString& column)> insertFieldMarker;
+    // "Собрать документ": the document assembly on the tab's view.
+    std::function<void(const AssemblyParts& parts)> assemble;
+    // "Отменить сборку": the view gets back what it held before the latest assembly.
+    std::function<void(word::DocumentView& view)> cancelAssembly;
+    // "Сохранить": the document-type dialog, which then stores the document.
+    std::function<void(const PendingDocument& document)> chooseDocumentType;
 };
 
 } // namespace talvora::patient

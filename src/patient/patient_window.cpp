@@ -2,11 +2,15 @@
 
 #include "common/program_state.h"
 #include "data/data_module.h"
+#include "patient_documents.h"
 #include "patient_filters.h"
 #include "patient_register.h"
 #include "ui/db_grid.h"
+#include "ui/db_navigator.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
+#include "word/view/document_view.h"
+#include "word/view/marker_text_box.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -19,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -122,7 +127,8 @@ bool isInside(const QWidget* w, const QWidget* area)
 
 TForm3::TForm3(data::TDM& dm, QWidget* parent)
     : ui::WorkstationWindow(QStringLiteral("Пациент"), QSize(1280, 800), 3, QStringLiteral("Пациент: "), parent),
-      dm_(dm), register_(std::make_unique<patient::PatientRegister>(dm))
+      dm_(dm), register_(std::make_unique<patient::PatientRegister>(dm)),
+      documents_(std::make_unique<patient::PatientDocuments>(dm, *register_))
 {
     setObjectName(QStringLiteral("TForm3"));
     c_.tabs = new QTabWidget(this);
@@ -132,6 +138,7 @@ TForm3::TForm3(data::TDM& dm, QWidget* parent)
     c_.tabs->addTab(page, QStringLiteral("Пациент"));
     c_.reportsTab = new QWidget(c_.tabs);
     c_.tabs->addTab(c_.reportsTab, QStringLiteral("Отчеты"));
+    buildReportsTab();
 
     auto* split = new QSplitter(Qt::Horizontal, page);
     auto* pageLayout = new QHBoxLayout(page);
@@ -161,6 +168,7 @@ TForm3::TForm3(data::TDM& dm, QWidget* parent)
     rightLayout->addWidget(c_.list, 1);
 
     wire();
+    wireReports();
 
     try {
         register_->RefreshPatientList();
@@ -476,7 +484,7 @@ void TForm3::wire()
     connect(c_.save, &QToolButton::clicked, this, guarded([this] { register_->SavePatientCard(); }));
     connect(c_.remove, &QToolButton::clicked, this, guarded([this] { register_->DeletePatient(); }));
     connect(c_.treatment, &QPushButton::clicked, this, guarded([this] { call(links.openTreatment); }));
-    connect(c_.discharge, &QPushButton::clicked, this, guarded([this] { call(links.startDefaultDischarge); }));
+    connect(c_.discharge, &QPushButton::clicked, this, guarded([this] { StartDefaultDischarge(); }));
     connect(c_.editAnamnesis, &QPushButton::clicked, this, guarded([this] {
         if (links.editPatientText)
             links.editPatientText(1);
@@ -548,6 +556,8 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event)
         else if (qobject_cast<QPlainTextEdit*>(watched) && moved)
             register_->setTextsTouched();
     }
+    if (watched == c_.defaultTemplate && event->type() == QEvent::FocusOut)
+        guarded([this] { documents_->SetDefaultTemplateFlag(c_.defaultTemplate->isChecked()); })();
     if (watched == c_.list && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         guarded([this] { register_->DeletePatient(); })();
@@ -680,5 +690,182 @@ void TForm3::RefreshPatientList() { register_->RefreshPatientList(); }
 void TForm3::DepartmentChanged() { register_->DepartmentChanged(); }
 void TForm3::SavePatientCard() { register_->SavePatientCard(); }
 const QVariant& TForm3::currentDepartment() const { return register_->department(); }
+
+} // namespace talvora
+
+// ---------------------------------------------------------------- the tab "Отчеты"
+
+namespace talvora {
+
+void TForm3::buildReportsTab()
+{
+    QWidget* tab = c_.reportsTab;
+    auto* split = new QSplitter(Qt::Horizontal, tab);
+    auto* tabLayout = new QHBoxLayout(tab);
+    tabLayout->setContentsMargins(2, 2, 2, 2);
+    tabLayout->addWidget(split);
+
+    // Left column: the buttons, the document list, the template chooser.
+    auto* left = new QWidget(split);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    c_.showTemplates = new QCheckBox(QStringLiteral("показать доступные шаблоны"), left);
+    c_.showTemplates->setAccessibleName(c_.showTemplates->text());
+    leftLayout->addWidget(c_.showTemplates);
+    auto* buttons = new QHBoxLayout;
+    c_.showDocument = smallButton(left, QStyle::SP_FileDialogContentsView, QString(), "showDocument");
+    c_.showDocument->setAccessibleName(QStringLiteral("Показать документ"));
+    c_.storeDocument = smallButton(left, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить"), "storeDocument");
+    c_.deleteDocument = smallButton(left, QStyle::SP_TrashIcon, QStringLiteral("Удалить"), "deleteDocument");
+    c_.exportDocument = smallButton(left, QStyle::SP_ArrowRight, QStringLiteral("Импорт в отдельный WORD"), "exportDocument");
+    c_.cancelAssembly = smallButton(left, QStyle::SP_ArrowBack, QStringLiteral("Отменить сборку"), "cancelAssembly");
+    c_.assemble = smallButton(left, QStyle::SP_MediaPlay, QStringLiteral("Собрать документ"), "assembleDocument");
+    for (QToolButton* b : {c_.showDocument, c_.storeDocument, c_.deleteDocument, c_.exportDocument, c_.cancelAssembly,
+                           c_.assemble})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    leftLayout->addLayout(buttons);
+    c_.documentList = new ui::DBGrid(left);
+    c_.documentList->setObjectName(QStringLiteral("documentList"));
+    c_.documentList->setAccessibleName(QStringLiteral("Документы пациента"));
+    c_.documentList->bind(dm_.Vipis_q.get(), {{QStringLiteral("Podst_t"), QStringLiteral("Тип документа"), 150},
+                                              {QStringLiteral("Vdate"), QStringLiteral("Дата"), 130}});
+    leftLayout->addWidget(c_.documentList, 1);
+
+    c_.templateChooser = new QWidget(left);
+    c_.templateChooser->setObjectName(QStringLiteral("templateChooser"));
+    auto* chooser = new QVBoxLayout(c_.templateChooser);
+    chooser->setContentsMargins(0, 0, 0, 0);
+    c_.typeGrid = new ui::DBGrid(c_.templateChooser);
+    c_.typeGrid->setObjectName(QStringLiteral("templateTypes"));
+    c_.typeGrid->setAccessibleName(QStringLiteral("Тип шаблона"));
+    c_.typeGrid->bind(dm_.ShType.get(), {{QStringLiteral("ShTName"), QStringLiteral("Тип шаблона"), 0}});
+    chooser->addWidget(c_.typeGrid, 1);
+    using Nav = ui::DBNavigator;
+    const Nav::Buttons moves = Nav::First | Nav::Prior | Nav::Next | Nav::Last;
+    c_.typeNavigator = new Nav(c_.templateChooser);
+    c_.typeNavigator->bind(dm_.ShType.get(), moves);
+    chooser->addWidget(c_.typeNavigator);
+    auto* row = new QHBoxLayout;
+    c_.showTemplate = new QPushButton(QStringLiteral("Показать шаблон"), c_.templateChooser);
+    c_.defaultTemplate = new QCheckBox(QStringLiteral("Выписка по умолч"), c_.templateChooser);
+    c_.defaultTemplate->setAccessibleName(c_.defaultTemplate->text());
+    c_.templateNavigator = new Nav(c_.templateChooser);
+    c_.templateNavigator->bind(dm_.Sh_q.get(), moves);
+    row->addWidget(c_.showTemplate);
+    row->addWidget(c_.defaultTemplate);
+    row->addWidget(c_.templateNavigator);
+    row->addStretch();
+    chooser->addLayout(row);
+    c_.templateList = new ui::DBGrid(c_.templateChooser);
+    c_.templateList->setObjectName(QStringLiteral("templateList"));
+    c_.templateList->setAccessibleName(QStringLiteral("Название шаблона"));
+    c_.templateList->bind(dm_.Sh_q.get(), {{QStringLiteral("ShName"), QStringLiteral("Название шаблона"), 0}});
+    chooser->addWidget(c_.templateList, 2);
+    c_.templateChooser->hide();
+    leftLayout->addWidget(c_.templateChooser, 2);
+
+    // Right part: the bar, the progress panel, the document.
+    auto* right = new QWidget(split);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    auto* bar = new QHBoxLayout;
+    c_.closeDocument = new QPushButton(QStringLiteral("Закрыть  документ"), right);
+    c_.closeDocument->setAccessibleName(QStringLiteral("Закрыть документ"));
+    c_.activateDocument = new QPushButton(QStringLiteral("Активировать документ"), right);
+    c_.reportsErrorButton = makeErrorReportButton(3, QStringLiteral("Отчеты: "), right);
+    bar->addWidget(c_.closeDocument);
+    bar->addWidget(c_.activateDocument);
+    bar->addStretch();
+    bar->addWidget(c_.reportsErrorButton);
+    rightLayout->addLayout(bar);
+    c_.progressPanel = new QWidget(right);
+    c_.progressPanel->setObjectName(QStringLiteral("assemblyProgress"));
+    auto* progress = new QHBoxLayout(c_.progressPanel);
+    progress->setContentsMargins(0, 0, 0, 0);
+    c_.progressBar = new QProgressBar(c_.progressPanel);
+    c_.progressBar->setRange(0, 100);
+    c_.progressBar->setAccessibleName(QStringLiteral("Прогресс сборки:"));
+    progress->addWidget(caption(QStringLiteral("Прогресс сборки:"), c_.progressPanel, c_.progressBar));
+    progress->addWidget(c_.progressBar, 1);
+    c_.progressPanel->hide();
+    rightLayout->addWidget(c_.progressPanel);
+    c_.view = new word::DocumentView(right);
+    c_.view->setObjectName(QStringLiteral("documentView"));
+    c_.view->setAccessibleName(QStringLiteral("Документ"));
+    c_.view->setAutoVerbMenu(false);
+    rightLayout->addWidget(c_.view, 1);
+    // Never shown: the assembly and the export work through them.
+    c_.auxView = new word::DocumentView(right);
+    c_.auxView->setObjectName(QStringLiteral("auxiliaryView"));
+    c_.auxView->hide();
+    c_.markerBox = new word::MarkerTextBox(right);
+    c_.markerBox->hide();
+
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setSizes({380, 880});
+}
+
+void TForm3::wireReports()
+{
+    patient::PatientDocuments& docs = *documents_;
+    connect(&docs, &patient::PatientDocuments::defaultFlagShown, this, [this](bool on) {
+        const QSignalBlocker block(c_.defaultTemplate);
+        c_.defaultTemplate->setChecked(on);
+    });
+    connect(c_.showTemplates, &QCheckBox::toggled, c_.templateChooser, &QWidget::setVisible);
+    connect(c_.tabs, &QTabWidget::currentChanged, this, guarded([this](int index) {
+        if (c_.tabs->widget(index) == c_.reportsTab)
+            documents_->OpenTemplatesOfType();
+    }));
+    connect(c_.typeGrid, &ui::DBGrid::cellClicked, this, guarded([this] { documents_->OpenTemplatesOfType(); }));
+    connect(c_.templateList, &ui::DBGrid::cellClicked, this, guarded([this] { documents_->ShowTemplate(*c_.view); }));
+    connect(c_.showTemplate, &QPushButton::clicked, this, guarded([this] { documents_->ShowTemplate(*c_.view); }));
+    c_.defaultTemplate->installEventFilter(this);
+    connect(c_.documentList, &ui::DBGrid::cellClicked, this, guarded([this] { documents_->ShowStoredDocument(*c_.view); }));
+    connect(c_.showDocument, &QToolButton::clicked, this, guarded([this] { documents_->ShowStoredDocument(*c_.view); }));
+    connect(c_.assemble, &QToolButton::clicked, this, guarded([this] { AssembleInView(); }));
+    connect(c_.cancelAssembly, &QToolButton::clicked, this, guarded([this] {
+        if (links.cancelAssembly)
+            links.cancelAssembly(*c_.view);
+    }));
+    connect(c_.storeDocument, &QToolButton::clicked, this, guarded([this] {
+        const patient::PendingDocument pending = documents_->CaptureDocument(*c_.view);
+        if (links.chooseDocumentType)
+            links.chooseDocumentType(pending);
+        else // no dialog to ask in: a document without a type
+            documents_->SaveAssembledDocument(pending, 0);
+    }));
+    connect(c_.deleteDocument, &QToolButton::clicked, this, guarded([this] { documents_->DeleteDocument(); }));
+    connect(c_.exportDocument, &QToolButton::clicked, this, guarded([this] { documents_->ExportToSeparateWord(*c_.auxView); }));
+    connect(c_.closeDocument, &QPushButton::clicked, this, guarded([this] { c_.view->close(); }));
+    connect(c_.activateDocument, &QPushButton::clicked, this, guarded([this] { c_.view->activate(); }));
+    connect(c_.view, &word::DocumentView::focusLeft, this, guarded([this] { c_.view->close(); }));
+}
+
+patient::AssemblyParts TForm3::assemblyParts() const
+{
+    return {c_.view, c_.auxView, c_.markerBox, c_.progressPanel, c_.progressBar};
+}
+
+void TForm3::AssembleInView()
+{
+    if (links.assemble)
+        links.assemble(assemblyParts());
+}
+
+void TForm3::StartDefaultDischarge()
+{
+    c_.tabs->setCurrentWidget(c_.reportsTab);
+    try {
+        if (!documents_->OpenDefaultTemplates())
+            return;
+        documents_->ShowTemplate(*c_.view);
+    } catch (const std::exception&) {
+        return; // no default template to start from: nothing more happens
+    }
+    AssembleInView();
+}
 
 } // namespace talvora

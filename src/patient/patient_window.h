@@ -12,6 +12,7 @@
 #include <memory>
 
 class QCheckBox;
+class QProgressBar;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -26,11 +27,17 @@ class TDM;
 }
 namespace talvora::ui {
 class DBGrid;
+class DBNavigator;
+}
+namespace talvora::word {
+class DocumentView;
+class MarkerTextBox;
 }
 
 namespace talvora {
 
 namespace patient {
+class PatientDocuments;
 class PatientRegister;
 }
 
@@ -43,12 +50,21 @@ public:
     ~TForm3() override;
 
     patient::PatientRegister& patients() const { return *register_; }
+    patient::PatientDocuments& documents() const { return *documents_; }
     patient::PatientWindowLinks links;
 
     // The operations the other windows call (through the start-up's links).
     void RefreshPatientList();
     void DepartmentChanged();
     void SavePatientCard();
+    // The panel "Выписка (по умолчанию)": the tab "Отчеты", the department's
+    // default template, assembled for the patient on the card. Without a
+    // default template nothing more happens.
+    void StartDefaultDischarge();
+    // "Собрать документ" on the tab's view.
+    void AssembleInView();
+    // The parts of the tab an assembly from another window uses (the progress panel).
+    patient::AssemblyParts assemblyParts() const;
     // The department key of the list, taken when the list is re-read.
     const QVariant& currentDepartment() const;
 
@@ -86,6 +102,25 @@ public:
         QToolButton* applyFilters = nullptr;
         ui::DBGrid* list = nullptr;
         QWidget* reportsTab = nullptr;
+        // The tab "Отчеты".
+        QToolButton *showDocument = nullptr, *storeDocument = nullptr, *deleteDocument = nullptr,
+                    *exportDocument = nullptr, *cancelAssembly = nullptr, *assemble = nullptr;
+        ui::DBGrid* documentList = nullptr;
+        QCheckBox* showTemplates = nullptr;
+        QWidget* templateChooser = nullptr;
+        ui::DBGrid* typeGrid = nullptr;
+        ui::DBNavigator* typeNavigator = nullptr;
+        QPushButton* showTemplate = nullptr;
+        QCheckBox* defaultTemplate = nullptr;
+        ui::DBNavigator* templateNavigator = nullptr;
+        ui::DBGrid* templateList = nullptr;
+        QPushButton *closeDocument = nullptr, *activateDocument = nullptr;
+        QToolButton* reportsErrorButton = nullptr;
+        QWidget* progressPanel = nullptr;
+        QProgressBar* progressBar = nullptr;
+        word::DocumentView* view = nullptr;
+        word::DocumentView* auxView = nullptr;
+        word::MarkerTextBox* markerBox = nullptr;
     };
     const Controls& controls() const { return c_; }
 
@@ -96,6 +131,8 @@ private:
     void buildCard(QWidget* page);
     void buildTexts(QWidget* page);
     void buildFilterBand(QWidget* page);
+    void buildReportsTab();
+    void wireReports();
     void wire();
     void showCard(const patient::PatientCard& card, const QString& age, const QString& stay);
     void birthYearLeft();
@@ -107,6 +144,7 @@ private:
 
     data::TDM& dm_;
     std::unique_ptr<patient::PatientRegister> register_;
+    std::unique_ptr<patient::PatientDocuments> documents_;
     Controls c_;
     bool showing_ = false;
 };
