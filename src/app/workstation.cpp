@@ -11,6 +11,8 @@
 #include "service/setup_wizard.h"
 #include "start_window.h"
 #include "templates/designer_window.h"
+#include "templates/document_assembly.h"
+#include "templates/template_operations.h"
 #include "treatment/dose_calculator_window.h"
 #include "treatment/treatment_window.h"
 #include "ui/dialog_service.h"
@@ -28,6 +30,8 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     built("TForm2");
     dm = std::make_unique<data::TDM>(std::move(aliases));
     built("TDM");
+    templateOperations = std::make_unique<templates::TemplateOperations>(*dm);
+    assembly = std::make_unique<templates::DocumentAssembly>(*dm);
     form1->attachData(*dm);
     form2->attachData(*dm);
     try {
@@ -72,6 +76,10 @@ void Workstation::connectWindows()
 
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
+        form3->links.assemble = [this](const patient::AssemblyParts& p) {
+            assembly->AssembleDocument(*p.target, *p.aux, *p.markerBox, {p.progressPanel, p.progressBar});
+        };
+        form3->links.cancelAssembly = [this](word::DocumentView& view) { assembly->CancelAssembly(view); };
         form3->links.chooseDocumentType = [this](const patient::PendingDocument& d) { form7->ask(d); };
         form7->store = [this](const patient::PendingDocument& d, const QVariant& type) {
             if (form3)
@@ -102,6 +110,8 @@ Workstation::~Workstation()
     form4.reset();
     form3.reset();
     form2.reset();
+    assembly.reset();
+    templateOperations.reset();
     dm.reset();
     form1.reset();
 }

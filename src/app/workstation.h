@@ -13,6 +13,10 @@
 namespace talvora::data {
 class TDM;
 }
+namespace talvora::templates {
+class DocumentAssembly;
+class TemplateOperations;
+}
 
 namespace talvora {
 
@@ -49,6 +53,9 @@ public:
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<data::TDM> dm;
+    // The operations shared by the patient window and the designer.
+    std::unique_ptr<templates::TemplateOperations> templateOperations;
+    std::unique_ptr<templates::DocumentAssembly> assembly;
     std::unique_ptr<TForm3> form3; // empty when it could not be built
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<TForm5> form5;

@@ -774,6 +774,7 @@ void TForm3::buildReportsTab()
     c_.closeDocument->setAccessibleName(QStringLiteral("Закрыть документ"));
     c_.activateDocument = new QPushButton(QStringLiteral("Активировать документ"), right);
     c_.reportsErrorButton = makeErrorReportButton(3, QStringLiteral("Отчеты: "), right);
+    c_.reportsErrorButton->setObjectName(QStringLiteral("reportsErrorReportButton"));
     bar->addWidget(c_.closeDocument);
     bar->addWidget(c_.activateDocument);
     bar->addStretch();

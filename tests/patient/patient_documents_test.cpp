@@ -2,6 +2,7 @@
 #include "app/workstation.h"
 #include "common/errors.h"
 #include "patient/document_type_dialog.h"
+#include "service/error_report_window.h"
 #include "patient/patient_documents.h"
 #include "patient/patient_register.h"
 #include "patient/patient_window.h"
@@ -188,4 +189,34 @@ TEST_F(Documents, TheDefaultDischargeShowsTheDefaultTemplateAndAssemblesIt)
     c().discharge->click();
     EXPECT_EQ(assemblies, 1);
     EXPECT_EQ(assembledFrom, "ВЫПИСНОЙ ЭПИКРИЗ <!fld_1>");
+}
+
+TEST_F(Documents, TheRoadOfADischargeSummary)
+{
+    dbs.sql("insert into VipisType (VTName, VTOtd) values (\"Выписка\", 1)");
+    const int key = addPatient(1, "Морозова", "Дисциркуляторная энцефалопатия");
+    addTemplate("Выписной эпикриз", "ВЫПИСНОЙ ЭПИКРИЗ <!fld_1> <!fld_2>. Диагноз: <!fld_12>", 1, 1);
+    ws = std::make_unique<Workstation>(dbs.aliases()); // the assembly the start-up wires
+    w = ws->form3.get();
+    c().discharge->click();
+    EXPECT_EQ(viewText(), "ВЫПИСНОЙ ЭПИКРИЗ Морозова Иван. Диагноз: Дисциркуляторная энцефалопатия");
+    EXPECT_TRUE(c().progressPanel->isHidden());
+    c().storeDocument->click();
+    ws->form7->okButton()->click();
+    EXPECT_EQ(textOf(dbs.scalar(QStringLiteral("select Vres from Vipis where Vpac = %1").arg(key)).toByteArray()),
+              "ВЫПИСНОЙ ЭПИКРИЗ Морозова Иван. Диагноз: Дисциркуляторная энцефалопатия");
+    c().cancelAssembly->click();
+    EXPECT_EQ(viewText(), "ВЫПИСНОЙ ЭПИКРИЗ <!fld_1> <!fld_2>. Диагноз: <!fld_12>");
+    c().documentList->dataset()->last();
+    c().showDocument->click();
+    EXPECT_TRUE(viewText().startsWith("ВЫПИСНОЙ ЭПИКРИЗ Морозова"));
+    EXPECT_EQ(dialogs.problems(), "");
+}
+
+TEST_F(Documents, TheTabReportsErrorsUnderItsOwnPrefix)
+{
+    start();
+    c().reportsErrorButton->click();
+    EXPECT_EQ(ws->form9->windowNumber(), 3);
+    EXPECT_EQ(ws->form9->prefix(), "Отчеты: ");
 }
