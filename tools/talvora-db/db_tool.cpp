@@ -167,6 +167,7 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
     const QString usage = QStringLiteral(
         "Использование:\n"
         "  talvora-db init [--alias ИМЯ=КАТАЛОГ ...] [--if-missing] [--empty]\n"
+        "  talvora-db assemble --patient PID --template SHID --out ФАЙЛ.doc [--blob] [--alias ИМЯ=КАТАЛОГ ...]\n"
         "  talvora-db sql [--alias pacientdata|Errors] [--alias ИМЯ=КАТАЛОГ ...] [--param ИМЯ=ЗНАЧЕНИЕ ...] 'ОПЕРАТОР'\n");
     try {
         if (args.isEmpty()) {

@@ -1,6 +1,7 @@
+#include "assemble_command.h"
 #include "db_tool.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <cstdio>
 
@@ -19,16 +20,20 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(quietMessages);
-    // The starter templates are written with Qt's GUI classes (fonts, the HTML
-    // reader); they need no display.
+    // The starter templates are written, and documents assembled, with Qt's
+    // GUI classes; they need no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int rc = talvora::tools::runCommandLine(args, out, err);
+    int rc = 0;
+    if (!args.isEmpty() && args.first() == u"assemble")
+        rc = talvora::tools::runAssembleCommand(args.mid(1), out, err);
+    else
+        rc = talvora::tools::runCommandLine(args, out, err);
     out.flush();
     err.flush();
     return rc;
