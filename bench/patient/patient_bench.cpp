@@ -4,9 +4,16 @@
 
 #include "common/program_state.h"
 #include "data/data_module.h"
+#include "patient/patient_documents.h"
 #include "patient/patient_filters.h"
 #include "patient/patient_register.h"
 #include "synthetic_db.h"
+#include "word/document_io.h"
+#include "word/view/document_view.h"
+
+#include <QApplication>
+#include <QTextCursor>
+#include <QTextTable>
 
 #include <QCoreApplication>
 
@@ -143,11 +150,58 @@ void BM_FindByAgeOver3000(benchmark::State& state)
 }
 BENCHMARK(BM_FindByAgeOver3000)->Unit(benchmark::kMillisecond);
 
+// Storing the document view as a patient document, and showing it again.
+// A discharge summary of about three pages, with a table.
+QByteArray templateBlob()
+{
+    word::Document doc;
+    QTextCursor c(&doc.text());
+    for (int i = 0; i < 60; ++i)
+        c.insertText(QStringLiteral("Неврологический статус: сознание ясное, менингеальных знаков нет, парез %1. ").arg(i)), c.insertBlock();
+    c.insertTable(12, 4);
+    return word::blobFromDocument(doc);
+}
+
+void BM_StoreAndShowDocument(benchmark::State& state)
+{
+    Window w;
+    w.dm.pac_q1->moveTo(700);
+    PatientDocuments docs(w.dm, w.patients);
+    word::DocumentView view;
+    view.loadFromBlob(templateBlob());
+    const PendingDocument pending = docs.CaptureDocument(view);
+    std::vector<int> stored;
+    for (auto _ : state)
+        stored.push_back(docs.SaveAssembledDocument(pending, 1));
+    state.counters["bytes"] = double(pending.blob.size());
+    // Put the database back as it was.
+    for (int key : stored)
+        w.dm.Pacents->execute(QStringLiteral("delete from Vipis where VID = %1").arg(key), {});
+}
+BENCHMARK(BM_StoreAndShowDocument)->Name("BM_SaveAssembledDocument")->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_ShowStoredDocument(benchmark::State& state)
+{
+    Window w;
+    w.dm.pac_q1->moveTo(700);
+    PatientDocuments docs(w.dm, w.patients);
+    word::DocumentView view;
+    view.loadFromBlob(templateBlob());
+    const int key = docs.SaveAssembledDocument(docs.CaptureDocument(view), 1);
+    for (auto _ : state) {
+        w.dm.Vipis_q->locate(QStringLiteral("VID"), key);
+        docs.ShowStoredDocument(view);
+    }
+    w.dm.Pacents->execute(QStringLiteral("delete from Vipis where VID = %1").arg(key), {});
+}
+BENCHMARK(BM_ShowStoredDocument)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     aliases(); // build the database before timing
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -11,6 +11,9 @@
 #include "word/document_io.h"
 #include "word/document_text.h"
 #include "word/view/document_view.h"
+#include "word/view/separate_window.h"
+
+#include <QApplication>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -219,4 +222,25 @@ TEST_F(Documents, TheTabReportsErrorsUnderItsOwnPrefix)
     c().reportsErrorButton->click();
     EXPECT_EQ(ws->form9->windowNumber(), 3);
     EXPECT_EQ(ws->form9->prefix(), "Отчеты: ");
+}
+
+TEST_F(Documents, ExportingCopiesIntoASeparateWindowAndLeavesTheTabAlone)
+{
+    const int a = addPatient(1, "Андреев");
+    addDocument(a, "выписка для другой больницы", "2024-02-01 09:00:00");
+    start();
+    c().view->loadFromBlob(blobOf("то, что на вкладке"));
+    const auto before = QApplication::topLevelWidgets().size();
+    c().exportDocument->click();
+    EXPECT_EQ(dialogs.problems(), "");
+    word::SeparateDocumentWindow* opened = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<word::SeparateDocumentWindow*>(t))
+            opened = s;
+    ASSERT_NE(opened, nullptr);
+    EXPECT_GT(QApplication::topLevelWidgets().size(), before);
+    EXPECT_EQ(word::plainText(*opened->view().document()).trimmed(), "выписка для другой больницы");
+    EXPECT_EQ(viewText(), "то, что на вкладке");
+    EXPECT_FALSE(c().auxView->isActive());
+    opened->close();
 }
