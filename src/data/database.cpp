@@ -32,7 +32,7 @@ void Database::open()
     const QString file = aliases_.databaseFile(alias_);
     if (!QFileInfo::exists(file))
         throw Error(QStringLiteral("База данных «%1» не найдена: нет файла %2.\n"
-                                   "Создайте пустую базу командой «talvora-db init» "
+                                   "Создайте базу командой «talvora-db init» "
                                    "или укажите её каталог в %3.")
                         .arg(alias_, file, AliasResolver::configFile()));
     auto conn = std::make_unique<SqliteConnection>(file, false);
