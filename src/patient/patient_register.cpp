@@ -203,19 +203,13 @@ void PatientRegister::writeCard(const QVariant& key)
     edited_ = false;
 }
 
-void PatientRegister::reopenPatients()
-{
-    dm_.Pac_q->close();
-    dm_.Pac_q->open();
-}
-
 void PatientRegister::SavePatientCard()
 {
     const QVariant key = patientKey_;
     if (key.isNull())
         return;
     writeCard(key);
-    RefreshPatientList(); // re-reads Pac_q too
+    rereadList();
     positionList(key);
 }
 
@@ -282,8 +276,7 @@ void PatientRegister::CreatePatient()
         dm_.Pac_q->open();
         throw;
     }
-    dm_.Pac_q->open();
-    RefreshPatientList();
+    rereadList();
     positionList(int(key));
     textsTouched_ = false;
 }
@@ -312,15 +305,13 @@ void PatientRegister::DeletePatient()
             dm_.UpdateSQL3->runInSlot(UpdateSql::Delete, QStringLiteral("delete from Vipis  where Vpac=") + k + u' ');
         });
     } catch (const std::exception& e) {
-        reopenPatients();
-        RefreshPatientList();
+        rereadList();
         positionList(key);
         const auto* err = dynamic_cast<const Error*>(&e);
         throw Error(QStringLiteral("Пациент не удалён: при удалении его данных произошла ошибка, "
                                    "ничего не удалено.\n%1")
                         .arg(err ? err->message() : QString::fromLocal8Bit(e.what())));
     }
-    reopenPatients();
     RefreshPatientList();
     if (dm_.Nazn->active())
         dm_.Nazn->refresh();
@@ -332,6 +323,12 @@ void PatientRegister::DeletePatient()
 void PatientRegister::RefreshPatientList()
 {
     StoreCardIfEdited();
+    rereadList();
+    LoadPatientCard();
+}
+
+void PatientRegister::rereadList()
+{
     data::QueryDataset& list = *dm_.pac_q1;
     quietly([&] {
         dm_.Pac_q->close();
@@ -345,7 +342,6 @@ void PatientRegister::RefreshPatientList()
         if (!list.isEmpty())
             list.first();
     });
-    LoadPatientCard();
 }
 
 void PatientRegister::DepartmentChanged()

@@ -101,7 +101,8 @@ private:
     void showEmptyCard();
     void fillEmptySurname(const QVariant& key);
     void writeCard(const QVariant& key);
-    void reopenPatients();
+    // Re-reads Pac_q and the list for the current department; no card is loaded.
+    void rereadList();
     void positionList(const QVariant& key);
     void leavingPatient();
     void refreshListNames();
