@@ -1,0 +1,1 @@
+#include "dose_calculation.h"

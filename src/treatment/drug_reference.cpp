@@ -1,0 +1,1 @@
+#include "drug_reference.h"

@@ -1,0 +1,1 @@
+#include "equal_doses_calculator.h"

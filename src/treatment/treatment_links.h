@@ -1,0 +1,29 @@
+#pragma once
+// What the investigations and treatment window asks of the other windows.
+// The start-up code fills these in (see Workstation); each does nothing while
+// empty, so the window builds and is tested alone.
+
+#include <functional>
+
+namespace talvora::treatment {
+
+struct TreatmentWindowLinks {
+    // The template designer's insertion mode is on (a right-click on a data
+    // control then puts a marker into the template being designed).
+    std::function<bool()> insertionMode;
+    // A field marker <!fld_N>: 29 (all investigations), 31 (recommendations),
+    // 32 (course of treatment).
+    std::function<void(int fieldNumber)> insertFieldMarker;
+    // A group marker <!grp_N> for the template type N.
+    std::function<void(int typeId)> insertGroupMarker;
+    // The treatment marker; the designer asks in which form.
+    std::function<void()> insertTreatmentMarker;
+    // The text editor of the patient texts for kind 4 (recommendations) or
+    // 5 (course of treatment).
+    std::function<void(int kind)> editPatientText;
+    // "Сохранить изменения" with the texts changed: the patient record is
+    // stored with the card (its save takes this window's two texts).
+    std::function<void()> savePatientCard;
+};
+
+} // namespace talvora::treatment
