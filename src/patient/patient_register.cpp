@@ -201,6 +201,8 @@ void PatientRegister::writeCard(const QVariant& key)
         throw;
     }
     edited_ = false;
+    if (treatment && treatmentTextsStored)
+        treatmentTextsStored();
 }
 
 void PatientRegister::SavePatientCard()
@@ -213,16 +215,21 @@ void PatientRegister::SavePatientCard()
     positionList(key);
 }
 
+bool PatientRegister::hasUnstoredChanges() const
+{
+    return edited_ || (treatmentTexts && treatmentTexts());
+}
+
 void PatientRegister::StoreCardIfEdited()
 {
-    if (!edited_ || patientKey_.isNull())
+    if (!hasUnstoredChanges() || patientKey_.isNull())
         return;
     writeCard(patientKey_);
 }
 
 void PatientRegister::leavingPatient()
 {
-    if (!edited_ || patientKey_.isNull())
+    if (!hasUnstoredChanges() || patientKey_.isNull())
         return;
     // Throws when the card cannot be stored: the list then stays here.
     writeCard(patientKey_);

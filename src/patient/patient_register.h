@@ -40,8 +40,12 @@ public:
     // is stored as it was loaded.
     std::function<PatientCard()> readCard;
     // The course and recommendation texts of the investigations and
-    // treatment window; without them the stored texts stay as they are.
+    // treatment window when the doctor changed them there for the patient on
+    // the card; without them the stored texts stay as they are. A card with
+    // such texts is stored like an edited card, and treatmentTextsStored is
+    // told once they are.
     std::function<std::optional<TreatmentTexts>()> treatmentTexts;
+    std::function<void()> treatmentTextsStored;
 
     // --- the card
     // Positions Pac_q on the patient selected in the list and shows the card.
@@ -70,8 +74,10 @@ public:
     bool textsTouched() const { return textsTouched_; }
     void setTextsTouched() { textsTouched_ = true; }
 
-    // Stores the card when the doctor changed it; nothing otherwise.
+    // Stores the card when the doctor changed it (or the treatment texts);
+    // nothing otherwise.
     void StoreCardIfEdited();
+    bool hasUnstoredChanges() const;
 
     // The department of the list, taken when the list is re-read; null without one.
     const QVariant& department() const { return department_; }
