@@ -10,11 +10,15 @@
 #include "data/database.h"
 #include "data/query_dataset.h"
 #include "data/schema.h"
+#include "data/sqlite_db.h"
 #include "word/document_io.h"
 #include "word/document_text.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -379,6 +383,267 @@ TEST_F(StarterDepartment, LibreOfficeOpensEveryTemplate)
     }
 }
 
+// ---- The drug reference ------------------------------------------------------
+
+namespace {
+
+struct StoredDrug {
+    QString name, latin, notes;
+    QVariant dose, perDay, price;
+    qint64 group = 0;
+};
+
+// The drugs as the window lists them: the macrogroup list, the groups of each
+// macrogroup and the drugs of each group, each by the window's own statement.
+// Drug name → its row, with the names of its group and macrogroup.
+struct ListedDrug {
+    StoredDrug drug;
+    QString group, macrogroup;
+};
+
+std::map<QString, ListedDrug> drugsAsListed(const Databases& db)
+{
+    std::map<QString, ListedDrug> out;
+    const auto macrogroups =
+        db.rows(QStringLiteral("SELECT TrTid, TrTname, TrTself FROM TreatType.DB  WHERE  TrTself = 0ORDER BY TrTname"));
+    for (const QVariantMap& m : macrogroups) {
+        const QString mid = m.value(QStringLiteral("TrTid")).toString();
+        const auto groups = db.rows(QStringLiteral("SELECT TrTid, TrTname, TrTself \r\nFROM TreatType.DB \r\n WHERE  TrTself =")
+                                    + mid + QStringLiteral("\r\n ORDER BY TrTname \r\n"));
+        for (const QVariantMap& g : groups) {
+            const QString gid = g.value(QStringLiteral("TrTid")).toString();
+            const auto drugs = db.rows(QStringLiteral("SELECT Tid, TrType, Tname_r, Tname_l, Tdose, Tkratn, Tprim, Tprice\n"
+                                                      "FROM \"Treat.DB\" Treat\nWHERE  TrType = ")
+                                       + gid + QStringLiteral(" \n"));
+            for (const QVariantMap& d : drugs) {
+                ListedDrug listed;
+                listed.drug.name = d.value(QStringLiteral("Tname_r")).toString();
+                listed.drug.latin = d.value(QStringLiteral("Tname_l")).toString();
+                listed.drug.notes = d.value(QStringLiteral("Tprim")).toString();
+                listed.drug.dose = d.value(QStringLiteral("Tdose"));
+                listed.drug.perDay = d.value(QStringLiteral("Tkratn"));
+                listed.drug.price = d.value(QStringLiteral("Tprice"));
+                listed.drug.group = d.value(QStringLiteral("TrType")).toLongLong();
+                listed.group = g.value(QStringLiteral("TrTname")).toString();
+                listed.macrogroup = m.value(QStringLiteral("TrTname")).toString();
+                EXPECT_FALSE(out.count(listed.drug.name)) << "listed twice: " << listed.drug.name.toStdString();
+                out[listed.drug.name] = listed;
+            }
+        }
+    }
+    return out;
+}
+
+QJsonObject starterDrugsSource()
+{
+    QFile f(QStringLiteral(":/starter/drugs.json"));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+} // namespace
+
+TEST_F(StarterDepartment, DrugGroupsHangUnderMacrogroupsOnly)
+{
+    std::map<qint64, std::pair<QString, qint64>> types; // TrTid → name, TrTself
+    for (const QVariantMap& r : db_->rows(QStringLiteral("select TrTid, TrTname, TrTself from TreatType")))
+        types[r.value(QStringLiteral("TrTid")).toLongLong()] = {r.value(QStringLiteral("TrTname")).toString(),
+                                                                r.value(QStringLiteral("TrTself")).toLongLong()};
+    std::map<QString, QSet<QString>> groupsOf; // macrogroup name → its groups
+    for (const auto& [id, type] : types)
+        if (type.second == 0)
+            groupsOf[type.first];
+    for (const auto& [id, type] : types) {
+        if (type.second == 0)
+            continue;
+        // Two levels exactly: the parent exists and is itself a macrogroup.
+        ASSERT_TRUE(types.count(type.second)) << type.first.toStdString();
+        const auto& parent = types.at(type.second);
+        EXPECT_EQ(parent.second, 0) << type.first.toStdString() << " under the group " << parent.first.toStdString();
+        groupsOf[parent.first].insert(type.first);
+    }
+    for (const auto& [macrogroup, groups] : groupsOf)
+        EXPECT_FALSE(groups.isEmpty()) << "no groups in " << macrogroup.toStdString();
+
+    const std::map<QString, QStringList> expected = {
+        {QStringLiteral("Ноотропы и нейрометаболические средства"),
+         {QStringLiteral("Ноотропы"), QStringLiteral("Нейропротекторы и антиоксиданты")}},
+        {QStringLiteral("Сосудистые средства"),
+         {QStringLiteral("Вазоактивные средства"), QStringLiteral("Антиагреганты"), QStringLiteral("Антикоагулянты")}},
+        {QStringLiteral("Антигипертензивные средства"),
+         {QStringLiteral("Ингибиторы АПФ"), QStringLiteral("Блокаторы кальциевых каналов"),
+          QStringLiteral("Бета-адреноблокаторы"), QStringLiteral("Диуретики")}},
+        {QStringLiteral("Гиполипидемические средства"), {QStringLiteral("Статины")}},
+        {QStringLiteral("Витамины"), {QStringLiteral("Витамины группы B")}},
+        {QStringLiteral("Противоэпилептические средства"), {}},
+        {QStringLiteral("Анальгетики и НПВС"), {QStringLiteral("НПВС")}},
+        {QStringLiteral("Миорелаксанты"), {}},
+    };
+    for (const auto& [macrogroup, groups] : expected) {
+        ASSERT_TRUE(groupsOf.count(macrogroup)) << macrogroup.toStdString();
+        for (const QString& g : groups)
+            EXPECT_TRUE(groupsOf.at(macrogroup).contains(g)) << macrogroup.toStdString() << " / " << g.toStdString();
+    }
+}
+
+TEST_F(StarterDepartment, EveryDrugIsListedUnderItsGroupAsTheReferenceGivesIt)
+{
+    const std::map<QString, ListedDrug> listed = drugsAsListed(*db_);
+    // Every drug is reached through a macrogroup and one of its groups: none
+    // hangs under a macrogroup or a missing group.
+    EXPECT_EQ(static_cast<int>(listed.size()), db_->count(QStringLiteral("Treat")));
+
+    // Stored whole: the source's texts and numbers, none cut to its field.
+    int inSource = 0;
+    for (const QJsonValue& m : starterDrugsSource().value(QStringLiteral("macrogroups")).toArray()) {
+        for (const QJsonValue& g : m.toObject().value(QStringLiteral("groups")).toArray()) {
+            for (const QJsonValue& dv : g.toObject().value(QStringLiteral("drugs")).toArray()) {
+                const QJsonObject d = dv.toObject();
+                const QString name = d.value(QStringLiteral("name")).toString();
+                SCOPED_TRACE(name.toStdString());
+                ++inSource;
+                const auto it = listed.find(name);
+                ASSERT_NE(it, listed.end());
+                const ListedDrug& l = it->second;
+                EXPECT_EQ(l.macrogroup, m.toObject().value(QStringLiteral("name")).toString());
+                EXPECT_EQ(l.group, g.toObject().value(QStringLiteral("name")).toString());
+                EXPECT_EQ(l.drug.latin, d.value(QStringLiteral("latin")).toString());
+                EXPECT_EQ(l.drug.notes, d.value(QStringLiteral("notes")).toString());
+                EXPECT_EQ(l.drug.perDay.isNull(), !d.contains(QStringLiteral("perDay")));
+                EXPECT_EQ(l.drug.perDay.toInt(), d.value(QStringLiteral("perDay")).toInt());
+                EXPECT_EQ(l.drug.dose.isNull(), !d.contains(QStringLiteral("mgPerKgPerDay")));
+                EXPECT_EQ(l.drug.dose.toInt(), d.value(QStringLiteral("mgPerKgPerDay")).toInt());
+                EXPECT_TRUE(l.drug.price.isNull());
+            }
+        }
+    }
+    EXPECT_EQ(inSource, static_cast<int>(listed.size()));
+}
+
+TEST_F(StarterDepartment, DrugsAreTheDepartmentsEverydayOnesWithSoundDoses)
+{
+    const std::map<QString, ListedDrug> listed = drugsAsListed(*db_);
+    EXPECT_GE(listed.size(), 55u);
+    EXPECT_LE(listed.size(), 70u);
+    for (const char* name : {"Мексидол", "Цитиколин", "Пирацетам", "Винпоцетин", "Пентоксифиллин",
+                             "Ацетилсалициловая к-та", "Клопидогрел", "Гепарин натрия", "Эноксапарин натрия",
+                             "Варфарин", "Дабигатрана этексилат", "Ривароксабан", "Эналаприл", "Амлодипин",
+                             "Бисопролол", "Индапамид", "Аторвастатин", "Тиамин", "Пиридоксин", "Цианокобаламин",
+                             "Карбамазепин", "Вальпроевая кислота", "Леветирацетам", "Ламотриджин", "Габапентин",
+                             "Прегабалин", "Диклофенак", "Мелоксикам", "Кеторолак", "Ибупрофен", "Тизанидин",
+                             "Толперизон", "Баклофен"})
+        EXPECT_TRUE(listed.count(QString::fromUtf8(name))) << name;
+
+    // A dose per kilogram only where the notes give the customary range, and
+    // within it; the intakes a plausible count.
+    static const QRegularExpression range(QStringLiteral("(\\d+)–(\\d+) мг/кг/сут"));
+    int withDose = 0;
+    for (const auto& [name, l] : listed) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_LE(name.size(), 25);
+        EXPECT_LE(l.drug.latin.size(), 25);
+        EXPECT_FALSE(l.drug.latin.isEmpty());
+        EXPECT_FALSE(l.drug.notes.isEmpty());
+        if (!l.drug.perDay.isNull()) {
+            EXPECT_GE(l.drug.perDay.toInt(), 1);
+            EXPECT_LE(l.drug.perDay.toInt(), 6);
+        }
+        if (l.drug.dose.isNull())
+            continue;
+        ++withDose;
+        const QRegularExpressionMatch m = range.match(l.drug.notes);
+        ASSERT_TRUE(m.hasMatch()) << l.drug.notes.toStdString();
+        EXPECT_GE(l.drug.dose.toInt(), m.captured(1).toInt());
+        EXPECT_LE(l.drug.dose.toInt(), m.captured(2).toInt());
+    }
+    EXPECT_GE(withDose, 3);
+    EXPECT_EQ(listed.at(QStringLiteral("Вальпроевая кислота")).drug.dose.toInt(), 20);
+    EXPECT_TRUE(listed.at(QStringLiteral("Амлодипин")).drug.dose.isNull());
+}
+
+// A reference given to addDrugReference on a database of its own.
+class DrugReference : public ::testing::Test {
+protected:
+    DrugReference() : db_(dir_.filePath(QStringLiteral("t.sqlite")), true)
+    {
+        for (const QString& sql : data::workstationSchema().createStatements())
+            db_.exec(sql);
+        // The department's own rows, which a refused reference leaves alone.
+        db_.exec(QStringLiteral("insert into TreatType (TrTname, TrTself) values ('Своя', 0)"));
+        db_.exec(QStringLiteral("insert into TreatType (TrTname, TrTself) values ('Своя группа', 1)"));
+    }
+
+    int count(const QString& table)
+    {
+        data::SqliteStatement st = db_.prepare(QStringLiteral("select count(*) from ") + table);
+        st.step();
+        return static_cast<int>(st.int64(0));
+    }
+
+    static QJsonObject drugsIn(const QJsonArray& drugs)
+    {
+        const QJsonObject group{{QStringLiteral("name"), QStringLiteral("Антиагреганты")},
+                                {QStringLiteral("drugs"), drugs}};
+        const QJsonObject macrogroup{{QStringLiteral("name"), QStringLiteral("Сосудистые средства")},
+                                     {QStringLiteral("groups"), QJsonArray{group}}};
+        return QJsonObject{{QStringLiteral("macrogroups"), QJsonArray{macrogroup}}};
+    }
+
+    static QJsonObject clopidogrel()
+    {
+        return {{QStringLiteral("name"), QStringLiteral("Клопидогрел")},
+                {QStringLiteral("latin"), QStringLiteral("Clopidogrelum")},
+                {QStringLiteral("notes"), QStringLiteral("табл. 75 мг")},
+                {QStringLiteral("perDay"), 1}};
+    }
+
+    QTemporaryDir dir_;
+    data::SqliteConnection db_;
+};
+
+TEST_F(DrugReference, AFaultyReferenceWritesNothing)
+{
+    const auto with = [](const char* member, const QJsonValue& value) {
+        QJsonObject d = clopidogrel();
+        if (value.isUndefined())
+            d.remove(QLatin1String(member));
+        else
+            d.insert(QLatin1String(member), value);
+        return drugsIn({d});
+    };
+    const QString name24 = QStringLiteral("Ацетилсалициловая кислот"); // 24 characters
+    std::vector<std::pair<const char*, QJsonObject>> faulty = {
+        {"a name one character too long", with("name", name24 + QStringLiteral("аа"))},
+        {"a Latin name too long", with("latin", QStringLiteral("Acidum acetylsalicylicum2x"))},
+        {"no notes", with("notes", QJsonValue::Undefined)},
+        {"a blank name", with("name", QStringLiteral("  "))},
+        {"a misspelt member", with("mgPerKg", 20)},
+        {"no whole number", with("perDay", 1.5)},
+        {"zero intakes", with("perDay", 0)},
+        {"a number as text", with("mgPerKgPerDay", QStringLiteral("20"))},
+        {"drugs not a list", QJsonObject{{QStringLiteral("macrogroups"),
+                                          QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("М")},
+                                                                 {QStringLiteral("groups"),
+                                                                  QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("Г")},
+                                                                                         {QStringLiteral("drugs"), 3}}}}}}}}},
+        {"no macrogroups", QJsonObject{{QStringLiteral("macrogroup"), QJsonArray{}}}},
+    };
+    // The second drug is refused after the first was found sound.
+    faulty.emplace_back("the same drug twice", drugsIn({clopidogrel(), clopidogrel()}));
+
+    for (const auto& [what, reference] : faulty) {
+        SCOPED_TRACE(what);
+        EXPECT_THROW(tools::addDrugReference(db_, reference), Error);
+        EXPECT_EQ(count(QStringLiteral("TreatType")), 2);
+        EXPECT_EQ(count(QStringLiteral("Treat")), 0);
+    }
+    // A name exactly as wide as its field is taken whole.
+    EXPECT_NO_THROW(tools::addDrugReference(db_, with("name", name24 + QStringLiteral("а"))));
+    data::SqliteStatement st = db_.prepare(QStringLiteral("select Tname_r from Treat"));
+    ASSERT_TRUE(st.step());
+    EXPECT_EQ(st.text(0).size(), 25);
+}
+
 // ---- init on new and existing databases ------------------------------------
 
 TEST(StarterInit, EmptyMakesEveryTableWithoutRows)
@@ -428,6 +693,8 @@ TEST(StarterInit, IfMissingMakesOnlyTheMissingDatabaseWithTheDepartment)
     EXPECT_EQ(fileBytes(db.file(kErrors)), errors);
     EXPECT_EQ(db.count(QStringLiteral("Otdelen")), 1);
     EXPECT_EQ(db.count(QStringLiteral("SHablon")), 9);
+    EXPECT_GT(db.count(QStringLiteral("Treat")), 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("справочник лекарств"))) << run.out.toStdString();
 }
 
 TEST(StarterInit, ARefusalMakesNoDatabaseAtAll)

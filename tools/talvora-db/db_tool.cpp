@@ -212,11 +212,15 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
             for (const QString& f : report.created)
                 out << QStringLiteral("Создана база данных: %1\n").arg(f);
             if (const auto& s = report.starter)
-                out << QStringLiteral("Начальное отделение: %1, %2 (типов шаблонов: %3, типов документов: %4, шаблонов: %5)\n")
+                out << QStringLiteral("Начальное отделение: %1, %2 (типов шаблонов: %3, типов документов: %4, шаблонов: %5; "
+                                      "справочник лекарств: макрогрупп %6, групп %7, препаратов %8)\n")
                            .arg(s->hospital, s->department)
                            .arg(s->templateTypes)
                            .arg(s->documentTypes)
-                           .arg(s->templates);
+                           .arg(s->templates)
+                           .arg(s->drugMacrogroups)
+                           .arg(s->drugGroups)
+                           .arg(s->drugs);
             return 0;
         }
         if (command == u"sql") {

@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <initializer_list>
+#include <vector>
 
 namespace talvora::tools {
 
@@ -31,23 +32,26 @@ QString resourceText(const QString& name)
     return QString::fromUtf8(f.readAll());
 }
 
-QJsonObject readManifest()
+QJsonObject readJsonObject(const QString& name)
 {
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(resourceText(QStringLiteral("department.json")).toUtf8(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(resourceText(name).toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
-        throw Error(QStringLiteral("Начальное отделение: department.json не прочитан (%1)").arg(error.errorString()));
+        throw Error(QStringLiteral("Начальное отделение: %1 не прочитан (%2)").arg(name, error.errorString()));
     return doc.object();
 }
 
 // A text of the manifest, checked against the width of the field it goes to:
 // these rows bypass the engine, which would otherwise cut a long value.
-QString fieldText(const QJsonObject& object, const char* member, const char* table, const char* field)
+// `where` names the row in the message when the member alone does not.
+QString fieldText(const QJsonObject& object, const char* member, const char* table, const char* field,
+                  const QString& where = {})
 {
+    const QString in = where.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(where);
     const QJsonValue v = object.value(QLatin1String(member));
     const QString text = v.toString().trimmed();
     if (!v.isString() || text.isEmpty())
-        throw Error(QStringLiteral("Начальное отделение: не задано «%1»").arg(QLatin1String(member)));
+        throw Error(QStringLiteral("Начальное отделение: не задано «%1»%2").arg(QLatin1String(member), in));
     const data::FieldDef* def = data::workstationSchema().table(QLatin1String(table))->field(QLatin1String(field));
     if (def->size > 0 && text.size() > def->size)
         throw Error(QStringLiteral("Начальное отделение: «%1» длиннее поля %2.%3 (%4 знаков)")
@@ -76,6 +80,110 @@ qint64 insertRow(SqliteConnection& db, const QString& sql, std::initializer_list
         st.bind(++index, v);
     st.step();
     return db.lastInsertRowId();
+}
+
+// ---- The drug reference --------------------------------------------------
+
+struct StarterDrug {
+    QString name, latin, notes;
+    QVariant perDay, mgPerKgPerDay; // empty when the reference gives none
+};
+
+struct StarterDrugGroup {
+    QString name;
+    std::vector<StarterDrug> drugs;
+};
+
+struct StarterMacrogroup {
+    QString name;
+    std::vector<StarterDrugGroup> groups;
+};
+
+// The members an object of the reference may have: a misspelt one would
+// otherwise be dropped without a word.
+void requireMembers(const QJsonObject& object, std::initializer_list<const char*> known, const QString& where)
+{
+    for (const QString& member : object.keys()) {
+        bool found = false;
+        for (const char* k : known)
+            found = found || member == QLatin1String(k);
+        if (!found)
+            throw Error(QStringLiteral("Начальное отделение: неизвестное поле «%1» (%2)").arg(member, where));
+    }
+}
+
+QJsonArray arrayMember(const QJsonObject& object, const char* member, const QString& where)
+{
+    const QJsonValue v = object.value(QLatin1String(member));
+    if (!v.isArray())
+        throw Error(QStringLiteral("Начальное отделение: «%1» должно быть списком (%2)").arg(QLatin1String(member), where));
+    return v.toArray();
+}
+
+QJsonObject objectOf(const QJsonValue& v, const QString& where)
+{
+    if (!v.isObject())
+        throw Error(QStringLiteral("Начальное отделение: ожидалась запись (%1)").arg(where));
+    return v.toObject();
+}
+
+// An optional whole number from 1 for an Integer field; empty when absent.
+QVariant positiveNumber(const QJsonObject& object, const char* member, const QString& where)
+{
+    const QJsonValue v = object.value(QLatin1String(member));
+    if (v.isUndefined())
+        return {};
+    const double d = v.toDouble(-1);
+    if (!v.isDouble() || d < 1 || d > 1e6 || d != static_cast<double>(static_cast<qint64>(d)))
+        throw Error(QStringLiteral("Начальное отделение: «%1» — не целое положительное число (%2)")
+                        .arg(QLatin1String(member), where));
+    return static_cast<int>(d);
+}
+
+void requireNew(QSet<QString>& seen, const QString& name, const QString& kind)
+{
+    if (seen.contains(name))
+        throw Error(QStringLiteral("Начальное отделение: %1 «%2» повторяется").arg(kind, name));
+    seen.insert(name);
+}
+
+std::vector<StarterMacrogroup> readDrugReference(const QJsonObject& reference)
+{
+    requireMembers(reference, {"macrogroups"}, QStringLiteral("справочник лекарств"));
+    std::vector<StarterMacrogroup> out;
+    QSet<QString> macrogroupNames, groupNames, drugNames;
+    for (const QJsonValue& mv : arrayMember(reference, "macrogroups", QStringLiteral("справочник лекарств"))) {
+        const QJsonObject m = objectOf(mv, QStringLiteral("макрогруппа"));
+        StarterMacrogroup macrogroup;
+        macrogroup.name = fieldText(m, "name", "TreatType", "TrTname", QStringLiteral("макрогруппа"));
+        const QString inMacrogroup = QStringLiteral("макрогруппа «%1»").arg(macrogroup.name);
+        requireMembers(m, {"name", "groups"}, inMacrogroup);
+        requireNew(macrogroupNames, macrogroup.name, QStringLiteral("макрогруппа"));
+        for (const QJsonValue& gv : arrayMember(m, "groups", inMacrogroup)) {
+            const QJsonObject g = objectOf(gv, inMacrogroup);
+            StarterDrugGroup group;
+            group.name = fieldText(g, "name", "TreatType", "TrTname", inMacrogroup);
+            const QString inGroup = QStringLiteral("группа «%1»").arg(group.name);
+            requireMembers(g, {"name", "drugs"}, inGroup);
+            requireNew(groupNames, group.name, QStringLiteral("группа"));
+            for (const QJsonValue& dv : arrayMember(g, "drugs", inGroup)) {
+                const QJsonObject d = objectOf(dv, inGroup);
+                StarterDrug drug;
+                drug.name = fieldText(d, "name", "Treat", "Tname_r", inGroup);
+                const QString inDrug = QStringLiteral("препарат «%1»").arg(drug.name);
+                requireMembers(d, {"name", "latin", "notes", "perDay", "mgPerKgPerDay"}, inDrug);
+                requireNew(drugNames, drug.name, QStringLiteral("препарат"));
+                drug.latin = fieldText(d, "latin", "Treat", "Tname_l", inDrug);
+                drug.notes = fieldText(d, "notes", "Treat", "Tprim", inDrug);
+                drug.perDay = positiveNumber(d, "perDay", inDrug);
+                drug.mgPerKgPerDay = positiveNumber(d, "mgPerKgPerDay", inDrug);
+                group.drugs.push_back(std::move(drug));
+            }
+            macrogroup.groups.push_back(std::move(group));
+        }
+        out.push_back(std::move(macrogroup));
+    }
+    return out;
 }
 
 } // namespace
@@ -134,10 +242,34 @@ QByteArray templateDocumentBlob(const QString& html)
     return word::blobFromDocument(document);
 }
 
+DrugReferenceCount addDrugReference(SqliteConnection& db, const QJsonObject& reference)
+{
+    const std::vector<StarterMacrogroup> macrogroups = readDrugReference(reference);
+    DrugReferenceCount count;
+    const QString addType = QStringLiteral("INSERT INTO \"TreatType\" (\"TrTname\", \"TrTself\") VALUES (?, ?)");
+    for (const StarterMacrogroup& m : macrogroups) {
+        const qint64 macrogroupKey = insertRow(db, addType, {m.name, 0});
+        ++count.macrogroups;
+        for (const StarterDrugGroup& g : m.groups) {
+            const qint64 groupKey = insertRow(db, addType, {g.name, macrogroupKey});
+            ++count.groups;
+            for (const StarterDrug& d : g.drugs) {
+                // Tprice stays empty: prices are the department's own.
+                insertRow(db,
+                          QStringLiteral("INSERT INTO \"Treat\" (\"TrType\", \"Tname_r\", \"Tname_l\", "
+                                         "\"Tdose\", \"Tkratn\", \"Tprim\") VALUES (?, ?, ?, ?, ?, ?)"),
+                          {groupKey, d.name, d.latin, d.mgPerKgPerDay, d.perDay, d.notes});
+                ++count.drugs;
+            }
+        }
+    }
+    return count;
+}
+
 StarterSummary addStarterDepartment(SqliteConnection& db)
 {
     requireDocumentWriter();
-    const QJsonObject manifest = readManifest();
+    const QJsonObject manifest = readJsonObject(QStringLiteral("department.json"));
     StarterSummary summary;
     summary.hospital = fieldText(manifest, "hospital", "Otdelen", "Oboln");
     summary.department = fieldText(manifest, "department", "Otdelen", "Ootd");
@@ -184,6 +316,12 @@ StarterSummary addStarterDepartment(SqliteConnection& db)
         keys.insert(QStringLiteral("shabl_") + key, id);
         ++summary.templates;
     }
+
+    const DrugReferenceCount drugs =
+        addDrugReference(db, readJsonObject(manifest.value(QStringLiteral("drugReference")).toString()));
+    summary.drugMacrogroups = drugs.macrogroups;
+    summary.drugGroups = drugs.groups;
+    summary.drugs = drugs.drugs;
     return summary;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // The department a new workstation database starts with, so that the doctors
 // can work from the first start: a hospital with its neurology department,
-// template and document types, and templates written as Word 97 documents.
+// template and document types, templates written as Word 97 documents, and a
+// drug reference of macrogroups, groups and drugs for the doctors to edit.
 //
 // The content lives beside this file in starter/: department.json lists the
-// rows, and each template is an HTML page written into a .doc by the
+// rows and names the drug reference (drugs.json), and each template is an
+// HTML page written into a .doc by the
 // project's own writer when the database is made. A page names the keys the
 // rows get only then through placeholders:
 //   {{fld_N}}, {{trt_N}}, {{grp_N}}, {{shabl_N}}  the marker <!kind_N> as it is;
@@ -14,6 +16,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
 #include <QString>
 
 namespace talvora::data {
@@ -32,6 +35,15 @@ struct StarterSummary {
     int templateTypes = 0;
     int documentTypes = 0;
     int templates = 0;
+    int drugMacrogroups = 0;
+    int drugGroups = 0;
+    int drugs = 0;
+};
+
+struct DrugReferenceCount {
+    int macrogroups = 0;
+    int groups = 0;
+    int drugs = 0;
 };
 
 // The HTML a template is written from: comments of the source are dropped and
@@ -45,6 +57,19 @@ QByteArray templateDocumentBlob(const QString& html);
 // Writing documents needs Qt's GUI classes (fonts, the HTML reader): an
 // error unless the process runs a QGuiApplication.
 void requireDocumentWriter();
+
+// Adds a drug reference in the form of drugs.json:
+//   {"macrogroups": [{"name": …, "groups": [{"name": …, "drugs": [drug, …]}, …]}, …]}
+// where a drug is {"name": Tname_r, "latin": Tname_l, "notes": Tprim,
+// "perDay": Tkratn, "mgPerKgPerDay": Tdose}; the two numbers are optional
+// whole numbers from 1 and stay empty when absent. Each group refers to the
+// key its macrogroup's row got, each drug to the key of its group's row.
+// The whole reference is checked before the first row is written: a text too
+// long for its field (it would be stored cut), a missing text, an unknown
+// member, a number that is not a positive whole number, or a name given twice
+// (two macrogroups, two groups or two drugs of one name) is an error, and
+// nothing is written.
+DrugReferenceCount addDrugReference(data::SqliteConnection& db, const QJsonObject& reference);
 
 // Adds the starter department to a database just created, on the caller's
 // connection (inside its transaction).
