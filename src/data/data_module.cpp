@@ -132,10 +132,12 @@ void TDM::createDatasets()
     Sh_q = std::make_unique<QueryDataset>(QStringLiteral("Sh_q"), ppp);
     Sh_q->setSqlText(QStringLiteral("select ShName, Sh_def, ShId from SHablon where (ShType = 0) and (ShOtd = 0)"));
     Sh_q_all = std::make_unique<QueryDataset>(QStringLiteral("Sh_q_all"), ppp);
-    Sh_q_all->setSqlText(QStringLiteral("select ShName from SHablon where ShOtd = 0"));
+    Sh_q_all->setSqlText(QStringLiteral("select ShName, ShId from SHablon where ShOtd = 0"));
 
     Issled_q = std::make_unique<QueryDataset>(QStringLiteral("Issled_q"), ppp, Q::Cached);
     Issled_q->setSqlText(QStringLiteral("SELECT Iid, Ipac, Idate, Idate, Itype, Iname, Ires FROM Issled WHERE Ipac =0"));
+    Issled_q2 = std::make_unique<QueryDataset>(QStringLiteral("Issled_q2"), ppp);
+    Issled_q2->setSqlText(QStringLiteral("SELECT Iid, Ipac, Idate, Idate, Itype, Iname, Ires FROM Issled WHERE Ipac =0"));
 
     Treat_q = std::make_unique<QueryDataset>(QStringLiteral("Treat_q"), ppp);
     Treat_q->setSql({QStringLiteral("SELECT Tid, TrType, Tname_r, Tname_l, Tdose, Tkratn, Tprim, Tprice"),
@@ -302,20 +304,32 @@ bool TDM::OpenTemplatesOfType()
 
 bool TDM::OpenAllTemplates()
 {
-    return reopenList(*Sh_q_all, QStringLiteral("select ShName from SHablon where ShOtd = ") + currentNumber(*Otd, "OID"));
+    // ShId too: a row names its template by its key (names repeat and may
+    // begin one another).
+    return reopenList(*Sh_q_all, QStringLiteral("select ShName, ShId from SHablon where ShOtd = ") + currentNumber(*Otd, "OID"));
 }
 
 bool TDM::OpenInvestigationsOfType()
 {
-    return reopenList(*Issled_q, QStringLiteral("SELECT Iid, Ipac, Idate, Idate, Itype, Iname, Ires FROM Issled WHERE (Ipac =") +
-                                     currentNumber(*Pac_q, "pID") + QStringLiteral(") and (Itype = ") +
-                                     currentNumber(*ShType, "ShTID") + QStringLiteral(")"));
+    return OpenInvestigationsOfType(*Issled_q);
 }
 
 bool TDM::OpenAllInvestigations()
 {
-    return reopenList(*Issled_q, QStringLiteral("SELECT Iid, Ipac, Idate, Idate, Itype, Iname, Ires FROM Issled WHERE Ipac =") +
-                                     currentNumber(*Pac_q, "pID"));
+    return OpenAllInvestigations(*Issled_q);
+}
+
+bool TDM::OpenInvestigationsOfType(QueryDataset& list)
+{
+    return reopenList(list, QStringLiteral("SELECT Iid, Ipac, Idate, Idate, Itype, Iname, Ires FROM Issled WHERE (Ipac =") +
+                                currentNumber(*Pac_q, "pID") + QStringLiteral(") and (Itype = ") +
+                                currentNumber(*ShType, "ShTID") + QStringLiteral(")"));
+}
+
+bool TDM::OpenAllInvestigations(QueryDataset& list)
+{
+    return reopenList(list, QStringLiteral("SELECT Iid, Ipac, Idate, Idate, Itype, Iname, Ires FROM Issled WHERE Ipac =") +
+                                currentNumber(*Pac_q, "pID"));
 }
 
 } // namespace talvora::data

@@ -79,6 +79,9 @@ public:
     // Queries.
     std::unique_ptr<QueryDataset> Pac_q, pac_q1, Vipis_q, Sh_q, Sh_q_all, Issled_q, TrType_q_0,
         TrType_q_1, Treat_q, Err_q, Fish_q, Fish_q2, ShType_q, Sh_q2, Upload_q;
+    // The document assembly's own investigation list: walking it moves
+    // neither the investigations page's list (Issled_q) nor its editor.
+    std::unique_ptr<QueryDataset> Issled_q2;
     // Statement slots and the batch copy.
     std::unique_ptr<UpdateSql> UpdateSQL1, UpdateSQL2, UpdateSQL3;
     std::unique_ptr<BatchMove> BatchMove1;
@@ -88,6 +91,9 @@ public:
     bool OpenAllTemplates();
     bool OpenInvestigationsOfType();
     bool OpenAllInvestigations();
+    // The same selections on another investigation list (Issled_q2).
+    bool OpenInvestigationsOfType(QueryDataset& list);
+    bool OpenAllInvestigations(QueryDataset& list);
 
     // Re-reads the documents of the current patient into Vipis_q.
     void ReadPatientDocuments();

@@ -334,7 +334,7 @@ void DocumentAssembly::Run::fields()
             break;
         }
         case FieldSource::AllInvestigations:
-            if (!dm_.OpenAllInvestigations())
+            if (!dm_.OpenAllInvestigations(*dm_.Issled_q2))
                 throw Error(QStringLiteral("Не удалось прочитать обследования пациента."));
             insertInvestigations();
             break;
@@ -347,7 +347,7 @@ void DocumentAssembly::Run::fields()
 
 void DocumentAssembly::Run::insertInvestigations()
 {
-    data::QueryDataset& q = *dm_.Issled_q;
+    data::QueryDataset& q = *dm_.Issled_q2;
     if (q.isEmpty()) {
         typeValue(kNoInvestigations);
         return;
@@ -371,9 +371,9 @@ void DocumentAssembly::Run::groups()
             typeValue(QStringLiteral(" "));
             continue;
         }
-        if (!dm_.OpenInvestigationsOfType())
+        if (!dm_.OpenInvestigationsOfType(*dm_.Issled_q2))
             throw Error(QStringLiteral("Не удалось прочитать обследования пациента."));
-        data::QueryDataset& q = *dm_.Issled_q;
+        data::QueryDataset& q = *dm_.Issled_q2;
         if (q.isEmpty()) {
             typeValue(QStringLiteral(" "));
             continue;

@@ -6,6 +6,10 @@
 // the group markers and the treatment scheme. The patient window runs it on
 // its document view, the template designer on its own.
 //
+// The investigations are read through the assembly's own list (the data
+// module's Issled_q2): a run never moves the investigations page's list nor
+// loads anything into that page's editor.
+//
 // Documents are driven only through the views' automation calls and view
 // operations; their content passes between views through the program's
 // transfer buffer, never the system clipboard.

@@ -109,7 +109,7 @@ TEST_F(Assembly, DischargeSummaryFromATemplateWrittenByLibreOffice)
     // What the data module is left on.
     EXPECT_EQ(dm->ShType->field("ShTID").asInteger(), 3);
     EXPECT_EQ(dm->Sh->field("ShId").asInteger(), 5);
-    EXPECT_EQ(dm->Issled_q->recordCount(), 2);
+    EXPECT_EQ(dm->Issled_q2->recordCount(), 2);
 
     // The document as the patient window stores it reads back the same.
     const word::Document stored = word::documentFromBlob(target.saveToBlob());
@@ -424,19 +424,25 @@ TEST_F(Assembly, ProgressPanelShowsOnlyWhileTheRunLastsAndTheVerbMenuIsOffMeanwh
     bar.setValue(37);
     target.setAutoVerbMenu(true);
 
-    // Seen from inside the run: whenever the investigation list moves.
+    // Seen from inside the run: whenever the assembly's investigation list moves.
     QList<int> values;
     bool panelShown = true, verbMenuOff = true;
-    dm->hooks.treatment.InvestigationAutoDisplay = [] { return true; };
-    dm->hooks.treatment.ShowInvestigationResult = [&] {
+    dm->Issled_q2->afterScroll = [&](data::Dataset&) {
         values << bar.value();
         panelShown = panelShown && !panel.isHidden();
         verbMenuOff = verbMenuOff && !target.autoVerbMenu();
     };
+    // The investigations page's list and editor are not the assembly's.
+    int shownOnPage = 0;
+    dm->hooks.treatment.InvestigationAutoDisplay = [] { return true; };
+    dm->hooks.treatment.ShowInvestigationResult = [&] { ++shownOnPage; };
+    const QString pageList = dm->Issled_q->sqlText();
     assemble(blobOf({"<!fld_1><!fld_2><!grp_3>"}));
     // The bar starts from 0: fields 1 and 2 after the 30 of the passes, then
     // 60 and 10 for the group; the second document a step more.
     EXPECT_EQ(values, (QList<int>{70, 70}));
+    EXPECT_EQ(shownOnPage, 0);
+    EXPECT_EQ(dm->Issled_q->sqlText(), pageList);
     EXPECT_TRUE(panelShown);
     EXPECT_TRUE(verbMenuOff);
     expectFinishedNormally();

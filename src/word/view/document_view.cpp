@@ -116,11 +116,23 @@ void DocumentView::loadDocument(Document document)
     clear();
     doc_ = std::make_unique<Document>(std::move(document));
     doc_->text().setUndoRedoEnabled(true);
+    doc_->text().setModified(false);
     detached_ = QTextCursor(&doc_->text());
     if (isVisible())
         attachEditor(); // a hidden view lays the document out when shown
     page_->setPageSetup(doc_->page);
     setState(State::Loaded);
+}
+
+bool DocumentView::changedSinceLoaded() const
+{
+    return doc_ && doc_->text().isModified();
+}
+
+void DocumentView::markUnchanged()
+{
+    if (doc_)
+        doc_->text().setModified(false);
 }
 
 QByteArray DocumentView::saveToBlob() const

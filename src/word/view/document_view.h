@@ -55,6 +55,11 @@ public:
     void loadDocument(Document document);
     // Drops the document: the view becomes empty.
     void clear();
+    // Whether the document was changed (by typing or through the automation)
+    // since it was loaded or last marked unchanged. An empty view never is.
+    bool changedSinceLoaded() const;
+    // The document as it stands now counts as unchanged (it was just stored).
+    void markUnchanged();
 
     // The editing verb: the document becomes editable with its command bars.
     // Throws talvora::Error when the view is empty.

@@ -94,6 +94,38 @@ TEST(DocumentViewLoad, BadBlobsReportTheirErrorAndLeaveTheViewEmpty)
     EXPECT_THROW(view.run(), Error);
 }
 
+TEST(DocumentViewLoad, ChangedSinceLoadedFollowsEditsButNotLoadsVerbsOrTheScreen)
+{
+    DocumentView view;
+    view.show();
+    EXPECT_FALSE(view.changedSinceLoaded());
+    view.loadFromBlob(blobOf({"шаблон"}));
+    QCoreApplication::processEvents();
+    view.activate();
+    view.close();
+    view.saveToBlob();
+    EXPECT_FALSE(view.changedSinceLoaded());
+
+    view.activate();
+    QTest::keyClicks(view.textEdit(), "x");
+    EXPECT_TRUE(view.changedSinceLoaded());
+    view.markUnchanged();
+    EXPECT_FALSE(view.changedSinceLoaded());
+    // Edits through the automation count too, also while the editor has let
+    // go of the document.
+    view.automation().selection().typeText("y");
+    EXPECT_TRUE(view.changedSinceLoaded());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.changedSinceLoaded());
+
+    view.loadFromBlob(blobOf({"другой"}));
+    EXPECT_FALSE(view.changedSinceLoaded());
+    view.activate();
+    view.automation().selection().typeText("z");
+    EXPECT_THROW(view.loadFromBlob(QByteArray()), Error);
+    EXPECT_FALSE(view.changedSinceLoaded()); // an empty view holds no changes
+}
+
 TEST(DocumentViewVerbs, ActivateCloseRunAndRunningFollowTheObjectsLife)
 {
     DocumentView view;
