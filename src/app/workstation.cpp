@@ -7,6 +7,7 @@
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
 #include "patient/patient_documents.h"
+#include "patient/patient_register.h"
 #include "patient/patient_window.h"
 #include "service/setup_wizard.h"
 #include "start_window.h"
@@ -14,8 +15,10 @@
 #include "templates/document_assembly.h"
 #include "templates/template_operations.h"
 #include "treatment/dose_calculator_window.h"
+#include "treatment/treatment_scheme.h"
 #include "treatment/treatment_window.h"
 #include "ui/dialog_service.h"
+#include "ui/error_display.h"
 
 #include <QCoreApplication>
 
@@ -44,7 +47,7 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     built("TForm4");
     form5 = std::make_unique<TForm5>(*dm);
     built("TForm5");
-    form6 = std::make_unique<TForm6>(*dm);
+    form6 = std::make_unique<TForm6>(*dm, *templateOperations);
     built("TForm6");
     form7 = std::make_unique<TForm7>(*dm);
     built("TForm7");
@@ -74,6 +77,7 @@ void Workstation::connectWindows()
     // Closing the start window ends the program, whatever else is open.
     form1->closed = [this] { closeAll(); };
 
+    connectTreatment();
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
         form3->links.assemble = [this](const patient::AssemblyParts& p) {
@@ -86,6 +90,33 @@ void Workstation::connectWindows()
                 form3->documents().SaveAssembledDocument(d, type);
         };
     }
+}
+
+// The treatment window, its dose dialog and the patient card it shares the
+// patient record with.
+void Workstation::connectTreatment()
+{
+    treatment::TreatmentScheme& scheme = form6->scheme();
+    form6->links.showDoseDialog = [this](const QString& weight) { form8->showUnequalDoses(weight); };
+    QObject::connect(form8.get(), &TForm8::calculated, form6.get(),
+                     ui::guarded([&scheme](const treatment::DoseResult& r) { scheme.WriteDoseResult(r); }));
+    QObject::connect(form8.get(), &TForm8::regimenEdited, form6.get(),
+                     ui::guarded([&scheme](const QString& text) { scheme.WriteRegimen(text); }));
+    const auto showRegimen = [this, &scheme] { form8->setRegimen(scheme.currentRegimen()); };
+    QObject::connect(&scheme, &treatment::TreatmentScheme::schemeChanged, form8.get(), showRegimen);
+    QObject::connect(dm->Nazn.get(), &data::Dataset::currentRowChanged, form8.get(), showRegimen);
+    QObject::connect(dm->Nazn.get(), &data::Dataset::dataReset, form8.get(), showRegimen);
+    if (!form3)
+        return;
+    patient::PatientRegister& patients = form3->patients();
+    form6->links.savePatientCard = [&patients] { patients.SavePatientCard(); };
+    patients.treatmentTexts = [&patients, &scheme]() -> std::optional<patient::TreatmentTexts> {
+        const auto texts = scheme.PendingTexts(patients.patientKey());
+        if (!texts)
+            return std::nullopt;
+        return patient::TreatmentTexts{texts->course, texts->recommendations};
+    };
+    patients.treatmentTextsStored = [&scheme] { scheme.TextsStored(); };
 }
 
 void Workstation::closeAll()

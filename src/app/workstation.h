@@ -34,6 +34,7 @@ class TForm11;
 
 class Workstation {
     void connectWindows();
+    void connectTreatment();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

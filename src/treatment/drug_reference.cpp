@@ -87,6 +87,8 @@ void DrugReference::ShowDrugsOfGroup()
     q.open();
     if (!dm_.Treat->active())
         dm_.Treat->open();
+    // The drug prescribed is the one the list shows selected, whatever its order.
+    SelectDrug();
 }
 
 void DrugReference::SelectDrug()

@@ -35,7 +35,8 @@ public:
     // --- lists
     // The group list becomes the groups of the current macrogroup, by name.
     void ShowGroupsOfMacrogroup();
-    // The drug list becomes the drugs of the current group, in its order.
+    // The drug list becomes the drugs of the current group, in its order;
+    // the current drug is the row it shows selected.
     void ShowDrugsOfGroup();
     // The drug selected in the drug list becomes the current drug.
     void SelectDrug();

@@ -114,7 +114,7 @@ void InvestigationsPage::buildTopBand()
     band->addStretch();
 
     c_.errorReport = hintButton(this, QStyle::SP_MessageBoxWarning, QString::fromUtf8(ui::kErrorReportHint),
-                                "investigationsErrorReportButton");
+                                "errorReportButton");
     band->addWidget(c_.errorReport);
 }
 

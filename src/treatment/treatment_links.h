@@ -3,6 +3,8 @@
 // The start-up code fills these in (see Workstation); each does nothing while
 // empty, so the window builds and is tested alone.
 
+#include <QString>
+
 #include <functional>
 
 namespace talvora::treatment {
@@ -21,6 +23,9 @@ struct TreatmentWindowLinks {
     // The text editor of the patient texts for kind 4 (recommendations) or
     // 5 (course of treatment).
     std::function<void(int kind)> editPatientText;
+    // "не равные дозы": the dialog TForm8 for the current prescription, with
+    // the patient's weight (its text as the card stores it).
+    std::function<void(const QString& weight)> showDoseDialog;
     // "Сохранить изменения" with the texts changed: the patient record is
     // stored with the card (its save takes this window's two texts).
     std::function<void()> savePatientCard;

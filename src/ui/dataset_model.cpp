@@ -1,5 +1,7 @@
 #include "dataset_model.h"
 
+#include "error_display.h"
+
 #include "data/dataset.h"
 #include "data/values.h"
 
@@ -68,15 +70,48 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || !dataset_ || !dataset_->active() || size_t(index.column()) >= columns_.size())
         return {};
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole)
         return {};
     const int field = dataset_->fieldIndex(columns_[size_t(index.column())].field);
     if (field < 0)
         return {};
+    if (role == Qt::EditRole)
+        return displayText(dataset_->rowValue(index.row(), field));
     QString text = displayText(dataset_->rowValue(index.row(), field));
     if (role == Qt::DisplayRole)
         text.replace(u'\n', u' ').remove(u'\r');
     return text;
+}
+
+Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (!editable_ || !index.isValid() || !dataset_ || !dataset_->canModify() || size_t(index.column()) >= columns_.size())
+        return f;
+    const int field = dataset_->fieldIndex(columns_[size_t(index.column())].field);
+    if (field >= 0 && !dataset_->fieldInfo(field).readOnly && !data::isBlobType(dataset_->fieldInfo(field).type))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable) || !dataset_->active())
+        return false;
+    try {
+        const int field = dataset_->fieldIndex(columns_[size_t(index.column())].field);
+        if (data(index, Qt::EditRole).toString() == value.toString())
+            return false;
+        if (dataset_->currentDisplayRow() != index.row())
+            dataset_->moveTo(index.row());
+        if (!dataset_->editing())
+            dataset_->edit();
+        dataset_->fieldAt(field).setAsString(value.toString());
+        return true;
+    } catch (...) {
+        showGeneralError(std::current_exception());
+        return false;
+    }
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -35,6 +35,14 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // Cells edited in place: an edit moves the dataset to the cell's row and
+    // writes the field into its edit buffer; the row is stored when the
+    // dataset moves on or is posted. A failure is shown in the error box.
+    void setEditable(bool on) { editable_ = on; }
+    bool editable() const { return editable_; }
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
     // The text a grid cell shows for a value (dates dd.MM.yyyy, decimal comma).
     static QString displayText(const QVariant& value);
 
@@ -43,6 +51,7 @@ private:
 
     QPointer<data::Dataset> dataset_;
     std::vector<GridColumn> columns_;
+    bool editable_ = false;
 };
 
 } // namespace talvora::ui

@@ -75,32 +75,37 @@ TEST_F(ErrorReporting, AWindowsButtonOpensTheDialogAndSavingStoresTheReport)
     EXPECT_EQ(dbs.scalar(QStringLiteral("select ErrDate from Errors")).toDate(), QDate::currentDate());
 }
 
-TEST_F(ErrorReporting, EveryWindowsOneButtonReportsItsOwnNumberAndPrefix)
+TEST_F(ErrorReporting, EveryWindowsButtonsReportTheirOwnNumberAndPrefix)
 {
     Workstation ws(dbs.aliases());
     const struct {
         ui::WorkstationWindow* window;
         int number;
-        const char* prefix;
+        QStringList prefixes; // one per button, in the window's order
     } windows[] = {
-        {ws.form2.get(), 2, "Конструктор шаблонов: "},
-        {ws.form3.get(), 3, "Пациент: "},
-        {ws.form4.get(), 4, "Анамнез пациента WORD: "},
-        {ws.form5.get(), 4, "Настройки: "},
-        {ws.form6.get(), 6, "Исследования: "},
-        {ws.form7.get(), 7, "Тип документа при сохранении: "},
-        {ws.form8.get(), 8, "Калькулятор дозы: "},
-        {ws.form11.get(), 11, "Мастер 1-чн настр (названия): "},
+        {ws.form2.get(), 2, {"Конструктор шаблонов: "}},
+        {ws.form3.get(), 3, {"Пациент: "}},
+        {ws.form4.get(), 4, {"Анамнез пациента WORD: "}},
+        {ws.form5.get(), 4, {"Настройки: "}},
+        {ws.form6.get(), 6, {"Исследования: ", "Лечение: "}},
+        {ws.form7.get(), 7, {"Тип документа при сохранении: "}},
+        {ws.form8.get(), 8, {"Калькулятор дозы: "}},
+        {ws.form11.get(), 11, {"Мастер 1-чн настр (названия): "}},
     };
     for (const auto& w : windows) {
         SCOPED_TRACE(w.window->objectName().toStdString());
         const auto buttons = w.window->findChildren<QToolButton*>(QStringLiteral("errorReportButton"));
-        ASSERT_EQ(buttons.size(), 1);
-        EXPECT_EQ(buttons[0]->accessibleName(), QString::fromUtf8(ui::kErrorReportHint));
-        buttons[0]->click();
-        EXPECT_EQ(ws.form9->windowNumber(), w.number);
-        EXPECT_EQ(ws.form9->prefix(), QString::fromUtf8(w.prefix));
-        ws.form9->hide();
+        ASSERT_EQ(buttons.size(), w.prefixes.size());
+        QStringList reported;
+        for (QToolButton* b : buttons) {
+            EXPECT_EQ(b->accessibleName(), QString::fromUtf8(ui::kErrorReportHint));
+            b->click();
+            EXPECT_EQ(ws.form9->windowNumber(), w.number);
+            reported << ws.form9->prefix();
+            ws.form9->hide();
+        }
+        reported.sort();
+        EXPECT_EQ(reported, w.prefixes);
     }
     // The boilerplate creation dialog has no button of its own.
     EXPECT_EQ(ws.form10->findChild<QToolButton*>(QStringLiteral("errorReportButton")), nullptr);

@@ -230,3 +230,17 @@ TEST_F(Scheme, TheAssembledTreatmentShowsThePrescriptionsMadeHere)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Scheme, TheDrugPrescribedIsTheOneTheSortedListShowsSelected)
+{
+    start();
+    drugs->SortByColumn(*dm->Treat_q, "Tname_r DESC");
+    drugs->ShowDrugsOfGroup(); // a click on the group: the list's first row is selected
+    ASSERT_EQ(dm->Treat_q->field("Tname_r").asString(), "Клопидогрел");
+    const qint64 key = scheme->AddToTreatment();
+    EXPECT_EQ(stored("Nname", key), "Клопидогрел");
+}
+
+} // namespace
