@@ -1,6 +1,7 @@
 #include "treatment_fixture.h"
 
 #include "app/workstation.h"
+#include "starter_department.h"
 #include "patient/patient_register.h"
 #include "patient/patient_window.h"
 #include "templates/template_operations.h"
@@ -14,6 +15,7 @@
 #include "treatment/treatment_window.h"
 #include "ui/db_controls.h"
 #include "ui/db_grid.h"
+#include "word/view/document_view.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -24,6 +26,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextCursor>
 #include <QToolButton>
 
 #include <memory>
@@ -246,6 +249,114 @@ TEST_F(TreatmentWindow, EveryControlHasAName)
         EXPECT_FALSE(child->accessibleName().isEmpty())
             << child->metaObject()->className() << " " << child->objectName().toStdString();
     }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the road, on the starter department
+
+namespace {
+
+class TreatmentRoad : public ::testing::Test {
+protected:
+    TreatmentRoad()
+    {
+        programSwitches() = {};
+        department = tools::addStarterDepartment(dbs.ppp().connection()).departmentKey;
+        dbs.sql(QStringLiteral("insert into pacient (Pname, Pname_f, Pname_n, Pname_o, Potd, PdP, PdV, PdB, Phist, Pmale, "
+                               "Pves, PdiaK) values (\"Громова Е.С.\", \"Громова\", \"Елена\", \"Сергеевна\", %1, "
+                               "\"01.02.2024\", \"30.12.1899\", \"12.03.1958\", 112, 0, 60, \"Фокальная эпилепсия\")")
+                    .arg(department));
+        ws = std::make_unique<Workstation>(dbs.aliases());
+        ws->openPatientWindow();
+        ws->form3->links.openTreatment();
+        w = ws->form6.get();
+    }
+
+    // Clicks on a row of a list (the grid's cell-click signal, after the move).
+    static void click(ui::DBGrid* grid, const QString& field, const QVariant& value)
+    {
+        ASSERT_TRUE(grid->dataset()->locate(field, value)) << value.toString().toStdString();
+        emit grid->cellClicked(grid->dataset()->recNo(), 0);
+    }
+
+    void prescribe(const QString& macrogroup, const QString& group, const QString& drug)
+    {
+        const auto& ref = w->controls().treatment->controls().reference->controls();
+        click(ref.macrogroups, "TrTname", macrogroup);
+        click(ref.groups, "TrTname", group);
+        click(ref.drugs, "Tname_r", drug);
+        w->controls().treatment->controls().addToTreatment->click();
+    }
+
+    QString stored(const QString& statement) { return dbs.scalar(statement).toString(); }
+
+    test::TempDatabases dbs;
+    ScriptedDialogs dialogs;
+    qint64 department = 0;
+    std::unique_ptr<Workstation> ws;
+    TForm6* w = nullptr;
+};
+
+TEST_F(TreatmentRoad, AnEcgAndTwoDrugsReachTheDefaultDischargeSummary)
+{
+    // "Исследования": the ECG form of the instrumental type, filled in and stored.
+    w->controls().pages->setCurrentWidget(w->controls().investigations);
+    const auto& inv = w->controls().investigations->controls();
+    click(inv.typeList, "ShTName", "Инструментальные исследования");
+    click(inv.templateList, "ShName", "ЭКГ");
+    QTextCursor end(&inv.editor->textDocument());
+    end.movePosition(QTextCursor::End);
+    end.insertText("Заключение: ритм синусовый, ЧСС 72 в минуту.");
+    dialogs.type("ЭКГ");
+    inv.addInvestigation->click();
+    EXPECT_EQ(stored("select Iname from Issled"), "ЭКГ");
+
+    // "Лечение": clopidogrel as it comes, carbamazepine through the dose dialog.
+    w->controls().pages->setCurrentWidget(w->controls().treatment);
+    const auto& page = w->controls().treatment->controls();
+    prescribe("Сосудистые средства", "Антиагреганты", "Клопидогрел");
+    prescribe("Противоэпилептические средства", "Производные карбоксамида", "Карбамазепин");
+    EXPECT_EQ(stored("select Nrej from Nazn where Nname = \"Карбамазепин\""), "15мг\\кг\\с 2 р\\д ");
+    page.calculator->controls().unequalDoses->click();
+    ASSERT_TRUE(ws->form8->isVisible());
+    const auto& dose = ws->form8->controls();
+    EXPECT_EQ(dose.weight->text(), "60");
+    dose.intakeRows[0].dose->setText("200");
+    dose.intakeRows[1].dose->setText("0");
+    dose.intakeRows[2].dose->setText("0");
+    dose.intakeRows[3].dose->setText("400");
+    dose.calculateUnequal->click();
+    EXPECT_EQ(stored("select Nrej from Nazn where Nname = \"Карбамазепин\""),
+              "утром: 200мг  по 1 таб.\r\nвечером: 400мг  по 1 таб.\r\n");
+    EXPECT_EQ(stored("select NmgKgS from Nazn where Nname = \"Карбамазепин\""), "10 мг\\кг\\cут");
+    EXPECT_EQ(dose.regimen->text().left(20), QString("утром: 200мг  по 1 таб.").left(20));
+
+    // The recommendations go into the card with "Сохранить изменения".
+    page.recommendationsChoice->click();
+    page.recommendations->setPlainText("Наблюдение невролога по месту жительства.");
+    page.saveChanges->click();
+    EXPECT_EQ(stored("select Precom from pacient"), "Наблюдение невролога по месту жительства.");
+
+    // "Выписка" / "( по умолчанию )" in the patient window.
+    ws->form3->controls().discharge->click();
+    const QString summary = word::plainText(word::documentFromBlob(ws->form3->controls().view->saveToBlob()));
+    EXPECT_TRUE(summary.contains("Заключение: ритм синусовый, ЧСС 72 в минуту.")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("Клопидогрел мг\\кг\\с 1 р\\д")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("Карбамазепин утром: 200мг  по 1 таб.")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("(10 мг\\кг\\cут)")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("Наблюдение невролога по месту жительства.")) << summary.toStdString();
+    EXPECT_EQ(dialogs.problems(), "");
+}
+
+TEST_F(TreatmentRoad, TextsChangedHereAreStoredWhenThePatientWindowLeavesThePatient)
+{
+    const auto& page = w->controls().treatment->controls();
+    page.courseChoice->click();
+    page.course->setPlainText("На фоне лечения приступов не было.");
+    ws->form3->patients().StoreCardIfEdited();
+    EXPECT_EQ(stored("select PanV from pacient"), "На фоне лечения приступов не было.");
+    EXPECT_FALSE(w->scheme().textsChanged());
 }
 
 } // namespace
