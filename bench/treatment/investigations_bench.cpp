@@ -51,8 +51,8 @@ QByteArray tenPages()
     for (int page = 1; page <= 10; ++page) {
         c.insertText(QStringLiteral("Исследование, лист %1").arg(page));
         c.insertBlock();
-        QTextTable* table = c.insertTable(25, 4);
-        for (int row = 0; row < 25; ++row) {
+        QTextTable* table = c.insertTable(40, 4);
+        for (int row = 0; row < 40; ++row) {
             table->cellAt(row, 0).firstCursorPosition().insertText(QStringLiteral("Показатель %1").arg(row + 1));
             table->cellAt(row, 1).firstCursorPosition().insertText(QString::number(4.2 + row));
             table->cellAt(row, 2).firstCursorPosition().insertText(QStringLiteral("ммоль/л"));

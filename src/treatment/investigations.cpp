@@ -2,7 +2,6 @@
 
 #include "common/errors.h"
 #include "data/data_module.h"
-#include "data/unit_of_work.h"
 #include "templates/template_operations.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
@@ -259,18 +258,18 @@ qint64 Investigations::AddInvestigation()
     const QDateTime when = now();
     qint64 key = 0;
     try {
-        data::inUnitOfWork(*dm_.Pacents, [&] {
-            key = dm_.UpdateSQL2->runInsertInSlot(
-                UpdateSql::Insert,
-                QStringLiteral("INSERT INTO Issled(Ipac, Idate, Itype, Iname)  VALUES (:Ipac, :Idate, :Itype, :Iname)"),
-                [&](data::Params& p) {
-                    p.set(QStringLiteral("Ipac"), patient);
-                    p.set(QStringLiteral("Idate"), when);
-                    p.set(QStringLiteral("Itype"), type.isNull() ? QVariant(0) : type);
-                    p.set(QStringLiteral("Iname"), name);
-                });
-            writeResult(key, document, when);
-        });
+        // The row comes with its document: one statement, standing or
+        // falling whole.
+        key = dm_.UpdateSQL2->runInsertInSlot(
+            UpdateSql::Insert,
+            QStringLiteral("INSERT INTO Issled(Ipac, Idate, Itype, Iname, Ires)  VALUES (:Ipac, :Idate, :Itype, :Iname, :Ires)"),
+            [&](data::Params& p) {
+                p.set(QStringLiteral("Ipac"), patient);
+                p.set(QStringLiteral("Idate"), when);
+                p.set(QStringLiteral("Itype"), type.isNull() ? QVariant(0) : type);
+                p.set(QStringLiteral("Iname"), name);
+                p.set(QStringLiteral("Ires"), document);
+            });
     } catch (...) {
         reopenInvestigations();
         throw;
@@ -288,7 +287,7 @@ void Investigations::StoreInvestigationResult(qint64 iid)
     const AutoDisplayPause pause(autoDisplay_);
     dm_.Issled_q->close();
     try {
-        data::inUnitOfWork(*dm_.Pacents, [&] { writeResult(iid, document, now()); });
+        writeResult(iid, document, now());
     } catch (...) {
         reopenInvestigations();
         throw;

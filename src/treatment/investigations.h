@@ -75,8 +75,8 @@ public:
 
     // Asks for a name and stores the editor's document as a new
     // investigation of the current patient under the current template type
-    // (also with the filter off): the row and its document in one unit of
-    // work. Returns the new Iid; the list stands on it. Throws
+    // (also with the filter off): the row and its document in one
+    // statement. Returns the new Iid; the list stands on it. Throws
     // talvora::Error, storing nothing, when there is no patient or the
     // editor holds nothing.
     qint64 AddInvestigation();

@@ -244,11 +244,11 @@ TEST_F(InvestigationsPageTest, NothingIsStoredFromAnEmptyEditorOrWithoutAPatient
     EXPECT_EQ(count(QStringLiteral("select count(*) from SHablon")), 0);
     EXPECT_TRUE(ops->autoDisplay());
 
-    // Writing the document fails: the new row goes with it, and automatic
+    // Writing fails: nothing is stored, the failure is shown, and automatic
     // display is on again.
     typeIntoEditor(QStringLiteral("результат"));
     dm->Pacents->connection().exec(QStringLiteral(
-        "CREATE TRIGGER no_results BEFORE UPDATE ON Issled BEGIN SELECT RAISE(ABORT, 'диск переполнен'); END"));
+        "CREATE TRIGGER no_results BEFORE INSERT ON Issled BEGIN SELECT RAISE(ABORT, 'диск переполнен'); END"));
     dialogs.clear();
     dialogs.type(QStringLiteral("ОАК"));
     c().addInvestigation->click();
