@@ -1,0 +1,1 @@
+#include "boilerplate_library.h"

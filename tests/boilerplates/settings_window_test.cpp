@@ -1,0 +1,1 @@
+#include "boilerplates_fixture.h"
