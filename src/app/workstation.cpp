@@ -1,6 +1,7 @@
 #include "workstation.h"
 
 #include "boilerplates/boilerplate_dialog.h"
+#include "boilerplates/patient_texts.h"
 #include "boilerplates/settings_window.h"
 #include "boilerplates/text_editor_window.h"
 #include "service/error_report_window.h"
@@ -15,6 +16,7 @@
 #include "templates/document_assembly.h"
 #include "templates/template_operations.h"
 #include "treatment/dose_calculator_window.h"
+#include "treatment/treatment_page.h"
 #include "treatment/treatment_scheme.h"
 #include "treatment/treatment_window.h"
 #include "ui/dialog_service.h"
@@ -78,6 +80,7 @@ void Workstation::connectWindows()
     form1->closed = [this] { closeAll(); };
 
     connectTreatment();
+    connectPatientTexts();
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
         form3->links.assemble = [this](const patient::AssemblyParts& p) {
@@ -119,6 +122,27 @@ void Workstation::connectTreatment()
     patients.treatmentTextsStored = [&scheme] { scheme.TextsStored(); };
 }
 
+// The text editor and the patient texts it writes: opened from the card and
+// from the treatment window, filling the card while it is typed.
+void Workstation::connectPatientTexts()
+{
+    form4->links.openSettings = [this] { form5->open(); };
+    if (!form3)
+        return;
+    patientTexts = std::make_unique<boilerplates::PatientTexts>(*dm, form3->patients(), form4->editor());
+    boilerplates::PatientTexts& texts = *patientTexts;
+    QObject::connect(&texts, &boilerplates::PatientTexts::editorOpened, form4.get(),
+                     [this](int kind, const QString& caption) { form4->openFor(kind, caption); });
+    QObject::connect(&texts, &boilerplates::PatientTexts::textStored, form6.get(),
+                     [this](int kind, const QVariant& patient) { form6->controls().treatment->textStored(kind, patient); });
+    form4->links.store = [&texts] { texts.StoreEditedText(); };
+    const auto edit = [&texts](int kind) { texts.EditPatientText(kind); };
+    form3->links.editPatientText = edit;
+    form6->links.editPatientText = edit;
+    form3->links.autoFillTexts = [&texts](const patient::PatientCard& card) { return texts.AutoFillTexts(card); };
+    form3->links.anamnesisText = [&texts] { return texts.RefreshAnamnesisText(); };
+}
+
 void Workstation::closeAll()
 {
     for (QWidget* w : std::initializer_list<QWidget*>{form2.get(), form3.get(), form4.get(), form5.get(), form6.get(),
@@ -131,6 +155,7 @@ void Workstation::closeAll()
 Workstation::~Workstation()
 {
     // Windows first (they use the data module), the start window last.
+    patientTexts.reset();
     form11.reset();
     form10.reset();
     form9.reset();

@@ -13,6 +13,9 @@
 namespace talvora::data {
 class TDM;
 }
+namespace talvora::boilerplates {
+class PatientTexts;
+}
 namespace talvora::templates {
 class DocumentAssembly;
 class TemplateOperations;
@@ -35,6 +38,7 @@ class TForm11;
 class Workstation {
     void connectWindows();
     void connectTreatment();
+    void connectPatientTexts();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.
@@ -58,6 +62,8 @@ public:
     std::unique_ptr<templates::TemplateOperations> templateOperations;
     std::unique_ptr<templates::DocumentAssembly> assembly;
     std::unique_ptr<TForm3> form3; // empty when it could not be built
+    // The patient texts and their editor (with the patient window only).
+    std::unique_ptr<boilerplates::PatientTexts> patientTexts;
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<TForm5> form5;
     std::unique_ptr<TForm6> form6;

@@ -38,6 +38,13 @@ struct TreatmentTexts {
     QString recommendations; // Precom
 };
 
+// What the automatic filling gives the card: the age label and the three
+// texts filled from boilerplates (a text the doctor wrote comes back as it was).
+struct FilledTexts {
+    QString age;
+    QString anamnesis, neuroStatus, somaticStatus;
+};
+
 // The values of a patient row that a card save writes, checked and converted.
 struct PatientRowValues {
     QString displayName;

@@ -3,9 +3,12 @@
 // these in (see Workstation); each does nothing until the window it reaches
 // is built, so the patient window builds and is tested alone.
 
+#include "patient_card.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QProgressBar;
 class QWidget;
@@ -34,9 +37,12 @@ struct PatientWindowLinks {
     // "редактировать" and the double-clicks on the status texts: the text
     // editor for text kind 1 (anamnesis) to 5.
     std::function<void(int kind)> editPatientText;
-    // The birth date, the admission date or the sex was left: the texts fill
-    // themselves from the boilerplates.
-    std::function<void()> autoFillTexts;
+    // The birth date, the admission date or the sex was left: the age label
+    // and the texts the card gets from the boilerplates for what it holds now.
+    std::function<std::optional<FilledTexts>(const PatientCard& card)> autoFillTexts;
+    // A click on the anamnesis caption: the text of the stored anamnesis
+    // document; nothing when there is none (the memo keeps its text).
+    std::function<std::optional<QString>()> anamnesisText;
     // A right-click on a card control or patient text while the designer's
     // insertion mode is on; `column` is the patient field it shows.
     std::function<void(const QString& column)> insertFieldMarker;

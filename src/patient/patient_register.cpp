@@ -220,6 +220,14 @@ bool PatientRegister::hasUnstoredChanges() const
     return edited_ || (treatmentTexts && treatmentTexts());
 }
 
+void PatientRegister::ReloadPatient(const QVariant& key)
+{
+    if (key.isNull())
+        return;
+    rereadList();
+    positionList(key);
+}
+
 void PatientRegister::StoreCardIfEdited()
 {
     if (!hasUnstoredChanges() || patientKey_.isNull())

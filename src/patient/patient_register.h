@@ -52,6 +52,9 @@ public:
     void LoadPatientCard();
     // Checks and stores the card, re-reads the list and shows the card again.
     void SavePatientCard();
+    // Re-reads the list and shows `key` on the card again (its row was
+    // written by another operation).
+    void ReloadPatient(const QVariant& key);
     // Inserts a new patient "АА_Новый" admitted today and selects it by its key.
     void CreatePatient();
     // Asks, then deletes the selected patient with its investigations,

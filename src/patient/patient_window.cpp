@@ -42,6 +42,9 @@ using ui::guarded;
 namespace {
 
 const char* const kColumnProperty = "patientColumn";
+// The patient text (1 anamnesis, 2 neurological status, 3 somatic status)
+// that a double-click on the control opens in the text editor.
+const char* const kTextKindProperty = "patientTextKind";
 
 QLabel* caption(const QString& text, QWidget* parent, QWidget* buddy = nullptr)
 {
@@ -323,6 +326,20 @@ void TForm3::buildTexts(QWidget* page)
         sideLayout->addWidget(label);
         setMarkerColumn(memo, t.column);
         setMarkerColumn(label, t.column);
+        const int kind = memo == c_.anamnesis ? 1 : memo == c_.neuroStatus ? 2 : memo == c_.somaticStatus ? 3 : 0;
+        if (kind) {
+            memo->setProperty(kTextKindProperty, kind);
+            memo->viewport()->setProperty(kTextKindProperty, kind);
+            memo->viewport()->installEventFilter(this);
+        }
+        if (kind == 2) {
+            label->setProperty(kTextKindProperty, kind);
+            label->installEventFilter(this);
+        }
+        if (kind == 1) {
+            c_.anamnesisCaption = label;
+            label->installEventFilter(this);
+        }
         if (memo == c_.anamnesis) {
             c_.editAnamnesis = new QPushButton(QStringLiteral("редактировать"), side);
             c_.editAnamnesis->setAccessibleName(QStringLiteral("редактировать"));
@@ -550,11 +567,30 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event)
         if (watched == c_.birthYear && moved && !showing_)
             QMetaObject::invokeMethod(this, [this] { birthYearLeft(); }, Qt::QueuedConnection);
         else if (watched == c_.admissionYear && moved && !showing_)
-            guarded([this] { call(links.autoFillTexts); })();
+            guarded([this] { autoFillTexts(); })();
         else if (watched == c_.male->parentWidget() && moved && !register_->textsTouched())
-            guarded([this] { call(links.autoFillTexts); })();
+            guarded([this] { autoFillTexts(); })();
         else if (qobject_cast<QPlainTextEdit*>(watched) && moved)
             register_->setTextsTouched();
+    }
+    // A double-click on a patient text opens it in the text editor; a click
+    // on the anamnesis caption shows the stored anamnesis document's text.
+    if (event->type() == QEvent::MouseButtonDblClick && w && w->property(kTextKindProperty).isValid()) {
+        const int kind = w->property(kTextKindProperty).toInt();
+        guarded([this, kind] {
+            if (links.editPatientText)
+                links.editPatientText(kind);
+        })();
+        return true;
+    }
+    if (watched == c_.anamnesisCaption && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        guarded([this] {
+            if (!links.anamnesisText)
+                return;
+            if (const auto text = links.anamnesisText())
+                c_.anamnesis->setPlainText(*text);
+        })();
     }
     if (watched == c_.defaultTemplate && event->type() == QEvent::FocusOut)
         guarded([this] { documents_->SetDefaultTemplateFlag(c_.defaultTemplate->isChecked()); })();
@@ -577,8 +613,23 @@ void TForm3::birthYearLeft()
         const QDate birth = DateFromParts(c_.birthDay->text(), c_.birthMonth->text(), c_.birthYear->text());
         c_.age->setText(AgeText(QDate::currentDate(), birth));
         if (!register_->textsTouched())
-            call(links.autoFillTexts);
+            autoFillTexts();
     })();
+}
+
+void TForm3::autoFillTexts()
+{
+    if (!links.autoFillTexts)
+        return;
+    const std::optional<patient::FilledTexts> filled = links.autoFillTexts(cardFromControls());
+    if (!filled)
+        return;
+    c_.age->setText(filled->age);
+    // Only a text that changes is set: the card counts as edited then.
+    for (auto [memo, text] : {std::pair{c_.anamnesis, &filled->anamnesis}, std::pair{c_.neuroStatus, &filled->neuroStatus},
+                              std::pair{c_.somaticStatus, &filled->somaticStatus}})
+        if (memo->toPlainText() != *text)
+            memo->setPlainText(*text);
 }
 
 void TForm3::showCard(const PatientCard& card, const QString& age, const QString& stay)

@@ -90,6 +90,7 @@ public:
         QPlainTextEdit *diagnosisClinical = nullptr, *diagnosisConcomitant = nullptr, *complaints = nullptr,
                        *anamnesis = nullptr, *somaticStatus = nullptr, *neuroStatus = nullptr;
         QPushButton* editAnamnesis = nullptr;
+        QLabel* anamnesisCaption = nullptr;
         // The filter band.
         QRadioButton *notDischarged = nullptr, *all = nullptr;
         QCheckBox* extraFilters = nullptr;
@@ -136,6 +137,7 @@ private:
     void wire();
     void showCard(const patient::PatientCard& card, const QString& age, const QString& stay);
     void birthYearLeft();
+    void autoFillTexts();
     void focusMoved(QWidget* from, QWidget* to);
     void applyExtraFilters();
     void extraFiltersToggled(bool on);

@@ -278,6 +278,20 @@ void TreatmentPage::showPatient()
     scheme_.patientShown(p.key);
 }
 
+void TreatmentPage::textStored(int kind, const QVariant& patient)
+{
+    const SchemePatient p = scheme_.CurrentPatient();
+    if (p.key.isNull() || patient.isNull() || p.key.toLongLong() != patient.toLongLong() ||
+        scheme_.shownPatient() != p.key)
+        return;
+    loadingTexts_ = true;
+    if (kind == 4)
+        c_.recommendations->setPlainText(p.recommendations);
+    else if (kind == 5)
+        c_.course->setPlainText(p.course);
+    loadingTexts_ = false;
+}
+
 void TreatmentPage::windowShown()
 {
     drugs_.Open();

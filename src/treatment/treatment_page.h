@@ -45,6 +45,9 @@ public:
     // The window became active: the patient's name, weight and texts are
     // shown anew (texts changed here and not stored yet stay).
     void windowActivated();
+    // The text editor stored the recommendations (kind 4) or the course of
+    // treatment (kind 5) of `patient`: that memo shows the stored text.
+    void textStored(int kind, const QVariant& patient);
 
     // The upper area's heights: the scheme alone, and with a text below.
     static constexpr int kSchemeHeight = 144;
