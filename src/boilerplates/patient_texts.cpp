@@ -245,11 +245,11 @@ void PatientTexts::StoreEditedText()
         write(); // once more; a second failure is reported
     }
     editor_.markUnchanged();
-    emit textStored(kind, session_.patient);
     if (onCard && cardPatient() == session_.patient)
         patients_.ReloadPatient(session_.patient);
     else if (dm_.Pac_q->active())
         dm_.Pac_q->refresh();
+    emit textStored(kind, session_.patient);
 }
 
 // ---------------------------------------------------------------- the card's texts
