@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
@@ -158,6 +159,11 @@ void DrugReferencePanel::buildDrugs(QWidget* column)
     c_.price = edit(4, QStringLiteral("Цена"), "Tprice", 80);
     c_.name->setMaxLength(25);
     c_.latinName->setMaxLength(25);
+    // Whole numbers for the dose and the intakes, roubles and kopecks for the price.
+    static const QRegularExpression whole(QStringLiteral("\\d{0,6}")), money(QStringLiteral("\\d{0,9}([.,]\\d{0,2})?"));
+    c_.dose->setValidator(new QRegularExpressionValidator(whole, c_.dose));
+    c_.intakes->setValidator(new QRegularExpressionValidator(whole, c_.intakes));
+    c_.price->setValidator(new QRegularExpressionValidator(money, c_.price));
     c_.storeDrug = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QString(), c_.editor);
     c_.storeDrug->setToolTip(QStringLiteral("Сохранить изменения"));
     c_.storeDrug->setAccessibleName(QStringLiteral("Сохранить изменения препарата"));

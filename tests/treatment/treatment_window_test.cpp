@@ -218,10 +218,14 @@ TEST_F(TreatmentWindow, TheDrugEditorStoresWhatWasTypedIntoItsFields)
     type(ref.name, "Тикагрелор");
     type(ref.intakes, "2");
     type(ref.latinName, "Ticagrelorum");
+    type(ref.dose, "2,5мг"); // only the digits get in
+    type(ref.price, "125,50");
     ref.storeDrug->click();
     EXPECT_EQ(ref.notesStrip->currentWidget(), ref.details);
     EXPECT_TRUE(ref.drugs->isEnabled());
     EXPECT_EQ(stored("select Tname_l from Treat where Tname_r = \"Тикагрелор\""), "Ticagrelorum");
+    EXPECT_EQ(stored("select Tdose from Treat where Tname_r = \"Тикагрелор\""), "25");
+    EXPECT_DOUBLE_EQ(dbs.scalar("select Tprice from Treat where Tname_r = \"Тикагрелор\"").toDouble(), 125.5);
     EXPECT_EQ(dm->Treat_q->field("Tname_r").asString(), "Тикагрелор");
 
     // Changing a drug keeps the lists; Cancel drops what was typed.
