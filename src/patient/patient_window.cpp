@@ -181,7 +181,12 @@ TForm3::TForm3(data::TDM& dm, QWidget* parent)
     }
 }
 
-TForm3::~TForm3() = default;
+TForm3::~TForm3()
+{
+    // The controls go after this body; focus moves while they go must not
+    // reach a window that is half gone.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void TForm3::buildCard(QWidget* page)
 {
