@@ -4,6 +4,7 @@
 #include "word/doc_reader_props.h"
 #include "word/doc_reader_styles.h"
 #include "word/notes.h"
+#include "word/symbol_fonts.h"
 #include "word/table_layout.h"
 #include "word/text_formats.h"
 
@@ -76,6 +77,7 @@ private:
         bool special = false;
         bool deleted = false;
         std::optional<uint32_t> picture; // where the picture of a picture character is
+        QString symbol; // what each character of an inserted symbol reads as
     };
     // The paragraph being written, with what a page break inside it takes on.
     struct OpenParagraph {
@@ -341,8 +343,12 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
         break;
     case 0x01: emitPicture(run, cursor); break;
     default:
-        if (ch >= 0x20)
-            chunk_.append(QChar(ch));
+        if (ch >= 0x20) {
+            if (run.symbol.isEmpty())
+                chunk_.append(QChar(ch));
+            else
+                chunk_.append(run.symbol);
+        }
         // Other control characters mark objects (floating drawings,
         // annotations) that the model does not hold yet.
         break;
@@ -397,7 +403,10 @@ const StoryBuilder::RunFormat& StoryBuilder::formatOf(const ParaProps& pap, cons
     if (it == formats_.end()) {
         const CharProps c = src_.props.charProps(pap, seg);
         const auto picture = c.special && !c.data ? c.picLocation : std::nullopt;
-        it = formats_.insert(key, RunFormat{toCharFormat(c, src_.styles.fonts()), c.special, c.deleted, picture});
+        RunFormat run{toCharFormat(c, src_.styles.fonts()), c.special, c.deleted, picture, {}};
+        if (run.format.hasProperty(SymbolFontProperty))
+            run.symbol = symbolText(run.format.stringProperty(SymbolFontProperty), c.symbol->code).text;
+        it = formats_.insert(key, run);
     }
     return *it;
 }

@@ -8,6 +8,7 @@
 #include "word/fib.h"
 #include "word/notes.h"
 #include "word/sprm.h"
+#include "word/symbol_fonts.h"
 #include "word/table_format.h"
 #include "word/text_formats.h"
 
@@ -104,6 +105,13 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
         g.u32(sprm::CPicLocation, *c.picLocation);
     } else if (c.special != s.special) {
         g.u8(sprm::CFSpec, c.special);
+    }
+    if (c.symbol) {
+        QByteArray symbol;
+        ByteWriter w(symbol);
+        w.u16(c.symbol->font);
+        w.u16(c.symbol->code);
+        g.raw(sprm::CSymbol, symbol);
     }
     return g.bytes();
 }
@@ -306,10 +314,12 @@ public:
             const bool sans = lower.contains(QLatin1String("arial")) || lower.contains(QLatin1String("sans"))
                 || lower.contains(QLatin1String("verdana")) || lower.contains(QLatin1String("tahoma"));
             // Pitch, TrueType, family: roman, swiss (sans serif) or modern (fixed pitch).
-            const uint8_t family = mono ? 3 : sans ? 2 : 1;
+            // Fonts of symbols are decorative, with a character set of their own.
+            const bool symbols = isSymbolEncodedFont(name);
+            const uint8_t family = symbols ? 5 : mono ? 3 : sans ? 2 : 1;
             w.u8(uint8_t((mono ? 1 : 2) | 0x04 | (family << 4)));
             w.u16(400);  // weight
-            w.u8(204);   // Cyrillic character set
+            w.u8(symbols ? 2 : 204); // the symbol or the Cyrillic character set
             w.u8(0);     // no alternative name
             w.zeros(10); // PANOSE
             w.zeros(24); // font signature

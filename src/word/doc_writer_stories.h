@@ -113,6 +113,7 @@ private:
     void writeCell(const PlannedCell& cell, int depth, int width);
     void writeBlock(const QTextBlock& block, char16_t mark, int depth, bool cellEnd);
     void writeFragment(const QTextFragment& fragment);
+    void appendSymbols(const QString& stored, const QTextCharFormat& format, const CharProps& chp);
     void writeImages(const QTextFragment& fragment);
     void writeNoteReference(const QTextCharFormat& format, const CharProps& chp, const QString& own);
     ParaProps paragraphProps(const QTextBlock& block, int depth, bool cellEnd);

@@ -1,5 +1,7 @@
 #include "word/text_formats.h"
 
+#include "word/symbol_fonts.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -49,6 +51,15 @@ QTextCharFormat toCharFormat(const CharProps& c, const QStringList& fonts)
         // superscripts, with a smaller size of its own) shows as such.
         f.setVerticalAlignment(c.hpsPos > 0 ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignSubScript);
         f.setProperty(RaisePositionProperty, int(c.hpsPos));
+    }
+    if (c.symbol && c.symbol->font < fonts.size() && !fonts[c.symbol->font].isEmpty()) {
+        const QString& family = fonts[c.symbol->font];
+        f.setProperty(SymbolFontProperty, family);
+        f.setProperty(SymbolCodeProperty, int(c.symbol->code));
+        if (symbolText(family, c.symbol->code).inFont || !isSymbolEncodedFont(family))
+            f.setFontFamilies(QStringList{family}); // the glyph is the font's
+        else if (c.font < fonts.size() && isSymbolEncodedFont(fonts[c.font]))
+            f.clearProperty(QTextFormat::FontFamilies); // a Unicode character: not in a font of codes
     }
     return f;
 }

@@ -24,6 +24,11 @@ enum FormatProperty {
     KeepWithNextProperty,                                       // bool
     DoubleStrikeProperty,                                       // bool
     RaisePositionProperty,                                      // int: half-points up (> 0) or down
+    // A run read from a symbol: the font and code it was inserted with. Its
+    // text is what symbolText() gives for them; characters typed into the
+    // run that differ from it are ordinary text.
+    SymbolFontProperty,                                         // QString
+    SymbolCodeProperty,                                         // int: the code as stored
 };
 
 // Fields. The runs of a field's result carry its code and a number that

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -89,6 +90,7 @@ struct BuildOptions {
     uint16_t fcLcbCount = 93;  // pairs in the FIB
     QByteArray sepx;           // section modifiers
     QByteArray styleSheet;     // the style sheet as stored, if any
+    QStringList fonts;         // the font table, if any
 };
 
 // 8-bit text as stored: the byte of each character (callers use characters
@@ -208,6 +210,27 @@ inline QByteArray buildDoc(const std::vector<TestPiece>& pieces, const BuildOpti
     place(33, clx);
     if (!o.styleSheet.isEmpty())
         place(1, o.styleSheet);
+    if (!o.fonts.isEmpty()) {
+        // Each font: its record's size less one, the fixed part (pitch and
+        // family, weight, character set, alternative name, PANOSE, signature),
+        // then the name.
+        QByteArray ffn;
+        ByteWriter n(ffn);
+        n.u16(uint16_t(o.fonts.size()));
+        n.u16(0);
+        for (const QString& name : o.fonts) {
+            n.u8(uint8_t(39 + 2 * (name.size() + 1)));
+            n.u8(0x16);
+            n.u16(400);
+            n.u8(name == QLatin1String("Symbol") || name == QLatin1String("Wingdings") ? 2 : 204);
+            n.u8(0);
+            n.zeros(34);
+            for (QChar ch : name)
+                n.u16(ch.unicode());
+            n.u16(0);
+        }
+        place(15, ffn);
+    }
     place(12, plcChpx);
     place(13, plcPapx);
     if (fcSepx != 0xFFFFFFFF) {
