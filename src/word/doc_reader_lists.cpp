@@ -51,6 +51,27 @@ ListTable::ListTable(const WordFile& file)
 {
     readDefinitions(file);
     readOverrides(file);
+    std::vector<int> firstUse(definitions_.size(), 0);
+    for (size_t i = 0; i < uses_.size(); ++i) {
+        const int d = uses_[i].definition;
+        if (d >= 0 && firstUse[size_t(d)] == 0)
+            firstUse[size_t(d)] = int(i) + 1;
+        sequences_.push_back(d >= 0 ? firstUse[size_t(d)] : int(i) + 1);
+    }
+}
+
+int ListTable::sequenceOf(int listIndex) const
+{
+    if (listIndex <= 0 || size_t(listIndex) > sequences_.size())
+        return listIndex;
+    return sequences_[size_t(listIndex) - 1];
+}
+
+bool ListTable::restartsLevel(const ParaProps& pap) const
+{
+    if (pap.listIndex <= 0 || size_t(pap.listIndex) > uses_.size())
+        return false;
+    return uses_[size_t(pap.listIndex) - 1].start[size_t(std::clamp(pap.listLevel, 0, 8))].has_value();
 }
 
 void ListTable::readDefinitions(const WordFile& file)

@@ -31,6 +31,14 @@ public:
     // paragraph is in no list (or one the file does not define); `start`
     // receives the number the level starts with.
     const StoredLevel* level(const ParaProps& pap, int* start = nullptr) const;
+    // The numbering a list takes part in. Lists that use one definition
+    // count together, as Word numbers them: a list continued in another list
+    // instance goes on with its numbers, upper levels included. The first
+    // list (from 1) of the definition names it; a list without one, itself.
+    int sequenceOf(int listIndex) const;
+    // Whether the list restarts the paragraph's level where the list is first
+    // used at that level (the list instance sets a start for it).
+    bool restartsLevel(const ParaProps& pap) const;
 
 private:
     struct Definition {
@@ -50,6 +58,7 @@ private:
 
     std::vector<Definition> definitions_;
     std::vector<Use> uses_; // paragraphs name them from 1
+    std::vector<int> sequences_; // of each use
 };
 
 } // namespace talvora::word

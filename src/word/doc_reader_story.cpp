@@ -9,6 +9,7 @@
 #include "word/text_formats.h"
 
 #include <QHash>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextList>
@@ -121,7 +122,12 @@ private:
     QString chunk_; // text not yet inserted, all of one format
     // Per list, the QTextList of each level now in use; an item of a level
     // ends the lists of the levels below it, so that they count anew.
-    QHash<int, std::array<QTextList*, 9>> openLists_;
+    struct OpenLevel {
+        QTextList* list = nullptr;
+        const StoredLevel* def = nullptr; // what the list was made from
+    };
+    QHash<int, std::array<OpenLevel, 9>> openLists_; // by the numbering the lists take part in
+    QSet<std::pair<int, int>> restarted_;             // lists and levels whose own start was used
 };
 
 StoryBuilder::StoryBuilder(const StorySources& sources, QTextDocument& doc, int32_t from, int32_t to)
@@ -255,17 +261,27 @@ void StoryBuilder::joinList(const ParaProps& pap, QTextCursor& cursor)
     if (!stored)
         return;
     const int level = std::clamp(pap.listLevel, 0, 8);
-    auto& levels = openLists_[pap.listIndex];
+    // Lists of one definition count together (a list instance that goes on
+    // with another goes on with its numbers); a list that sets a start for a
+    // level restarts it where it is first used at that level.
+    const int sequence = src_.lists.sequenceOf(pap.listIndex);
+    auto& levels = openLists_[sequence];
     for (int l = level + 1; l < 9; ++l)
-        levels[size_t(l)] = nullptr;
-    QTextList*& list = levels[size_t(level)];
-    if (list) {
-        list->add(cursor.block());
-    } else {
-        ListLevel def = stored->level;
-        def.start = start;
-        list = cursor.createList(toListFormat(pap.listIndex, level, def));
+        levels[size_t(l)] = {};
+    OpenLevel& open = levels[size_t(level)];
+    const bool restart = src_.lists.restartsLevel(pap) && !restarted_.contains({pap.listIndex, level});
+    if (open.list && open.def == stored && !restart) {
+        open.list->add(cursor.block());
+        return;
     }
+    ListLevel def = stored->level;
+    def.start = start;
+    QTextListFormat format = toListFormat(sequence, level, def);
+    if (restart) {
+        format.setProperty(ListRestartProperty, true);
+        restarted_.insert({pap.listIndex, level});
+    }
+    open = {cursor.createList(format), stored};
 }
 
 // The characters of the segment that lie in the paragraph.

@@ -535,15 +535,14 @@ QByteArray listLevelRecord(int level, const ListLevel& def)
 
 // The list definitions (PlfLst, followed by the levels) and the lists that
 // paragraphs name by their position (PlfLfo).
-std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& lists)
+std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& lists, const std::vector<ListUse>& uses)
 {
     QByteArray lst, levels, lfo;
     ByteWriter l(lst), v(levels), f(lfo);
+    auto idOf = [](size_t definition) { return int32_t(0x1A2B0001 + definition); };
     l.i16(int16_t(lists.size()));
-    f.u32(uint32_t(lists.size()));
     for (size_t i = 0; i < lists.size(); ++i) {
-        const int32_t id = int32_t(0x1A2B0001 + i);
-        l.i32(id);
+        l.i32(idOf(i));
         l.i32(0); // template code
         for (int k = 0; k < 9; ++k)
             l.u16(0x0FFF); // no style tied to the levels
@@ -554,16 +553,26 @@ std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& list
             def.text = QString(QChar(char16_t(k))) + QLatin1Char('.');
             v.bytes(listLevelRecord(k, lists[i][size_t(k)].value_or(def)));
         }
-        f.i32(id);
+    }
+    f.u32(uint32_t(uses.size()));
+    for (const ListUse& use : uses) {
+        f.i32(idOf(size_t(use.definition)));
         f.u32(0);
         f.u32(0);
-        f.u8(0); // no overridden levels
+        f.u8(use.restartLevel >= 0 ? 1 : 0); // overridden levels
         f.u8(0);
         f.u8(0);
         f.u8(0);
     }
-    for (size_t i = 0; i < lists.size(); ++i)
-        f.u32(0xFFFFFFFF); // the extra data of each list: no field position, no levels
+    // The extra data of each list: no field position, then its overridden
+    // level: a new start for it.
+    for (const ListUse& use : uses) {
+        f.u32(0xFFFFFFFF);
+        if (use.restartLevel >= 0) {
+            f.i32(use.start);
+            f.u32(uint32_t(use.restartLevel) | 0x10);
+        }
+    }
     return {lst + levels, lfo};
 }
 
@@ -827,7 +836,7 @@ void DocWriter::placeLists()
     const std::vector<ListLevels>& lists = stories_.lists();
     if (lists.empty())
         return;
-    const auto [lst, lfo] = listTables(lists);
+    const auto [lst, lfo] = listTables(lists, stories_.listUses());
     // Only the definitions count in the length; their levels follow them.
     place(fib::PlfLst, lst);
     fcLcb_[fib::PlfLst].second = uint32_t(2 + 28 * lists.size());

@@ -353,12 +353,23 @@ void StoryWriter::joinList(const QTextList& list, ParaProps& pap)
                                                       : -1 - qint64(list.objectIndex());
     auto it = listIndexOf_.find(key);
     if (it == listIndexOf_.end()) {
-        it = listIndexOf_.insert(key, int(lists_.size()) + 1);
         lists_.emplace_back();
+        listUses_.push_back({int(lists_.size()) - 1});
+        it = listIndexOf_.insert(key, int(listUses_.size()));
     }
+    const int definition = listUses_[size_t(*it) - 1].definition;
     pap.listIndex = *it;
     pap.listLevel = listLevelNumber(lf);
-    auto& level = lists_[size_t(*it) - 1][size_t(pap.listLevel)];
+    if (lf.boolProperty(ListRestartProperty)) {
+        // A list of its own over the same definition, restarting the level.
+        auto use = restartUseOf_.find(list.objectIndex());
+        if (use == restartUseOf_.end()) {
+            listUses_.push_back({definition, pap.listLevel, listLevelOf(lf).start});
+            use = restartUseOf_.insert(list.objectIndex(), int(listUses_.size()));
+        }
+        pap.listIndex = *use;
+    }
+    auto& level = lists_[size_t(definition)][size_t(pap.listLevel)];
     if (!level)
         level = listLevelOf(lf);
 }

@@ -382,6 +382,8 @@ QString ListNumbering::label(const QTextBlock& block)
     for (int l = level + 1; l < 9; ++l)
         s.numbers[size_t(l)].reset();
     auto& n = s.numbers[size_t(level)];
+    if (f.boolProperty(ListRestartProperty) && list->itemNumber(block) == 0)
+        n.reset();
     n = n ? *n + 1 : def.start;
     s.formats[size_t(level)] = def.numberFormat;
 

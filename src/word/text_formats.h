@@ -78,6 +78,9 @@ enum ListProperty {
     ListNumberFormatProperty, // int: the stored number format (ListNumberFormat values and others)
     ListFollowProperty,       // int: after the number 0 a tab, 1 a space, 2 nothing
     ListAlignmentProperty,    // int: of the number, 0 left, 1 centre, 2 right
+    // bool: the list's first item counts its level anew from ListStartProperty,
+    // where otherwise it goes on from the items of the same Word list before it.
+    ListRestartProperty,
 };
 
 // Stored number formats with a Qt counterpart.
@@ -113,7 +116,10 @@ QString formatListNumber(int n, int numberFormat);
 QChar visibleBullet(QChar stored);
 
 // Computes the numbering text of list items, block by block in document
-// order: a level restarts after an item of a higher level of the same list.
+// order, as Word numbers them: the levels of one Word list (ListIdProperty)
+// count together across all its QTextLists; a level restarts after an item
+// of a higher level of the same list, and where a list says so
+// (ListRestartProperty).
 class ListNumbering {
 public:
     // The label of `block` ("1.", "a)", "•"); empty outside lists. Call it for
