@@ -24,6 +24,9 @@ qint64 readListLevel(ByteView v, qint64 at, StoredLevel& out)
     l.numberFormat = v.u8(at + 4);
     l.alignment = std::min(v.u8(at + 5) & 0x03, 2);
     l.follow = std::min<int>(v.u8(at + 15), 2);
+    // A level that does not restart after every higher one names the first
+    // level whose items no longer restart it.
+    l.restartLimit = (v.u8(at + 5) & 0x08) ? std::min<int>(v.u8(at + 26), 8) : -1;
     const int cbChpx = v.u8(at + 24);
     const int cbPapx = v.u8(at + 25);
     qint64 p = at + 28;

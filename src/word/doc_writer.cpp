@@ -518,14 +518,15 @@ QByteArray listLevelRecord(int level, const ListLevel& def)
     ByteWriter w(out);
     w.i32(def.start);
     w.u8(uint8_t(std::clamp(def.numberFormat, 0, 255)));
-    w.u8(uint8_t(std::clamp(def.alignment, 0, 2)));
+    const bool noRestart = def.restartLimit >= 0;
+    w.u8(uint8_t(std::clamp(def.alignment, 0, 2) | (noRestart ? 0x08 : 0)));
     w.bytes(positions);
     w.u8(uint8_t(std::clamp(def.follow, 0, 2)));
     w.i32(0); // dxaIndentSav
     w.u32(0);
     w.u8(0); // no character modifiers
     w.u8(0); // no paragraph modifiers: the paragraphs carry their own indents
-    w.u8(0);
+    w.u8(uint8_t(noRestart ? std::clamp(def.restartLimit, 0, level) : 0)); // the level restarts only after higher ones
     w.u8(0);
     w.u16(uint16_t(text.size()));
     for (QChar c : text)

@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QTextList>
 
+#include <algorithm>
+
 namespace talvora::word {
 
 QTextCharFormat toCharFormat(const CharProps& c, const QStringList& fonts)
@@ -325,6 +327,8 @@ QTextListFormat toListFormat(int listId, int level, const ListLevel& def)
     f.setProperty(ListFollowProperty, def.follow);
     if (def.alignment)
         f.setProperty(ListAlignmentProperty, def.alignment);
+    if (def.restartLimit >= 0)
+        f.setProperty(ListRestartLimitProperty, def.restartLimit);
     return f;
 }
 
@@ -363,6 +367,8 @@ ListLevel listLevelOf(const QTextListFormat& f)
             def.text = f.numberPrefix() + placeholder + suffix;
     }
     def.alignment = std::clamp(f.intProperty(ListAlignmentProperty), 0, 2);
+    if (f.hasProperty(ListRestartLimitProperty))
+        def.restartLimit = std::clamp(f.intProperty(ListRestartLimitProperty), 0, 8);
     return def;
 }
 
@@ -380,7 +386,9 @@ QString ListNumbering::label(const QTextBlock& block)
                                                      : -1 - qint64(list->objectIndex());
     State& s = states_[key];
     for (int l = level + 1; l < 9; ++l)
-        s.numbers[size_t(l)].reset();
+        if (level < s.restartBelow[size_t(l)])
+            s.numbers[size_t(l)].reset();
+    s.restartBelow[size_t(level)] = def.restartLimit < 0 ? level : std::min(def.restartLimit, level);
     auto& n = s.numbers[size_t(level)];
     if (f.boolProperty(ListRestartProperty) && list->itemNumber(block) == 0)
         n.reset();

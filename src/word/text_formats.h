@@ -81,6 +81,9 @@ enum ListProperty {
     // bool: the list's first item counts its level anew from ListStartProperty,
     // where otherwise it goes on from the items of the same Word list before it.
     ListRestartProperty,
+    // int: the level counts on past items of levels at or below this one
+    // (0: never restarts); absent, it restarts after an item of any higher level.
+    ListRestartLimitProperty,
 };
 
 // Stored number formats with a Qt counterpart.
@@ -102,6 +105,7 @@ struct ListLevel {
     int follow = 0;
     int alignment = 0; // of the number: 0 left, 1 centre, 2 right
     QString text;      // with placeholders as in ListLevelTextProperty
+    int restartLimit = -1; // as ListRestartLimitProperty; -1 when absent
     bool operator==(const ListLevel&) const = default;
 };
 
@@ -130,6 +134,9 @@ private:
     struct State {
         std::array<std::optional<int>, 9> numbers;
         std::array<int, 9> formats{};
+        // An item of a level below this restarts the level; by default each
+        // level restarts after any higher one.
+        std::array<int, 9> restartBelow{0, 1, 2, 3, 4, 5, 6, 7, 8};
     };
     QHash<qint64, State> states_;
 };

@@ -135,3 +135,31 @@ TEST(ListNumbering, AnInstanceThatRestartsALevelRestartsOnlyThatLevel)
     EXPECT_EQ(lines(read), expected);
     EXPECT_EQ(lines(readDoc(writeDoc(read))), expected);
 }
+
+TEST(ListNumbering, ALevelThatDoesNotRestartCountsOnUnderANewParent)
+{
+    // Level 2 goes on under each new heading; level 3 restarts only after
+    // headings (level 1), not after items of level 2.
+    Document doc;
+    QTextCursor c(&doc.text());
+    ListLevel second = level(1);
+    second.restartLimit = 0;
+    ListLevel third = level(2);
+    third.restartLimit = 1;
+    QTextList* top = item(c, QStringLiteral("A"), nullptr, toListFormat(1, 0, level(0)));
+    QTextList* mid = item(c, QStringLiteral("a"), nullptr, toListFormat(1, 1, second));
+    QTextList* low = item(c, QStringLiteral("i"), nullptr, toListFormat(1, 2, third));
+    item(c, QStringLiteral("b"), mid);
+    item(c, QStringLiteral("ii"), low);
+    item(c, QStringLiteral("B"), top);
+    item(c, QStringLiteral("c"), nullptr, toListFormat(1, 1, second));
+    item(c, QStringLiteral("iii"), nullptr, toListFormat(1, 2, third));
+    const QStringList expected = {QStringLiteral("1. A"),     QStringLiteral("1.1 a"), QStringLiteral("1.1.1 i"),
+                                  QStringLiteral("1.2 b"),    QStringLiteral("1.2.2 ii"), QStringLiteral("2. B"),
+                                  QStringLiteral("2.3 c"),    QStringLiteral("2.3.1 iii")};
+    EXPECT_EQ(lines(doc), expected);
+    // The levels keep the setting through the file.
+    const Document read = readDoc(writeDoc(doc));
+    EXPECT_EQ(lines(read), expected);
+    EXPECT_EQ(lines(readDoc(writeDoc(read))), expected);
+}
