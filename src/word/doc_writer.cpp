@@ -8,6 +8,7 @@
 #include "word/fib.h"
 #include "word/notes.h"
 #include "word/sprm.h"
+#include "word/symbol_fonts.h"
 #include "word/table_format.h"
 #include "word/text_formats.h"
 
@@ -104,6 +105,13 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
         g.u32(sprm::CPicLocation, *c.picLocation);
     } else if (c.special != s.special) {
         g.u8(sprm::CFSpec, c.special);
+    }
+    if (c.symbol) {
+        QByteArray symbol;
+        ByteWriter w(symbol);
+        w.u16(c.symbol->font);
+        w.u16(c.symbol->code);
+        g.raw(sprm::CSymbol, symbol);
     }
     return g.bytes();
 }
@@ -306,10 +314,12 @@ public:
             const bool sans = lower.contains(QLatin1String("arial")) || lower.contains(QLatin1String("sans"))
                 || lower.contains(QLatin1String("verdana")) || lower.contains(QLatin1String("tahoma"));
             // Pitch, TrueType, family: roman, swiss (sans serif) or modern (fixed pitch).
-            const uint8_t family = mono ? 3 : sans ? 2 : 1;
+            // Fonts of symbols are decorative, with a character set of their own.
+            const bool symbols = isSymbolEncodedFont(name);
+            const uint8_t family = symbols ? 5 : mono ? 3 : sans ? 2 : 1;
             w.u8(uint8_t((mono ? 1 : 2) | 0x04 | (family << 4)));
             w.u16(400);  // weight
-            w.u8(204);   // Cyrillic character set
+            w.u8(symbols ? 2 : 204); // the symbol or the Cyrillic character set
             w.u8(0);     // no alternative name
             w.zeros(10); // PANOSE
             w.zeros(24); // font signature
@@ -508,14 +518,15 @@ QByteArray listLevelRecord(int level, const ListLevel& def)
     ByteWriter w(out);
     w.i32(def.start);
     w.u8(uint8_t(std::clamp(def.numberFormat, 0, 255)));
-    w.u8(uint8_t(std::clamp(def.alignment, 0, 2)));
+    const bool noRestart = def.restartLimit >= 0;
+    w.u8(uint8_t(std::clamp(def.alignment, 0, 2) | (noRestart ? 0x08 : 0)));
     w.bytes(positions);
     w.u8(uint8_t(std::clamp(def.follow, 0, 2)));
     w.i32(0); // dxaIndentSav
     w.u32(0);
     w.u8(0); // no character modifiers
     w.u8(0); // no paragraph modifiers: the paragraphs carry their own indents
-    w.u8(0);
+    w.u8(uint8_t(noRestart ? std::clamp(def.restartLimit, 0, level) : 0)); // the level restarts only after higher ones
     w.u8(0);
     w.u16(uint16_t(text.size()));
     for (QChar c : text)
@@ -525,15 +536,14 @@ QByteArray listLevelRecord(int level, const ListLevel& def)
 
 // The list definitions (PlfLst, followed by the levels) and the lists that
 // paragraphs name by their position (PlfLfo).
-std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& lists)
+std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& lists, const std::vector<ListUse>& uses)
 {
     QByteArray lst, levels, lfo;
     ByteWriter l(lst), v(levels), f(lfo);
+    auto idOf = [](size_t definition) { return int32_t(0x1A2B0001 + definition); };
     l.i16(int16_t(lists.size()));
-    f.u32(uint32_t(lists.size()));
     for (size_t i = 0; i < lists.size(); ++i) {
-        const int32_t id = int32_t(0x1A2B0001 + i);
-        l.i32(id);
+        l.i32(idOf(i));
         l.i32(0); // template code
         for (int k = 0; k < 9; ++k)
             l.u16(0x0FFF); // no style tied to the levels
@@ -544,16 +554,26 @@ std::pair<QByteArray, QByteArray> listTables(const std::vector<ListLevels>& list
             def.text = QString(QChar(char16_t(k))) + QLatin1Char('.');
             v.bytes(listLevelRecord(k, lists[i][size_t(k)].value_or(def)));
         }
-        f.i32(id);
+    }
+    f.u32(uint32_t(uses.size()));
+    for (const ListUse& use : uses) {
+        f.i32(idOf(size_t(use.definition)));
         f.u32(0);
         f.u32(0);
-        f.u8(0); // no overridden levels
+        f.u8(use.restartLevel >= 0 ? 1 : 0); // overridden levels
         f.u8(0);
         f.u8(0);
         f.u8(0);
     }
-    for (size_t i = 0; i < lists.size(); ++i)
-        f.u32(0xFFFFFFFF); // the extra data of each list: no field position, no levels
+    // The extra data of each list: no field position, then its overridden
+    // level: a new start for it.
+    for (const ListUse& use : uses) {
+        f.u32(0xFFFFFFFF);
+        if (use.restartLevel >= 0) {
+            f.i32(use.start);
+            f.u32(uint32_t(use.restartLevel) | 0x10);
+        }
+    }
     return {lst + levels, lfo};
 }
 
@@ -817,7 +837,7 @@ void DocWriter::placeLists()
     const std::vector<ListLevels>& lists = stories_.lists();
     if (lists.empty())
         return;
-    const auto [lst, lfo] = listTables(lists);
+    const auto [lst, lfo] = listTables(lists, stories_.listUses());
     // Only the definitions count in the length; their levels follow them.
     place(fib::PlfLst, lst);
     fcLcb_[fib::PlfLst].second = uint32_t(2 + 28 * lists.size());

@@ -1,5 +1,6 @@
 #include "word/doc_writer_stories.h"
 
+#include "word/symbol_fonts.h"
 #include "word/table_format.h"
 #include "word/table_plan.h"
 
@@ -255,8 +256,40 @@ void StoryWriter::writeFragment(const QTextFragment& fragment)
         return;
     }
     const QString stored = storedText(s);
-    if (!stored.isEmpty())
+    if (stored.isEmpty())
+        return;
+    if (format.hasProperty(SymbolFontProperty))
+        appendSymbols(stored, format, chp);
+    else
         append(stored, chp);
+}
+
+// A run read from a symbol: each occurrence of the symbol's text is written
+// as the symbol again (a "(" that names its font and code), so that Word and
+// LibreOffice draw it from that font; other text typed into the run stays text.
+void StoryWriter::appendSymbols(const QString& stored, const QTextCharFormat& format, const CharProps& chp)
+{
+    const QString family = format.stringProperty(SymbolFontProperty);
+    const auto code = uint16_t(format.intProperty(SymbolCodeProperty));
+    const QString symbol = symbolText(family, code).text;
+    if (symbol.isEmpty()) {
+        append(stored, chp);
+        return;
+    }
+    CharProps asSymbol = chp;
+    asSymbol.special = true;
+    asSymbol.symbol = CharProps::Symbol{fontIndex_(family), code};
+    qsizetype plainFrom = 0;
+    qsizetype at = 0;
+    while ((at = stored.indexOf(symbol, at)) >= 0) {
+        if (at > plainFrom)
+            append(stored.mid(plainFrom, at - plainFrom), chp);
+        append(QStringLiteral("("), asSymbol);
+        at += symbol.size();
+        plainFrom = at;
+    }
+    if (plainFrom < stored.size())
+        append(stored.mid(plainFrom), chp);
 }
 
 // Each image becomes a picture character naming its record in the Data stream.
@@ -320,12 +353,23 @@ void StoryWriter::joinList(const QTextList& list, ParaProps& pap)
                                                       : -1 - qint64(list.objectIndex());
     auto it = listIndexOf_.find(key);
     if (it == listIndexOf_.end()) {
-        it = listIndexOf_.insert(key, int(lists_.size()) + 1);
         lists_.emplace_back();
+        listUses_.push_back({int(lists_.size()) - 1});
+        it = listIndexOf_.insert(key, int(listUses_.size()));
     }
+    const int definition = listUses_[size_t(*it) - 1].definition;
     pap.listIndex = *it;
     pap.listLevel = listLevelNumber(lf);
-    auto& level = lists_[size_t(*it) - 1][size_t(pap.listLevel)];
+    if (lf.boolProperty(ListRestartProperty)) {
+        // A list of its own over the same definition, restarting the level.
+        auto use = restartUseOf_.find(list.objectIndex());
+        if (use == restartUseOf_.end()) {
+            listUses_.push_back({definition, pap.listLevel, listLevelOf(lf).start});
+            use = restartUseOf_.insert(list.objectIndex(), int(listUses_.size()));
+        }
+        pap.listIndex = *use;
+    }
+    auto& level = lists_[size_t(definition)][size_t(pap.listLevel)];
     if (!level)
         level = listLevelOf(lf);
 }

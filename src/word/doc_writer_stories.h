@@ -53,6 +53,14 @@ struct PendingNote {
 // The levels of one list that paragraphs use.
 using ListLevels = std::array<std::optional<ListLevel>, 9>;
 
+// A list as paragraphs name it: a list definition, and the level it starts
+// anew where it is first used (the definition's other lists go on counting).
+struct ListUse {
+    int definition = 0; // into StoryWriter::lists()
+    int restartLevel = -1;
+    int start = 1;
+};
+
 // Where the stories lie in the text (CPs).
 struct StoryBounds {
     int32_t ccpText = 0;  // the main text starts the text
@@ -94,6 +102,8 @@ public:
     const std::vector<PendingNote>& footnotes() const { return footnotes_; }
     const std::vector<PendingNote>& endnotes() const { return endnotes_; }
     const std::vector<ListLevels>& lists() const { return lists_; }
+    // The lists paragraphs name, from 1.
+    const std::vector<ListUse>& listUses() const { return listUses_; }
     // The heading levels the paragraphs' styles name, in order.
     const std::vector<int>& headingLevels() const { return headingLevels_; }
     // The Data stream's pictures.
@@ -113,6 +123,7 @@ private:
     void writeCell(const PlannedCell& cell, int depth, int width);
     void writeBlock(const QTextBlock& block, char16_t mark, int depth, bool cellEnd);
     void writeFragment(const QTextFragment& fragment);
+    void appendSymbols(const QString& stored, const QTextCharFormat& format, const CharProps& chp);
     void writeImages(const QTextFragment& fragment);
     void writeNoteReference(const QTextCharFormat& format, const CharProps& chp, const QString& own);
     ParaProps paragraphProps(const QTextBlock& block, int depth, bool cellEnd);
@@ -145,8 +156,10 @@ private:
     NoteInfo lastNote_;
     int32_t lastNoteEnd_ = -1;
 
-    QHash<qint64, int> listIndexOf_;
+    QHash<qint64, int> listIndexOf_;           // the definition of each Word list of the model
+    QHash<qint64, int> restartUseOf_;          // the list of each QTextList that restarts its level
     std::vector<ListLevels> lists_;
+    std::vector<ListUse> listUses_;
     int textWidth_ = 1440;
     size_t laterSections_ = 0; // how many the document has
     std::vector<SectionBreak> sectionBreaks_;

@@ -67,6 +67,12 @@ QJsonObject runJson(const QString& text, const QTextCharFormat& f)
         r[QStringLiteral("vertical")] = QStringLiteral("superscript");
     else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
         r[QStringLiteral("vertical")] = QStringLiteral("subscript");
+    if (f.hasProperty(SymbolFontProperty)) {
+        QJsonObject o;
+        o[QStringLiteral("font")] = f.stringProperty(SymbolFontProperty);
+        o[QStringLiteral("code")] = QStringLiteral("%1").arg(f.intProperty(SymbolCodeProperty), 4, 16, QLatin1Char('0')).toUpper();
+        r[QStringLiteral("symbol")] = o;
+    }
     if (const auto field = fieldOf(f)) {
         QJsonObject o;
         o[QStringLiteral("code")] = readableFieldCode(field->code);

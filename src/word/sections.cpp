@@ -46,6 +46,16 @@ std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, i
     return sections;
 }
 
+int sectionAfter(const std::vector<StoredSection>& sections, int32_t cp)
+{
+    // The ends rise: a damaged file with many section marks stays quick.
+    const auto it = std::lower_bound(sections.begin(), sections.end(), cp + 1,
+                                     [](const StoredSection& s, int32_t end) { return s.cpEnd < end; });
+    if (it == sections.end() || it->cpEnd != cp + 1 || it + 1 == sections.end())
+        return 0;
+    return int(it - sections.begin()) + 1;
+}
+
 PageSetup toPageSetup(const SectionProps& s)
 {
     PageSetup page;

@@ -23,6 +23,10 @@ struct StoredSection {
 // out; one whose properties cannot be read keeps the defaults.
 std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, int32_t ccpText);
 
+// The later section (1, 2, …) that starts just past the section mark at
+// `cp`, or 0 when `cp` ends no section or ends the last.
+int sectionAfter(const std::vector<StoredSection>& sections, int32_t cp);
+
 PageSetup toPageSetup(const SectionProps& props);
 
 // The section table for sections ending at `ends`, their properties at `fcSepx`.

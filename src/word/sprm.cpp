@@ -113,8 +113,8 @@ void applyCharSprm(CharProps& c, const CharProps& base, uint16_t code, ByteView 
     case sprm::CFSpec: c.special = o.u8(0) != 0; break;
     case sprm::CFFldVanish: c.fieldVanish = o.u8(0) != 0; break;
     case sprm::CFRMarkDel: c.deleted = o.u8(0) != 0; break;
-    case sprm::CPicLocation:
-    case sprm::CHsp: c.picLocation = o.u32(0); break;
+    case sprm::CPicLocation: c.picLocation = o.u32(0); break;
+    case sprm::CSymbol: c.symbol = CharProps::Symbol{o.u16(0), o.u16(2)}; break;
     case sprm::CFData: c.data = o.u8(0) != 0; break;
     case sprm::CKul: c.underline = o.u8(0); break;
     case sprm::CIco:

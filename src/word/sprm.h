@@ -20,7 +20,7 @@ inline constexpr uint16_t CFFldVanish = 0x0802;
 inline constexpr uint16_t CPicLocation = 0x6A03;
 inline constexpr uint16_t CFData = 0x0806;
 inline constexpr uint16_t CFOle2 = 0x080A;
-inline constexpr uint16_t CHsp = 0x6A09;
+inline constexpr uint16_t CSymbol = 0x6A09; // a symbol: font index and character code
 inline constexpr uint16_t CHighlight = 0x2A0C;
 inline constexpr uint16_t CIstd = 0x4A30;
 inline constexpr uint16_t CFBold = 0x0835;
@@ -148,6 +148,14 @@ struct CharProps {
     std::optional<uint32_t> picLocation; // of a picture (or other data) in the Data stream
     bool data = false;       // picLocation names other data than a picture
     uint16_t charStyle = 10; // "Default Paragraph Font"
+    // An inserted symbol: the character is drawn from the font at this index
+    // with this code (see symbol_fonts.h), whatever the text holds.
+    struct Symbol {
+        uint16_t font = 0;
+        uint16_t code = 0;
+        bool operator==(const Symbol&) const = default;
+    };
+    std::optional<Symbol> symbol;
     bool operator==(const CharProps&) const = default;
 };
 

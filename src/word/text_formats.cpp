@@ -1,9 +1,13 @@
 #include "word/text_formats.h"
 
+#include "word/symbol_fonts.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QTextList>
+
+#include <algorithm>
 
 namespace talvora::word {
 
@@ -49,6 +53,15 @@ QTextCharFormat toCharFormat(const CharProps& c, const QStringList& fonts)
         // superscripts, with a smaller size of its own) shows as such.
         f.setVerticalAlignment(c.hpsPos > 0 ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignSubScript);
         f.setProperty(RaisePositionProperty, int(c.hpsPos));
+    }
+    if (c.symbol && c.symbol->font < fonts.size() && !fonts[c.symbol->font].isEmpty()) {
+        const QString& family = fonts[c.symbol->font];
+        f.setProperty(SymbolFontProperty, family);
+        f.setProperty(SymbolCodeProperty, int(c.symbol->code));
+        if (symbolText(family, c.symbol->code).inFont || !isSymbolEncodedFont(family))
+            f.setFontFamilies(QStringList{family}); // the glyph is the font's
+        else if (c.font < fonts.size() && isSymbolEncodedFont(fonts[c.font]))
+            f.clearProperty(QTextFormat::FontFamilies); // a Unicode character: not in a font of codes
     }
     return f;
 }
@@ -314,6 +327,8 @@ QTextListFormat toListFormat(int listId, int level, const ListLevel& def)
     f.setProperty(ListFollowProperty, def.follow);
     if (def.alignment)
         f.setProperty(ListAlignmentProperty, def.alignment);
+    if (def.restartLimit >= 0)
+        f.setProperty(ListRestartLimitProperty, def.restartLimit);
     return f;
 }
 
@@ -352,6 +367,8 @@ ListLevel listLevelOf(const QTextListFormat& f)
             def.text = f.numberPrefix() + placeholder + suffix;
     }
     def.alignment = std::clamp(f.intProperty(ListAlignmentProperty), 0, 2);
+    if (f.hasProperty(ListRestartLimitProperty))
+        def.restartLimit = std::clamp(f.intProperty(ListRestartLimitProperty), 0, 8);
     return def;
 }
 
@@ -369,8 +386,12 @@ QString ListNumbering::label(const QTextBlock& block)
                                                      : -1 - qint64(list->objectIndex());
     State& s = states_[key];
     for (int l = level + 1; l < 9; ++l)
-        s.numbers[size_t(l)].reset();
+        if (level < s.restartBelow[size_t(l)])
+            s.numbers[size_t(l)].reset();
+    s.restartBelow[size_t(level)] = def.restartLimit < 0 ? level : std::min(def.restartLimit, level);
     auto& n = s.numbers[size_t(level)];
+    if (f.boolProperty(ListRestartProperty) && list->itemNumber(block) == 0)
+        n.reset();
     n = n ? *n + 1 : def.start;
     s.formats[size_t(level)] = def.numberFormat;
 

@@ -24,6 +24,11 @@ enum FormatProperty {
     KeepWithNextProperty,                                       // bool
     DoubleStrikeProperty,                                       // bool
     RaisePositionProperty,                                      // int: half-points up (> 0) or down
+    // A run read from a symbol: the font and code it was inserted with. Its
+    // text is what symbolText() gives for them; characters typed into the
+    // run that differ from it are ordinary text.
+    SymbolFontProperty,                                         // QString
+    SymbolCodeProperty,                                         // int: the code as stored
 };
 
 // Fields. The runs of a field's result carry its code and a number that
@@ -73,6 +78,12 @@ enum ListProperty {
     ListNumberFormatProperty, // int: the stored number format (ListNumberFormat values and others)
     ListFollowProperty,       // int: after the number 0 a tab, 1 a space, 2 nothing
     ListAlignmentProperty,    // int: of the number, 0 left, 1 centre, 2 right
+    // bool: the list's first item counts its level anew from ListStartProperty,
+    // where otherwise it goes on from the items of the same Word list before it.
+    ListRestartProperty,
+    // int: the level counts on past items of levels at or below this one
+    // (0: never restarts); absent, it restarts after an item of any higher level.
+    ListRestartLimitProperty,
 };
 
 // Stored number formats with a Qt counterpart.
@@ -94,6 +105,7 @@ struct ListLevel {
     int follow = 0;
     int alignment = 0; // of the number: 0 left, 1 centre, 2 right
     QString text;      // with placeholders as in ListLevelTextProperty
+    int restartLimit = -1; // as ListRestartLimitProperty; -1 when absent
     bool operator==(const ListLevel&) const = default;
 };
 
@@ -108,7 +120,10 @@ QString formatListNumber(int n, int numberFormat);
 QChar visibleBullet(QChar stored);
 
 // Computes the numbering text of list items, block by block in document
-// order: a level restarts after an item of a higher level of the same list.
+// order, as Word numbers them: the levels of one Word list (ListIdProperty)
+// count together across all its QTextLists; a level restarts after an item
+// of a higher level of the same list, and where a list says so
+// (ListRestartProperty).
 class ListNumbering {
 public:
     // The label of `block` ("1.", "a)", "•"); empty outside lists. Call it for
@@ -119,6 +134,9 @@ private:
     struct State {
         std::array<std::optional<int>, 9> numbers;
         std::array<int, 9> formats{};
+        // An item of a level below this restarts the level; by default each
+        // level restarts after any higher one.
+        std::array<int, 9> restartBelow{0, 1, 2, 3, 4, 5, 6, 7, 8};
     };
     QHash<qint64, State> states_;
 };

@@ -5,6 +5,9 @@
 
 #include "word/binary.h"
 #include "word/compound_file.h"
+#include "word/document.h"
+#include "word/document_text.h"
+#include "word/fields.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -13,7 +16,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <ostream>
@@ -75,6 +83,80 @@ inline std::optional<QHash<QString, QString>> libreOfficeConversions(
     return out;
 }
 
+// Fields whose result LibreOffice works out anew when it opens a file: the
+// date and time, its own file name and size, its own page and word counts.
+// What it shows for them is not what the file keeps.
+inline bool recomputedByLibreOffice(const QString& fieldCode)
+{
+    static const QStringList keywords = {
+        QStringLiteral("DATE"),     QStringLiteral("TIME"),     QStringLiteral("CREATEDATE"),
+        QStringLiteral("SAVEDATE"), QStringLiteral("PRINTDATE"), QStringLiteral("EDITTIME"),
+        QStringLiteral("FILENAME"), QStringLiteral("FILESIZE"), QStringLiteral("PAGE"),
+        QStringLiteral("NUMPAGES"), QStringLiteral("SECTIONPAGES"), QStringLiteral("SECTION"),
+        QStringLiteral("NUMWORDS"), QStringLiteral("NUMCHARS"),
+    };
+    return keywords.contains(fieldKeyword(fieldCode));
+}
+
+// Whether `got`, LibreOffice's plain text of a file written from `doc`, is
+// the main text of `doc` (as plainText() gives it). The fields LibreOffice
+// recomputes are known by their code: their results may read anything
+// within their line; everything else must be the same.
+inline ::testing::AssertionResult sameTextBesideRecomputedFields(const Document& doc, QString got)
+{
+    const QChar slot(0xE000);
+    Document copy = doc.clone();
+    QTextDocument& text = copy.text();
+    struct Range {
+        int from, to, field;
+    };
+    std::vector<Range> ranges;
+    for (QTextBlock b = text.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const auto field = fieldOf(f.charFormat());
+            if (!field || !recomputedByLibreOffice(field->code))
+                continue;
+            const int end = f.position() + f.length();
+            if (!ranges.empty() && ranges.back().to == f.position() && ranges.back().field == field->id)
+                ranges.back().to = end;
+            else
+                ranges.push_back({f.position(), end, field->id});
+        }
+    }
+    for (auto r = ranges.rbegin(); r != ranges.rend(); ++r) {
+        QTextCursor c(&text);
+        c.setPosition(r->from);
+        c.setPosition(r->to, QTextCursor::KeepAnchor);
+        c.insertText(QString(slot));
+    }
+    const QString expected = plainText(copy).trimmed();
+    if (got.startsWith(QChar(0xFEFF)))
+        got.remove(0, 1);
+    got.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    got = got.trimmed();
+
+    // The literal parts in order, each recomputed result between two of them
+    // on one line.
+    const QStringList parts = expected.split(slot);
+    qsizetype at = 0;
+    bool same = got.startsWith(parts.front());
+    at = parts.front().size();
+    for (qsizetype k = 1; same && k < parts.size(); ++k) {
+        const bool last = k + 1 == parts.size();
+        const qsizetype found = last ? got.size() - parts[k].size() : got.indexOf(parts[k], at);
+        same = found >= at && got.mid(found, parts[k].size()) == parts[k]
+            && !got.mid(at, found - at).contains(QChar(u'\n'));
+        at = found + parts[k].size();
+    }
+    same = same && at == got.size();
+    if (same)
+        return ::testing::AssertionSuccess();
+    QString shown = expected;
+    shown.replace(slot, QStringLiteral("<поле>"));
+    return ::testing::AssertionFailure() << "expected\n" << shown.toStdString() << "\ngot\n" << got.toStdString();
+}
+
 struct TestPiece {
     QString text;
     bool compressed = false;   // stored as 8-bit text
@@ -89,6 +171,7 @@ struct BuildOptions {
     uint16_t fcLcbCount = 93;  // pairs in the FIB
     QByteArray sepx;           // section modifiers
     QByteArray styleSheet;     // the style sheet as stored, if any
+    QStringList fonts;         // the font table, if any
 };
 
 // 8-bit text as stored: the byte of each character (callers use characters
@@ -208,6 +291,27 @@ inline QByteArray buildDoc(const std::vector<TestPiece>& pieces, const BuildOpti
     place(33, clx);
     if (!o.styleSheet.isEmpty())
         place(1, o.styleSheet);
+    if (!o.fonts.isEmpty()) {
+        // Each font: its record's size less one, the fixed part (pitch and
+        // family, weight, character set, alternative name, PANOSE, signature),
+        // then the name.
+        QByteArray ffn;
+        ByteWriter n(ffn);
+        n.u16(uint16_t(o.fonts.size()));
+        n.u16(0);
+        for (const QString& name : o.fonts) {
+            n.u8(uint8_t(39 + 2 * (name.size() + 1)));
+            n.u8(0x16);
+            n.u16(400);
+            n.u8(name == QLatin1String("Symbol") || name == QLatin1String("Wingdings") ? 2 : 204);
+            n.u8(0);
+            n.zeros(34);
+            for (QChar ch : name)
+                n.u16(ch.unicode());
+            n.u16(0);
+        }
+        place(15, ffn);
+    }
     place(12, plcChpx);
     place(13, plcPapx);
     if (fcSepx != 0xFFFFFFFF) {
