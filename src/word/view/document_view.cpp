@@ -92,6 +92,9 @@ DocumentView::~DocumentView()
     // A top-level view closes in QWidget's destructor, which moves the focus:
     // this object must no longer hear of it by then.
     disconnect(focusConnection_);
+    // The marks go with the document; the highlighter must not hear of the
+    // editor's end.
+    delete spell_;
     // The editor must not outlive the document it shows.
     editor_->setDocument(placeholder_);
 }

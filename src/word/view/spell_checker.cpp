@@ -12,6 +12,7 @@
 
 #include <hunspell.hxx>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,8 @@ constexpr char16_t kStressGrave = 0x0300;
 constexpr char16_t kSoftHyphen = 0x00AD;
 constexpr qsizetype kCacheLimit = 200000;
 constexpr int kLongestAbbreviation = 5;
+// Hunspell's search for replacements grows with the word; longer words get none.
+constexpr qsizetype kLongestSuggested = 48;
 
 bool isWordChar(QChar c)
 {
@@ -334,7 +337,7 @@ QStringList SpellChecker::suggestions(QStringView word, int max)
 {
     QStringList out;
     const QString w = normalized(word);
-    if (w.isEmpty() || max <= 0)
+    if (w.isEmpty() || max <= 0 || w.size() > kLongestSuggested)
         return out;
     const Script script = scriptOf(w);
     if (script == Script::Mixed) {
@@ -397,7 +400,9 @@ void SpellChecker::loadPersonal()
     QFile file(places_.personalDictionary);
     if (!file.open(QIODevice::ReadOnly))
         return; // not written yet
-    const QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1); // a byte order mark left by an editor
     for (const QStringView line : QStringView(text).split(u'\n')) {
         const QString word = normalized(line.trimmed());
         if (word.isEmpty() || personal_.contains(word))
@@ -410,7 +415,8 @@ void SpellChecker::loadPersonal()
 void SpellChecker::addToDictionary(QStringView word)
 {
     const QString w = normalized(word).trimmed();
-    if (w.isEmpty())
+    // One word a line: anything with a space or a line end in it is not a word.
+    if (w.isEmpty() || std::any_of(w.cbegin(), w.cend(), [](QChar c) { return c.isSpace(); }))
         return;
     if (!places_.personalDictionary.isEmpty() && !personal_.contains(w)) {
         const QString path = places_.personalDictionary;

@@ -228,7 +228,22 @@ const char* medicalWordList()
 Бернара
 Аргайла
 Робертсона
+# Abbreviations of doses, forms and times
+уд
+таб
+амп
+капс
+фл
+мкмоль
+лиоф
+пролонг
+ретард
+сусп
+изм
+гг
+пп
 # Latin of prescriptions
+gtt
 sol
 tabl
 caps
