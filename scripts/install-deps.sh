@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-translations-l10n
   libsqlite3-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libhunspell-dev hunspell-ru hunspell-en-us
 )
 
 missing=()

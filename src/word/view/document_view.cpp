@@ -8,6 +8,8 @@
 #include "word/view/document_printing.h"
 #include "word/view/editor_actions.h"
 #include "word/view/page_view.h"
+#include "word/view/spell_checker.h"
+#include "word/view/spell_highlighter.h"
 #include "word/view/view_automation.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -58,6 +60,7 @@ DocumentView::DocumentView(QWidget* parent)
     editor_->setContextMenuPolicy(Qt::CustomContextMenu);
     editor_->viewport()->installEventFilter(this);
     page_ = new PageView(editor_, this);
+    spell_ = new SpellHighlighter(*editor_, this);
 
     barHost_ = new QWidget(this);
     auto* bars = new QVBoxLayout(barHost_);
@@ -76,7 +79,7 @@ DocumentView::DocumentView(QWidget* parent)
     setMinimumSize(1, 1);
 
     connect(editor_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        std::unique_ptr<QMenu> menu(createContextMenu(this));
+        std::unique_ptr<QMenu> menu(createContextMenu(at, this));
         if (menu)
             menu->exec(editor_->mapToGlobal(at));
     });
@@ -89,6 +92,9 @@ DocumentView::~DocumentView()
     // A top-level view closes in QWidget's destructor, which moves the focus:
     // this object must no longer hear of it by then.
     disconnect(focusConnection_);
+    // The marks go with the document; the highlighter must not hear of the
+    // editor's end.
+    delete spell_;
     // The editor must not outlive the document it shows.
     editor_->setDocument(placeholder_);
 }
@@ -97,6 +103,7 @@ DocumentView::~DocumentView()
 
 void DocumentView::clear()
 {
+    spell_->setDocument(nullptr);
     editor_->setDocument(placeholder_);
     attached_ = false;
     detached_ = QTextCursor();
@@ -197,8 +204,21 @@ void DocumentView::doVerb(int index)
 
 QMenu* DocumentView::createContextMenu(QWidget* parent)
 {
-    if (isActive())
-        return editor_->createStandardContextMenu();
+    return contextMenuAt(isActive() && attached_ ? editor_->textCursor().position() : -1, parent);
+}
+
+QMenu* DocumentView::createContextMenu(const QPoint& at, QWidget* parent)
+{
+    return contextMenuAt(isActive() && attached_ ? editor_->cursorForPosition(at).position() : -1, parent);
+}
+
+QMenu* DocumentView::contextMenuAt(int position, QWidget* parent)
+{
+    if (isActive()) {
+        QMenu* menu = editor_->createStandardContextMenu();
+        spell_->addMenuActions(*menu, position);
+        return menu;
+    }
     if (!autoVerbMenu_ || isEmpty())
         return nullptr;
     auto* menu = new QMenu(parent);
@@ -217,6 +237,7 @@ void DocumentView::setState(State state)
                                                             : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     actions_->setEditing(state == State::Active);
     updateBars();
+    updateSpelling();
     if (changed)
         emit stateChanged(state);
 }
@@ -304,6 +325,7 @@ void DocumentView::beginAutomation()
     // calls themselves; the editor takes the document back, laid out once,
     // when the operation making the calls has finished.
     detached_ = editor_->textCursor();
+    spell_->setDocument(nullptr);
     editor_->setDocument(placeholder_);
     // The layout the editor gave the document goes too: it would follow
     // every change. Attaching again lays the document out afresh.
@@ -329,6 +351,24 @@ void DocumentView::attachEditor()
     text.setDefaultFont(defaultFont); // the editor's own font is not the document's
     attached_ = true;
     editor_->setTextCursor(detached_);
+    updateSpelling();
+}
+
+// --- spelling ---
+
+void DocumentView::setSpellChecker(std::shared_ptr<SpellChecker> checker)
+{
+    spell_->setChecker(std::move(checker));
+}
+
+void DocumentView::updateSpelling()
+{
+    // Only a document being edited is marked: an inactive view shows the
+    // document as it will print, and an automation run is not slowed down.
+    const bool on = doc_ && attached_ && state_ == State::Active;
+    if (on && !spell_->checker())
+        spell_->setChecker(SpellChecker::shared());
+    spell_->setDocument(on ? &doc_->text() : nullptr);
 }
 
 void DocumentView::showEvent(QShowEvent* event)

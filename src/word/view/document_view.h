@@ -32,6 +32,8 @@ namespace talvora::word {
 
 class EditorActions;
 class PageView;
+class SpellChecker;
+class SpellHighlighter;
 class ViewAutomation;
 
 class DocumentView : public QWidget {
@@ -83,8 +85,12 @@ public:
     bool autoVerbMenu() const { return autoVerbMenu_; }
     // The menu a right click opens now (the caller owns it): the editing
     // menu when active, the verbs when inactive with the verb menu on,
-    // otherwise none.
+    // otherwise none. Over a misspelt word at the cursor the editing menu
+    // begins with its replacements, "Добавить в словарь" and "Пропустить все".
     QMenu* createContextMenu(QWidget* parent = nullptr);
+    // The same for a right click at `at` in the editor's viewport: the
+    // spelling entries are those of the word under the mouse.
+    QMenu* createContextMenu(const QPoint& at, QWidget* parent = nullptr);
     // The verbs the menu offers, in order; the first is the editing verb.
     static QStringList verbs();
     // Runs verb `index` of verbs().
@@ -129,6 +135,13 @@ public:
     // Whether the editor shows the document now.
     bool editorAttached() const { return attached_; }
 
+    // --- spelling ---
+    // Misspelt words are underlined while the document is edited (active).
+    // The checker is the program's shared one unless another is given here
+    // (before the view is first activated, or at any time after).
+    void setSpellChecker(std::shared_ptr<SpellChecker> checker);
+    SpellHighlighter& spelling() const { return *spell_; }
+
 signals:
     // The input focus came into the view from another control of its window.
     void focusEntered();
@@ -146,6 +159,8 @@ private:
     void onFocusChanged(QWidget* old, QWidget* now);
     void updateBars();
     void attachEditor();
+    void updateSpelling();
+    QMenu* contextMenuAt(int position, QWidget* parent);
 
     std::unique_ptr<Document> doc_;
     QMetaObject::Connection focusConnection_;
@@ -155,6 +170,7 @@ private:
     QWidget* barHost_ = nullptr;
     EditorActions* actions_ = nullptr;
     std::unique_ptr<ViewAutomation> automation_;
+    SpellHighlighter* spell_ = nullptr;
     QWidget* appWindow_ = nullptr;
     State state_ = State::Empty;
     bool autoVerbMenu_ = true;
