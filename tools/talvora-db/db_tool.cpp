@@ -212,12 +212,13 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
             for (const QString& f : report.created)
                 out << QStringLiteral("Создана база данных: %1\n").arg(f);
             if (const auto& s = report.starter)
-                out << QStringLiteral("Начальное отделение: %1, %2 (типов шаблонов: %3, типов документов: %4, шаблонов: %5; "
-                                      "справочник лекарств: макрогрупп %6, групп %7, препаратов %8)\n")
+                out << QStringLiteral("Начальное отделение: %1, %2 (типов шаблонов: %3, типов документов: %4, шаблонов: %5, "
+                                      "рыб: %6; справочник лекарств: макрогрупп %7, групп %8, препаратов %9)\n")
                            .arg(s->hospital, s->department)
                            .arg(s->templateTypes)
                            .arg(s->documentTypes)
                            .arg(s->templates)
+                           .arg(s->boilerplates)
                            .arg(s->drugMacrogroups)
                            .arg(s->drugGroups)
                            .arg(s->drugs);

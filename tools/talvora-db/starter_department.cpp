@@ -5,6 +5,7 @@
 #include "data/sqlite_db.h"
 #include "word/document.h"
 #include "word/document_io.h"
+#include "word/view/text_edits.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -13,9 +14,13 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVariant>
 
+#include <algorithm>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 namespace talvora::tools {
@@ -186,6 +191,125 @@ std::vector<StarterMacrogroup> readDrugReference(const QJsonObject& reference)
     return out;
 }
 
+// ---- The boilerplates ----------------------------------------------------
+
+struct StarterBoilerplate {
+    QString name;
+    int kind = 0;
+    int sex = 0; // Fmale: 1 male, 2 female, 3 either
+    int minAge = 0, maxAge = 0;
+    QByteArray document;
+    QString text;
+};
+
+struct NamedNumber {
+    const char* word;
+    int number;
+    const char* caption; // for messages
+};
+
+// FType of the kinds a starter boilerplate may serve.
+constexpr NamedNumber kKinds[] = {
+    {"anamnesis", 1, "анамнез"},
+    {"neuroStatus", 2, "неврологический статус"},
+    {"somaticStatus", 3, "соматический статус"},
+    {"recommendations", 4, "рекомендации"},
+};
+// Fmale: 3 is "не важно".
+constexpr NamedNumber kSexes[] = {
+    {"male", 1, "мужчин"},
+    {"female", 2, "женщин"},
+    {"either", 3, "мужчин и женщин"},
+};
+
+const NamedNumber& namedNumber(const QJsonObject& object, const char* member, std::span<const NamedNumber> known,
+                               const QString& where)
+{
+    const QString word = object.value(QLatin1String(member)).toString();
+    for (const NamedNumber& n : known)
+        if (word == QLatin1String(n.word))
+            return n;
+    throw Error(QStringLiteral("Начальное отделение: неизвестное значение «%2» поля «%1» (%3)")
+                    .arg(QLatin1String(member), word, where));
+}
+
+const char* captionOf(std::span<const NamedNumber> known, int number)
+{
+    for (const NamedNumber& n : known)
+        if (n.number == number)
+            return n.caption;
+    return "";
+}
+
+// A bound of an age range: a whole number of years from 0 to 150.
+int ageBound(const QJsonObject& object, const char* member, const QString& where)
+{
+    const QJsonValue v = object.value(QLatin1String(member));
+    const double d = v.toDouble(-1);
+    if (!v.isDouble() || d < 0 || d > 150 || d != static_cast<double>(static_cast<int>(d)))
+        throw Error(QStringLiteral("Начальное отделение: «%1» — не возраст в полных годах (%2)")
+                        .arg(QLatin1String(member), where));
+    return static_cast<int>(d);
+}
+
+bool sexesMeet(int a, int b) { return a == b || a == 3 || b == 3; }
+
+bool fits(const StarterBoilerplate& b, int kind, int age, int sex)
+{
+    return b.kind == kind && b.minAge <= age && age <= b.maxAge && sexesMeet(b.sex, sex);
+}
+
+StarterBoilerplate readBoilerplate(const QJsonValue& value)
+{
+    const QJsonObject o = objectOf(value, QStringLiteral("рыба"));
+    StarterBoilerplate b;
+    b.name = fieldText(o, "name", "Fish", "Fname", QStringLiteral("рыба"));
+    const QString where = QStringLiteral("рыба «%1»").arg(b.name);
+    requireMembers(o, {"name", "kind", "sex", "minAge", "maxAge", "source"}, where);
+    b.kind = namedNumber(o, "kind", kKinds, where).number;
+    b.sex = namedNumber(o, "sex", kSexes, where).number;
+    b.minAge = ageBound(o, "minAge", where);
+    b.maxAge = ageBound(o, "maxAge", where);
+    if (b.maxAge < b.minAge)
+        throw Error(QStringLiteral("Начальное отделение: возраст «от» больше возраста «до» (%1)").arg(where));
+    // No keys are known to a boilerplate: a placeholder in its page is an error.
+    const QString source = o.value(QStringLiteral("source")).toString();
+    if (source.isEmpty())
+        throw Error(QStringLiteral("Начальное отделение: не задано «source» (%1)").arg(where));
+    b.document = templateDocumentBlob(expandTemplateSource(resourceText(source), StarterKeys()));
+    b.text = documentPlainText(b.document);
+    if (b.text.trimmed().isEmpty())
+        throw Error(QStringLiteral("Начальное отделение: пустая страница (%1)").arg(where));
+    // The text goes into the patient's card and from there into documents
+    // whose markers are read: it must hold none.
+    if (b.text.contains(QStringLiteral("<!")))
+        throw Error(QStringLiteral("Начальное отделение: в тексте рыбы не может быть метки «<!» (%1)").arg(where));
+    return b;
+}
+
+// The first fitting boilerplate is the one a patient's text is filled with:
+// two that fit one patient leave the choice to the order of the rows.
+void requireOneFitEach(const std::vector<StarterBoilerplate>& set)
+{
+    for (std::size_t i = 0; i < set.size(); ++i)
+        for (std::size_t j = i + 1; j < set.size(); ++j) {
+            const StarterBoilerplate& a = set[i];
+            const StarterBoilerplate& b = set[j];
+            if (a.kind == b.kind && sexesMeet(a.sex, b.sex) && a.minAge <= b.maxAge && b.minAge <= a.maxAge)
+                throw Error(QStringLiteral("Начальное отделение: рыбы «%1» и «%2» подходят одному пациенту")
+                                .arg(a.name, b.name));
+        }
+    for (const int kind : {1, 2, 3})
+        for (const int sex : {1, 2})
+            for (int age = kAdultAgeFrom; age <= kAdultAgeTo; ++age)
+                if (std::none_of(set.begin(), set.end(),
+                                 [&](const StarterBoilerplate& b) { return fits(b, kind, age, sex); }))
+                    throw Error(QStringLiteral("Начальное отделение: нет рыбы «%1» для %2 %3 лет")
+                                    .arg(QString::fromUtf8(captionOf(kKinds, kind)),
+                                         QString::fromUtf8(captionOf(kSexes, sex)))
+                                    .arg(age));
+}
+
 } // namespace
 
 QString expandTemplateSource(const QString& source, const StarterKeys& keys)
@@ -266,6 +390,31 @@ DrugReferenceCount addDrugReference(SqliteConnection& db, const QJsonObject& ref
     return count;
 }
 
+QString documentPlainText(const QByteArray& blob)
+{
+    word::Document document = word::documentFromBlob(blob);
+    QTextCursor all(&document.text());
+    all.setPosition(word::lastPosition(document.text()), QTextCursor::KeepAnchor);
+    return word::wordText(all);
+}
+
+int addBoilerplates(SqliteConnection& db, qint64 department, const QJsonArray& boilerplates)
+{
+    std::vector<StarterBoilerplate> set;
+    QSet<QString> names;
+    for (const QJsonValue& v : boilerplates) {
+        set.push_back(readBoilerplate(v));
+        requireNew(names, set.back().name, QStringLiteral("рыба"));
+    }
+    requireOneFitEach(set);
+    for (const StarterBoilerplate& b : set)
+        insertRow(db,
+                  QStringLiteral("INSERT INTO \"Fish\" (\"Fotd\", \"Fname\", \"FType\", \"Fres\", \"Fmin\", \"Fmax\", "
+                                 "\"Fmem\", \"Fmale\") VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                  {department, b.name, b.kind, b.document, b.minAge, b.maxAge, b.text, b.sex});
+    return static_cast<int>(set.size());
+}
+
 StarterSummary addStarterDepartment(SqliteConnection& db)
 {
     requireDocumentWriter();
@@ -322,6 +471,8 @@ StarterSummary addStarterDepartment(SqliteConnection& db)
     summary.drugMacrogroups = drugs.macrogroups;
     summary.drugGroups = drugs.groups;
     summary.drugs = drugs.drugs;
+
+    summary.boilerplates = addBoilerplates(db, oid, arrayMember(manifest, "boilerplates", QStringLiteral("department.json")));
     return summary;
 }
 
