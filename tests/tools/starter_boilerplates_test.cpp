@@ -259,16 +259,16 @@ TEST_F(StarterBoilerplates, TextsHoldWhatANeurologistWritesThere)
     holds(fitting(NeuroStatus, 80, Female), {"ахилловы ослаблены", "Вибрационная чувствительность в стопах снижена"});
     holds(fitting(NeuroStatus, 30, Female), {"ахилловы средней живости", "Ориентирована в месте, времени"});
     EXPECT_FALSE(fitting(NeuroStatus, 30, Male).text.contains(QStringLiteral("MMSE")));
-    holds(fitting(Anamnesis, 80, Female), {"Самообслуживание", "Падения", "Менопауза"});
+    holds(fitting(Anamnesis, 80, Female), {"Самообслуживание", "Падения", "менопауза с ___ лет"});
     holds(fitting(Anamnesis, 30, Female), {"Беременность в настоящее время"});
 }
 
 TEST_F(StarterBoilerplates, EachTextSpeaksOfThePatientInTheFormsOfTheirSex)
 {
-    const QStringList masculine = {QStringLiteral("Ориентирован в"), QStringLiteral("Контактен"), QStringLiteral("больным"),
+    const QStringList masculine = {QStringLiteral("Ориентирован в"), QStringLiteral("Контактен"), QStringLiteral("себя больным"),
                                    QStringLiteral("обследовался"),   QStringLiteral("Госпитализирован "),
                                    QStringLiteral("не выезжал,"),    QStringLiteral("устойчив;"), QStringLiteral("Пенсионер.")};
-    const QStringList feminine = {QStringLiteral("Ориентирована"),    QStringLiteral("Контактна"),  QStringLiteral("больной с"),
+    const QStringList feminine = {QStringLiteral("Ориентирована"),    QStringLiteral("Контактна"),  QStringLiteral("себя больной"),
                                   QStringLiteral("обследовалась"),    QStringLiteral("Госпитализирована"),
                                   QStringLiteral("не выезжала"),      QStringLiteral("устойчива;"), QStringLiteral("Пенсионерка")};
     for (const StoredBoilerplate& b : stored_) {
