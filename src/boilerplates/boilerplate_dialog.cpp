@@ -160,10 +160,12 @@ void TForm10::openForNewBoilerplate()
 {
     if (!library_)
         return;
-    library_->BeginBoilerplate();
-    c_.name->clear();
-    c_.minAge->clear();
-    c_.maxAge->clear();
+    if (!library_->creating()) {
+        library_->BeginBoilerplate();
+        c_.name->clear();
+        c_.minAge->clear();
+        c_.maxAge->clear();
+    }
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     open();

@@ -193,13 +193,33 @@ void BoilerplateLibrary::reopenList(qint64 stayOn)
     listMoved();
 }
 
+bool BoilerplateLibrary::editorShown() const
+{
+    return editor_.window()->isVisible();
+}
+
+void BoilerplateLibrary::offerToOthers()
+{
+    const qint64 fid = currentFid();
+    if (fid == 0)
+        return;
+    const QByteArray blob =
+        dm_.Pacents->readColumn(QStringLiteral("Fish"), QStringLiteral("Fres"), fid, data::FieldType::FmtMemo)
+            .toByteArray();
+    if (!blob.isEmpty())
+        emit boilerplateShown(blob);
+}
+
 void BoilerplateLibrary::listMoved()
 {
     if (quiet_)
         return;
     // A hook of the data module: whatever fails is shown here and goes no further.
     ui::guarded([this] {
-        if (currentFid() != 0) {
+        if (!editorShown()) {
+            // The page is closed: it catches up when it is shown (ShowSettings).
+            offerToOthers();
+        } else if (currentFid() != 0) {
             ShowCurrentBoilerplate();
         } else if (shownFid_ != 0 && !hasUnsavedChanges()) {
             // Nothing in the list: the editor shows no boilerplate either.

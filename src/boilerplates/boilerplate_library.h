@@ -9,6 +9,11 @@
 // Saving stores the buffer only into that boilerplate, and leaving it for
 // another one with unsaved changes asks first.
 //
+// While the page's window is hidden its editor does not follow the list
+// (nothing to see, nothing to ask); showing the window reads the list again
+// and the editor catches up. Others that show boilerplates are told of every
+// move all the same.
+//
 // A new boilerplate is a begun row of the table Fish_t: BeginBoilerplate
 // starts it, StoreNewBoilerplate stores it and CancelNewBoilerplate drops
 // it, so that nothing half-made is ever left behind.
@@ -58,7 +63,8 @@ public:
     bool ListBoilerplates(int kind);
     // 1 to 5 after the kind chosen on the settings page, 0 when none is.
     int CurrentKind() const { return kind_; }
-    // The settings window is shown: the list of the chosen kind is read again.
+    // The settings window is shown: the list of the chosen kind is read
+    // again and the editor brought up to date.
     void ShowSettings();
 
     // Loads the current boilerplate's document into the page's editor and
@@ -120,6 +126,8 @@ private:
     struct Quiet;
 
     void listMoved();
+    bool editorShown() const;
+    void offerToOthers();
     bool settleUnsavedChanges();
     void storeEditedDocument(qint64 fid);
     void captureEditor();

@@ -26,6 +26,7 @@ protected:
     {
         dm = std::make_unique<data::TDM>(dbs.aliases());
         editor = std::make_unique<word::DocumentView>();
+        editor->show(); // the settings page is open
         lib = std::make_unique<BoilerplateLibrary>(*dm, *editor);
         // Choosing the department lists its anamneses.
         ASSERT_TRUE(dm->Otd->locate("OID", department));
@@ -142,6 +143,36 @@ TEST_F(Library, TheEditorFollowsTheListAndTheSelectionForAPatientToo)
     boilerplates::SelectBoilerplates(*dm, 1, 70, 1);
     EXPECT_EQ(current(), a);
     EXPECT_EQ(editorText(), "текст первого");
+    EXPECT_EQ(dialogs.problems(), "");
+}
+
+TEST_F(Library, WhileThePageIsClosedItsEditorWaitsAndAsksOnlyWhenShownAgain)
+{
+    const int a = addBoilerplate(2, "первый", 0, 59, 3, "текст первого");
+    const int b = addBoilerplate(2, "второй", 60, 900, 3, "текст второго");
+    start();
+    lib->ListBoilerplates(2);
+    moveTo(a);
+    typeIntoEditor(" правка");
+    editor->close();
+    editor->hide(); // the window is closed with the change unsaved
+
+    // The patient texts select meanwhile: no question, the editor keeps the change.
+    QSignalSpy shown(lib.get(), &BoilerplateLibrary::boilerplateShown);
+    ASSERT_TRUE(boilerplates::SelectBoilerplates(*dm, 2, 70, 1));
+    EXPECT_EQ(current(), b);
+    EXPECT_TRUE(dialogs.asked().isEmpty());
+    EXPECT_EQ(editorText(), "текст первого правка");
+    ASSERT_EQ(shown.count(), 1);
+    EXPECT_EQ(textOf(shown.at(0).at(0).toByteArray()), "текст второго");
+
+    editor->show();
+    dialogs.yes();
+    lib->ShowSettings();
+    EXPECT_EQ(dialogs.texts(), QStringList{BoilerplateLibrary::saveChangesQuestion("первый")});
+    EXPECT_EQ(storedText(a), "текст первого правка");
+    EXPECT_EQ(storedText(b), "текст второго");
+    EXPECT_EQ(lib->shownBoilerplate(), a);
     EXPECT_EQ(dialogs.problems(), "");
 }
 
