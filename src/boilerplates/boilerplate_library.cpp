@@ -144,7 +144,8 @@ bool BoilerplateLibrary::hasUnsavedChanges() const
 
 bool BoilerplateLibrary::ListBoilerplates(int kind)
 {
-    settleUnsavedChanges();
+    if (editorShown())
+        settleUnsavedChanges();
     data::QueryDataset& q = *dm_.Fish_q;
     try {
         Quiet quiet(*this);

@@ -59,7 +59,8 @@ public:
     // The settings page's list: every boilerplate of the current department
     // and `kind` with both bounds given. On success the kind becomes the
     // current one (kindSelected); a failure leaves the list closed and says
-    // nothing. Unsaved changes in the editor are settled first.
+    // nothing. Unsaved changes in the editor are settled first (once the
+    // window is shown, when it is closed).
     bool ListBoilerplates(int kind);
     // 1 to 5 after the kind chosen on the settings page, 0 when none is.
     int CurrentKind() const { return kind_; }

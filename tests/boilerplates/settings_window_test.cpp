@@ -252,6 +252,32 @@ TEST_F(SettingsWindow, SaveKeepsABoundTypedAsLettersAndDeleteRemovesAtOnce)
     EXPECT_EQ(dialogs.problems(), "");
 }
 
+TEST_F(SettingsWindow, MovingInTheListWithAnEditedDocumentAsksAndStoresItIntoItsOwnBoilerplate)
+{
+    const int a = addBoilerplate(1, "первый", 0, 900, 3, "текст первого");
+    const int b = addBoilerplate(1, "второй", 0, 900, 3, "текст второго");
+    start();
+    ASSERT_EQ(dm->Fish_q->field("FID").asInteger(), a);
+    word::DocumentView& editor = *c().editor;
+    EXPECT_EQ(textOf(editor.saveToBlob()), "текст первого");
+    c().activateWord->click();
+    ASSERT_TRUE(editor.isActive());
+    editor.automation().selection().setStart(0);
+    editor.automation().selection().setEnd(0);
+    editor.automation().selection().typeText("Правка. ");
+    c().deactivateWord->click();
+
+    dialogs.yes();
+    c().boilerplates->setCurrentIndex(c().boilerplates->model()->index(1, 0));
+    EXPECT_EQ(dm->Fish_q->field("FID").asInteger(), b);
+    EXPECT_EQ(dialogs.texts(), QStringList{BoilerplateLibrary::saveChangesQuestion("первый")});
+    EXPECT_EQ(textOf(value(a, "Fres").toByteArray()), "Правка. текст первого");
+    EXPECT_EQ(value(a, "Fmem").toString(), "Правка. текст первого");
+    EXPECT_EQ(textOf(value(b, "Fres").toByteArray()), "текст второго");
+    EXPECT_EQ(textOf(editor.saveToBlob()), "текст второго");
+    EXPECT_EQ(dialogs.problems(), "");
+}
+
 TEST_F(SettingsWindow, ShowingTheWindowListsTheChosenKindAgain)
 {
     addBoilerplate(1, "анамнез", 0, 900, 3, "анамнез");
