@@ -24,17 +24,6 @@ MarkerHighlighter::MarkerHighlighter(QTextDocument* document, MarkerCatalog cata
     setDocument(document);
 }
 
-void MarkerHighlighter::setDocument(QTextDocument* document)
-{
-    disconnect(layoutWatch_);
-    QSyntaxHighlighter::setDocument(document);
-    if (document)
-        layoutWatch_ = connect(document, &QTextDocument::documentLayoutChanged, this, [this] {
-            if (QSyntaxHighlighter::document() && QSyntaxHighlighter::document()->documentLayout())
-                rehighlight();
-        });
-}
-
 void MarkerHighlighter::setCatalog(MarkerCatalog catalog)
 {
     catalog_ = std::move(catalog);

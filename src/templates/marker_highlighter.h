@@ -35,14 +35,6 @@ public:
     explicit MarkerHighlighter(MarkerCatalog catalog = {}, QObject* parent = nullptr);
     MarkerHighlighter(QTextDocument* document, MarkerCatalog catalog, QObject* parent = nullptr);
 
-    // Highlights `document` from now on (null: none). It hides the base
-    // class's setDocument so that the highlighter also hears when the
-    // document gets a new layout: a document view drops the layout while
-    // the automation changes the text, and changes made without a layout
-    // are not signalled; the whole document is highlighted again when a
-    // layout comes back.
-    void setDocument(QTextDocument* document);
-
     // The template types and templates markers are checked against; the
     // document is highlighted again.
     void setCatalog(MarkerCatalog catalog);
@@ -70,7 +62,6 @@ protected:
 
 private:
     MarkerCatalog catalog_;
-    QMetaObject::Connection layoutWatch_;
 };
 
 // Shows the tooltip of the marker under the mouse in an editor whose

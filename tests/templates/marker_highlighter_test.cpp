@@ -116,11 +116,36 @@ TEST_F(HighlighterTest, FollowsTheViewsDocumentAndWhatIsTypedIntoIt)
     c.insertText(QStringLiteral(" <!trt_1>"));
     EXPECT_EQ(highlighted(doc(), 1), "0+8:ok 9+8:ok");
 
+    // Markers put in while the designer is hidden show once it is shown.
+    view.hide();
+    s.setStart(0);
+    s.setEnd(0);
+    s.insertAfter(QStringLiteral("<!grp_3>"));
+    view.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(highlighted(doc(), 0), "0+8:ok 18+8:ok 27+9:err");
+
     view.clear();
     EXPECT_EQ(highlighter.document(), nullptr);
     load({QStringLiteral("<!trt_2>")});
     EXPECT_EQ(highlighter.document(), &doc());
     EXPECT_EQ(highlighted(doc(), 0), "0+8:ok");
+}
+
+TEST_F(HighlighterTest, MarkersPutIntoAViewNeverShownShowWhenItIs)
+{
+    highlighter.followView(view);
+    load({QStringLiteral("Жалобы: ")});
+    view.activate();
+    word::WordSelection& s = view.automation().selection();
+    s.setStart(8);
+    s.setEnd(8);
+    s.insertAfter(QStringLiteral("<!fld_14>"));
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(highlighted(doc(), 0), "8+9:ok");
 }
 
 TEST_F(HighlighterTest, TheStoredDocumentIsTheSameWithAndWithoutHighlighting)
