@@ -1,5 +1,7 @@
 #include "templates/marker_panel.h"
 
+#include "data/data_module.h"
+#include "data/unit_of_work.h"
 #include "ui/error_display.h"
 
 #include <QEvent>
@@ -36,7 +38,37 @@ QString keyMarker(MarkerKind kind, qint64 key)
     return markerPrefix(kind) + QString::number(key) + u'>';
 }
 
+std::vector<NamedKey> readKeys(data::Database& db, const QString& statement, const data::Params& params)
+{
+    std::vector<NamedKey> rows;
+    data::SqliteStatement st = db.prepareBound(db.translate(statement, data::TranslateOptions{false}), params);
+    while (st.step())
+        rows.push_back({st.int64(0), st.text(1)});
+    return rows;
+}
+
 } // namespace
+
+MarkerCatalog readMarkerCatalog(data::TDM& dm, bool everyDepartment)
+{
+    const data::Dataset& otd = *dm.Otd;
+    const qint64 department = otd.active() && !otd.isEmpty() ? otd.field(QStringLiteral("OID")).asInteger() : 0;
+    data::Params params;
+    params.set(QStringLiteral("otd"), department);
+
+    data::Database& db = *dm.Pacents;
+    const data::ReadTransaction snapshot(db);
+    MarkerCatalog catalog;
+    catalog.templateTypes = readKeys(
+        db, QStringLiteral("select ShTID, ShTName from SHablonType where ShTotd = :otd order by ShTID"), params);
+    catalog.templates = everyDepartment
+                            ? readKeys(db, QStringLiteral("select ShId, ShName from SHablon order by ShId"), {})
+                            : readKeys(db,
+                                       QStringLiteral("select ShId, ShName from SHablon where ShOtd = :otd "
+                                                      "order by ShId"),
+                                       params);
+    return catalog;
+}
 
 MarkerPanel::MarkerPanel(MarkerCatalogSource source, QWidget* parent)
     : QWidget(parent), source_(std::move(source))

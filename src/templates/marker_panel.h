@@ -14,11 +14,23 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace talvora::data {
+class TDM;
+}
+
 namespace talvora::templates {
 
 // The department's template types and templates, read when the panel is
 // (re)loaded.
 using MarkerCatalogSource = std::function<MarkerCatalog()>;
+
+// The catalog of the department of the current row of Otd, read from the
+// database without moving any dataset: the department's template types and
+// its templates, in key order. With `everyDepartment` the templates of all
+// departments: the assembly pulls a nested template in whatever its
+// department, so that is what a marker is checked against. Throws
+// talvora::Error when the database cannot be read.
+MarkerCatalog readMarkerCatalog(data::TDM& dm, bool everyDepartment = false);
 
 class MarkerPanel : public QWidget {
     Q_OBJECT

@@ -1,6 +1,7 @@
 // The marker panel: what it lists from its catalog, and the marker a double
 // click or Enter asks to insert.
 
+#include "assembly_fixture.h"
 #include "templates/marker_panel.h"
 
 #include <QSignalSpy>
@@ -13,11 +14,6 @@
 #include <stdexcept>
 
 using namespace talvora::templates;
-
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 
@@ -138,6 +134,46 @@ TEST_F(PanelTest, ReloadFollowsTheCatalogAndKeepsTheCurrentMarker)
     MarkerPanel failing{[]() -> MarkerCatalog { throw std::runtime_error("нет базы"); }};
     EXPECT_THROW(failing.reload(), std::runtime_error);
     EXPECT_NE(failing.itemOf(QStringLiteral("<!fld_1>")), nullptr);
+}
+
+using MarkerCatalogData = talvora::test::AssemblyData;
+
+QStringList keysAndNames(const std::vector<NamedKey>& rows)
+{
+    QStringList out;
+    for (const NamedKey& r : rows)
+        out << QString::number(r.key) + u' ' + r.name;
+    return out;
+}
+
+TEST_F(MarkerCatalogData, TheCurrentDepartmentsTypesAndTemplatesReadWithoutMovingAnyList)
+{
+    const int lab = addType(1, QStringLiteral("Лабораторные"));
+    const int cardio = addType(2, QStringLiteral("Кардиология: ЭКГ"));
+    const int consult = addType(1, QStringLiteral("Консультации \"узких\" специалистов"));
+    const int heading = addTemplate(1, lab, QStringLiteral("Шапка"), {});
+    const int other = addTemplate(2, cardio, QStringLiteral("ЭКГ"), {});
+    const int same = addTemplate(1, consult, QStringLiteral("Шапка"), {});
+    start();
+    dm->ShType->open();
+    ASSERT_TRUE(dm->ShType->locate(QStringLiteral("ShTID"), consult));
+
+    const MarkerCatalog mine = readMarkerCatalog(*dm);
+    EXPECT_EQ(keysAndNames(mine.templateTypes),
+              (QStringList{QStringLiteral("%1 Лабораторные").arg(lab),
+                           QStringLiteral("%1 Консультации \"узких\" специалистов").arg(consult)}));
+    EXPECT_EQ(keysAndNames(mine.templates),
+              (QStringList{QStringLiteral("%1 Шапка").arg(heading), QStringLiteral("%1 Шапка").arg(same)}));
+    EXPECT_EQ(readMarkerCatalog(*dm, true).templates.size(), 3u);
+    EXPECT_NE(readMarkerCatalog(*dm, true).findTemplate(other), nullptr);
+    EXPECT_EQ(dm->ShType->field(QStringLiteral("ShTID")).asInteger(), consult);
+
+    // A type deleted since: its group marker is broken from the next reading on.
+    sql("delete from SHablonType where ShTID = :t", {{"t", lab}});
+    const MarkerCatalog now = readMarkerCatalog(*dm);
+    EXPECT_FALSE(describeMarker(MarkerKind::Group, lab, now).ok());
+    EXPECT_TRUE(describeMarker(MarkerKind::Group, consult, now).ok());
+    EXPECT_FALSE(describeMarker(MarkerKind::Group, cardio, now).ok()); // another department's
 }
 
 } // namespace
