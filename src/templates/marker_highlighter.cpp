@@ -1,0 +1,143 @@
+#include "templates/marker_highlighter.h"
+
+#include "word/view/document_view.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolTip>
+
+namespace talvora::templates {
+
+MarkerHighlighter::MarkerHighlighter(MarkerCatalog catalog, QObject* parent)
+    : QSyntaxHighlighter(parent), catalog_(std::move(catalog))
+{
+}
+
+MarkerHighlighter::MarkerHighlighter(QTextDocument* document, MarkerCatalog catalog, QObject* parent)
+    : QSyntaxHighlighter(parent), catalog_(std::move(catalog))
+{
+    setDocument(document);
+}
+
+void MarkerHighlighter::setCatalog(MarkerCatalog catalog)
+{
+    catalog_ = std::move(catalog);
+    if (document())
+        rehighlight();
+}
+
+void MarkerHighlighter::followView(word::DocumentView& view)
+{
+    // A new document on every load; the same one while it is run or edited.
+    const auto attach = [this, &view] {
+        QTextDocument* now = view.isEmpty() ? nullptr : &view.textDocument();
+        if (now != document())
+            setDocument(now);
+    };
+    connect(&view, &word::DocumentView::stateChanged, this, attach);
+    attach();
+}
+
+QTextCharFormat MarkerHighlighter::soundFormat()
+{
+    QTextCharFormat f;
+    f.setBackground(QColor(0xd8, 0xea, 0xff));
+    return f;
+}
+
+QTextCharFormat MarkerHighlighter::brokenFormat()
+{
+    QTextCharFormat f;
+    f.setBackground(QColor(0xff, 0xe4, 0xe1));
+    f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    f.setUnderlineColor(Qt::red);
+    return f;
+}
+
+void MarkerHighlighter::highlightBlock(const QString& text)
+{
+    const QTextCharFormat sound = soundFormat();
+    const QTextCharFormat broken = brokenFormat();
+    for (const FoundMarker& m : findMarkers(text, catalog_))
+        setFormat(m.start, m.length, m.description.ok() ? sound : broken);
+}
+
+std::optional<FoundMarker> MarkerHighlighter::markerAt(int position) const
+{
+    const QTextDocument* doc = document();
+    if (!doc || position < 0)
+        return std::nullopt;
+    const QTextBlock block = doc->findBlock(position);
+    if (!block.isValid())
+        return std::nullopt;
+    const int inBlock = position - block.position();
+    for (FoundMarker m : findMarkers(block.text(), catalog_)) {
+        if (inBlock >= m.start && inBlock < m.end()) {
+            m.start += block.position();
+            return m;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<FoundMarker> MarkerHighlighter::markerAt(const QTextCursor& cursor) const
+{
+    if (cursor.hasSelection())
+        return markerAt(cursor.selectionStart());
+    if (auto m = markerAt(cursor.position()))
+        return m;
+    return markerAt(cursor.position() - 1);
+}
+
+QString MarkerHighlighter::toolTipAt(int position) const
+{
+    const std::optional<FoundMarker> m = markerAt(position);
+    if (!m)
+        return {};
+    const QTextBlock block = document()->findBlock(m->start);
+    const QString text = block.text().mid(m->start - block.position(), m->length);
+    return markerToolTip(text, m->description);
+}
+
+// ---------------------------------------------------------------- tooltips
+
+MarkerToolTips::MarkerToolTips(QTextEdit* editor, const MarkerHighlighter& highlighter)
+    : QObject(editor), editor_(editor), highlighter_(highlighter)
+{
+    editor_->viewport()->installEventFilter(this);
+}
+
+QString MarkerToolTips::toolTipAt(const QPoint& viewportPoint) const
+{
+    // The editor may show another document for a while (a view lets go of
+    // its document while the automation works on it).
+    QTextDocument* doc = editor_->document();
+    if (!doc || doc != highlighter_.document())
+        return {};
+    const QPoint inDocument = viewportPoint
+                              + QPoint(editor_->horizontalScrollBar()->value(), editor_->verticalScrollBar()->value());
+    const int position = doc->documentLayout()->hitTest(inDocument, Qt::ExactHit);
+    return position < 0 ? QString() : highlighter_.toolTipAt(position);
+}
+
+bool MarkerToolTips::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == editor_->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = toolTipAt(help->pos());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            return false;
+        }
+        QToolTip::showText(help->globalPos(), tip, editor_->viewport());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace talvora::templates
