@@ -1,6 +1,7 @@
 #include "workstation.h"
 
 #include "boilerplates/boilerplate_dialog.h"
+#include "boilerplates/boilerplate_library.h"
 #include "boilerplates/patient_texts.h"
 #include "boilerplates/settings_window.h"
 #include "boilerplates/text_editor_window.h"
@@ -127,6 +128,11 @@ void Workstation::connectTreatment()
 void Workstation::connectPatientTexts()
 {
     form4->links.openSettings = [this] { form5->open(); };
+    form10->attach(form5->library());
+    form5->links.openCreationDialog = [this] { form10->openForNewBoilerplate(); };
+    form5->links.openWizard = [this] { form11->open(); };
+    QObject::connect(&form5->library(), &boilerplates::BoilerplateLibrary::boilerplateShown, form4.get(),
+                     ui::guarded([this](const QByteArray& blob) { form4->offerBoilerplate(blob); }));
     if (!form3)
         return;
     patientTexts = std::make_unique<boilerplates::PatientTexts>(*dm, form3->patients(), form4->editor());
