@@ -107,7 +107,7 @@ QString MarkerHighlighter::toolTipAt(int position) const
 // ---------------------------------------------------------------- tooltips
 
 MarkerToolTips::MarkerToolTips(QTextEdit* editor, const MarkerHighlighter& highlighter)
-    : QObject(editor), editor_(editor), highlighter_(highlighter)
+    : QObject(editor), editor_(editor), viewport_(editor->viewport()), highlighter_(highlighter)
 {
     editor_->viewport()->installEventFilter(this);
 }
@@ -127,7 +127,7 @@ QString MarkerToolTips::toolTipAt(const QPoint& viewportPoint) const
 
 bool MarkerToolTips::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == editor_->viewport() && event->type() == QEvent::ToolTip) {
+    if (watched == viewport_ && event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QString tip = toolTipAt(help->pos());
         if (tip.isEmpty()) {

@@ -81,6 +81,7 @@ protected:
 
 private:
     QTextEdit* editor_;
+    QWidget* viewport_; // kept: the editor may be half destroyed when its viewport's last events come
     const MarkerHighlighter& highlighter_;
 };
 
