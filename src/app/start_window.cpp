@@ -105,10 +105,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent)
     connect(templatesButton_, &QPushButton::clicked, this, guarded([this] { call(openTemplateDesigner); }));
     connect(settingsButton_, &QPushButton::clicked, this, guarded([this] { call(openSettings); }));
     connect(errorListButton_, &QToolButton::clicked, this, &TForm1::toggleErrorList);
-    for (QToolButton* b : {restoreButton_, archiveButton_, exportButton_})
-        connect(b, &QToolButton::clicked, this, [b] {
-            dialogs().notice(QStringLiteral("Функция «%1» пока не реализована в этой версии.").arg(b->toolTip()));
-        });
+    const auto service = [this](QToolButton* b, std::function<void()> TForm1::*hook) {
+        connect(b, &QToolButton::clicked, this, guarded([this, b, hook] {
+            if (this->*hook)
+                (this->*hook)();
+            else
+                dialogs().notice(QStringLiteral("Функция «%1» пока не реализована в этой версии.").arg(b->toolTip()));
+        }));
+    };
+    service(restoreButton_, &TForm1::restoreDatabase);
+    service(archiveButton_, &TForm1::archiveDatabase);
+    service(exportButton_, &TForm1::exportDocuments);
     connect(grid_, &ui::DBGrid::cellClicked, this, guarded([this](int, int) { call(departmentClicked); }));
 }
 

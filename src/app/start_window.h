@@ -37,6 +37,10 @@ public:
     std::function<void()> openPatientWindow;
     std::function<void()> openTemplateDesigner;
     std::function<void()> openSettings;
+    // The service buttons: archive, restore, export.
+    std::function<void()> archiveDatabase;
+    std::function<void()> restoreDatabase;
+    std::function<void()> exportDocuments;
     // A click on a department cell: the patient list is re-read for it.
     std::function<void()> departmentClicked;
     // The window was closed: the program ends.
