@@ -22,6 +22,8 @@
 #include "treatment/treatment_window.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
+#include "word/view/document_view.h"
+#include "word/view/spell_checker.h"
 
 #include <QCoreApplication>
 
@@ -63,7 +65,21 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     form11 = std::make_unique<TForm11>(*dm);
     built("TForm11");
 
+    giveSpellChecker();
     connectWindows();
+}
+
+// One checker for every document editor of the program: the dictionaries are
+// read once, and a word added to the dictionary in one editor counts in all.
+void Workstation::giveSpellChecker()
+{
+    spellChecker = std::make_shared<word::SpellChecker>(word::SpellCheckerPlaces::defaults());
+    for (QWidget* window : std::initializer_list<QWidget*>{form1.get(), form2.get(), form3.get(), form4.get(),
+                                                           form5.get(), form6.get(), form7.get(), form10.get(),
+                                                           form11.get()})
+        if (window)
+            for (word::DocumentView* view : window->findChildren<word::DocumentView*>())
+                view->setSpellChecker(spellChecker);
 }
 
 // Every link between the windows, in one place. A window reaches another

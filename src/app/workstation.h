@@ -16,6 +16,9 @@ class TDM;
 namespace talvora::boilerplates {
 class PatientTexts;
 }
+namespace talvora::word {
+class SpellChecker;
+}
 namespace talvora::templates {
 class DocumentAssembly;
 class TemplateOperations;
@@ -36,6 +39,7 @@ class TForm10;
 class TForm11;
 
 class Workstation {
+    void giveSpellChecker();
     void connectWindows();
     void connectTreatment();
     void connectPatientTexts();
@@ -72,6 +76,8 @@ public:
     std::unique_ptr<TForm9> form9;
     std::unique_ptr<TForm10> form10;
     std::unique_ptr<TForm11> form11;
+    // Shared by every document editor of the windows above.
+    std::shared_ptr<word::SpellChecker> spellChecker;
 
     // "Пациент" on the start window.
     void openPatientWindow();

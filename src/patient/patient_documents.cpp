@@ -166,6 +166,7 @@ void PatientDocuments::ExportToSeparateWord(word::DocumentView& aux)
     app.selection().wholeStory();
     app.selection().copy();
     word::SeparateDocumentWindow* window = word::openSeparateWindow();
+    window->view().setSpellChecker(aux.spellChecker());
     window->automation().setVisible(true);
     window->automation().selection().wholeStory();
     window->automation().selection().paste();

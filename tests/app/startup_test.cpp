@@ -8,6 +8,7 @@
 #include "temp_databases.h"
 #include "ui/error_display.h"
 #include "ui/scripted_dialogs.h"
+#include "word/view/document_view.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -51,6 +52,15 @@ TEST_F(Startup, BuildsEveryWindowOnceInOrderHiddenUntilShown)
         EXPECT_FALSE(w->isVisible()) << caption.toStdString();
     }
     EXPECT_EQ(ws.form1->size(), QSize(615, 211));
+    // Every document editor spells with the one checker: the dictionaries are
+    // read once, and a word added in one editor counts in all.
+    int views = 0;
+    for (const auto& [w, caption] : captions)
+        for (const word::DocumentView* view : w->findChildren<word::DocumentView*>()) {
+            EXPECT_EQ(view->spellChecker(), ws.spellChecker) << caption.toStdString();
+            ++views;
+        }
+    EXPECT_GE(views, 6);
     ws.show();
     EXPECT_TRUE(ws.form1->isVisible());
     // An empty database: an empty department grid.

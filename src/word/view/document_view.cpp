@@ -361,13 +361,16 @@ void DocumentView::setSpellChecker(std::shared_ptr<SpellChecker> checker)
     spell_->setChecker(std::move(checker));
 }
 
+const std::shared_ptr<SpellChecker>& DocumentView::spellChecker() const
+{
+    return spell_->sharedChecker();
+}
+
 void DocumentView::updateSpelling()
 {
     // Only a document being edited is marked: an inactive view shows the
     // document as it will print, and an automation run is not slowed down.
     const bool on = doc_ && attached_ && state_ == State::Active;
-    if (on && !spell_->checker())
-        spell_->setChecker(SpellChecker::shared());
     spell_->setDocument(on ? &doc_->text() : nullptr);
 }
 

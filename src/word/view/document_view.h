@@ -136,10 +136,12 @@ public:
     bool editorAttached() const { return attached_; }
 
     // --- spelling ---
-    // Misspelt words are underlined while the document is edited (active).
-    // The checker is the program's shared one unless another is given here
-    // (before the view is first activated, or at any time after).
+    // Misspelt words are underlined while the document is edited (active),
+    // once a checker is given (at any time); without one nothing is marked.
+    // The program gives all its views one checker, so the dictionaries are
+    // read once and a word added in one editor counts in all.
     void setSpellChecker(std::shared_ptr<SpellChecker> checker);
+    const std::shared_ptr<SpellChecker>& spellChecker() const;
     SpellHighlighter& spelling() const { return *spell_; }
 
 signals:

@@ -4,6 +4,7 @@
 #include "ui/dialog_service.h"
 #include "word/document_io.h"
 #include "word/view/document_view.h"
+#include "word/view/spell_checker.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -101,6 +102,7 @@ int runSeparateWindowEditor(const QString& path)
         return 1;
     }
     QPointer<SeparateDocumentWindow> window = openSeparateWindow();
+    window->view().setSpellChecker(std::make_shared<SpellChecker>(SpellCheckerPlaces::defaults()));
     window->view().loadDocument(std::move(document));
     window->view().activate();
     window->setSource(path);

@@ -197,6 +197,13 @@ SpellCheckerPlaces SpellCheckerPlaces::defaults()
 SpellChecker::SpellChecker(SpellCheckerPlaces places, QObject* parent)
     : QObject(parent), places_(std::move(places))
 {
+}
+
+void SpellChecker::load()
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
     russian_ = Dictionary::load(places_.dictionaryFolders, QStringLiteral("ru_RU"));
     english_ = Dictionary::load(places_.dictionaryFolders, QStringLiteral("en_US"));
     if (!available())
@@ -207,25 +214,15 @@ SpellChecker::SpellChecker(SpellCheckerPlaces places, QObject* parent)
 
 SpellChecker::~SpellChecker() = default;
 
-std::shared_ptr<SpellChecker> SpellChecker::shared()
+bool SpellChecker::available()
 {
-    // Not an owner: the editors holding the checker keep it alive.
-    static std::weak_ptr<SpellChecker> loaded;
-    std::shared_ptr<SpellChecker> checker = loaded.lock();
-    if (!checker) {
-        checker = std::make_shared<SpellChecker>(SpellCheckerPlaces::defaults());
-        loaded = checker;
-    }
-    return checker;
-}
-
-bool SpellChecker::available() const
-{
+    load();
     return russian_ || english_;
 }
 
-QStringList SpellChecker::languages() const
+QStringList SpellChecker::languages()
 {
+    load();
     QStringList out;
     for (const auto* dict : {russian_.get(), english_.get()})
         if (dict)
@@ -337,7 +334,7 @@ QStringList SpellChecker::suggestions(QStringView word, int max)
 {
     QStringList out;
     const QString w = normalized(word);
-    if (w.isEmpty() || max <= 0 || w.size() > kLongestSuggested)
+    if (!available() || w.isEmpty() || max <= 0 || w.size() > kLongestSuggested)
         return out;
     const Script script = scriptOf(w);
     if (script == Script::Mixed) {
@@ -418,6 +415,7 @@ void SpellChecker::addToDictionary(QStringView word)
     // One word a line: anything with a space or a line end in it is not a word.
     if (w.isEmpty() || std::any_of(w.cbegin(), w.cend(), [](QChar c) { return c.isSpace(); }))
         return;
+    load(); // the words already kept are known before one is written
     if (!places_.personalDictionary.isEmpty() && !personal_.contains(w)) {
         const QString path = places_.personalDictionary;
         const auto failed = [&](const QString& why) {

@@ -57,16 +57,12 @@ public:
     explicit SpellChecker(SpellCheckerPlaces places, QObject* parent = nullptr);
     ~SpellChecker() override;
 
-    // The checker of the default places, shared by every document editor of
-    // the program and loaded when the first one needs it: the dictionaries
-    // are read once, and a word added or skipped in one editor counts in all.
-    // It lives as long as an editor holds it.
-    static std::shared_ptr<SpellChecker> shared();
-
-    // Whether any dictionary was loaded.
-    bool available() const;
+    // Whether any dictionary was loaded. The dictionaries are read when the
+    // checker is first asked (reading them takes about half a second), so a
+    // program that makes its checker at start-up does not wait for them.
+    bool available();
     // The dictionaries loaded ("ru_RU", "en_US").
-    QStringList languages() const;
+    QStringList languages();
 
     // Whether `word` (as spellWords() finds it) is to be left unmarked.
     bool isCorrect(QStringView word);
@@ -96,8 +92,10 @@ private:
     void addWord(const QString& word, const QString& model = {});
     void loadWordList(const QString& text);
     void loadPersonal();
+    void load();
 
     SpellCheckerPlaces places_;
+    bool loaded_ = false;
     std::unique_ptr<Dictionary> russian_;
     std::unique_ptr<Dictionary> english_;
     QSet<QString> personal_; // added words, exactly as written

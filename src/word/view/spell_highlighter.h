@@ -37,6 +37,7 @@ public:
 
     void setChecker(std::shared_ptr<SpellChecker> checker);
     SpellChecker* checker() const { return checker_.get(); }
+    const std::shared_ptr<SpellChecker>& sharedChecker() const { return checker_; }
 
     // Starts marking `document` (the one the editor shows), or stops marking
     // and takes the marks away (nullptr).
