@@ -229,7 +229,10 @@ TEST_F(StarterBoilerplates, TextsHoldWhatANeurologistWritesThere)
     for (const StoredBoilerplate& b : ofKind(Anamnesis)) {
         // The complaints are the card's own field, printed above the anamnesis.
         EXPECT_FALSE(b.text.contains(QStringLiteral("Жалобы:"))) << b.name.toStdString();
-        holds(b, {"Анамнез заболевания:", "Анамнез жизни:", "Перенесённые заболевания:", "Аллергоанамнез:",
+        // The disease comes first, under the summary's own caption "Анамнез:".
+        EXPECT_TRUE(b.text.startsWith(QStringLiteral("Считает себя")) || b.text.startsWith(QStringLiteral("Сведения получены")))
+            << b.name.toStdString();
+        holds(b, { "Анамнез жизни:", "Перенесённые заболевания:", "Аллергоанамнез:",
                   "Вредные привычки:", "Наследственность:", "___"});
         EXPECT_EQ(b.text.contains(QStringLiteral("Гинекологический анамнез:")), b.sex == Female) << b.name.toStdString();
     }
