@@ -203,16 +203,6 @@ ImportSummary DepartmentImport::Import(qint64 source, qint64 target, const Impor
     if (source == target)
         return summary;
     data::Database& db = *dm_.Pacents;
-    {
-        data::Params p;
-        p.set(QStringLiteral("oid"), target);
-        data::SqliteStatement exists =
-            db.prepareBound(db.translate(QStringLiteral("select OID from Otdelen where OID = :oid")), p);
-        if (!exists.step())
-            throw Error(QStringLiteral("Отделения, в которое нужно импортировать настройки, больше нет в базе данных.\n"
-                                       "Создайте рабочее место заново кнопкой «Создать  !»."));
-    }
-
     struct CloseLists {
         data::TDM& dm;
         ~CloseLists()
@@ -224,6 +214,15 @@ ImportSummary DepartmentImport::Import(qint64 source, qint64 target, const Impor
     } closeLists{dm_};
 
     data::UnitOfWork unit(db);
+    {
+        data::Params p;
+        p.set(QStringLiteral("oid"), target);
+        data::SqliteStatement exists =
+            db.prepareBound(db.translate(QStringLiteral("select OID from Otdelen where OID = :oid")), p);
+        if (!exists.step())
+            throw Error(QStringLiteral("Отделения, в которое нужно импортировать настройки, больше нет в базе данных.\n"
+                                       "Создайте рабочее место заново кнопкой «Создать  !»."));
+    }
     summary.boilerplates = copyBoilerplates(source, target, progress);
 
     data::QueryDataset& types = *dm_.ShType_q;
