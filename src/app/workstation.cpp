@@ -26,6 +26,7 @@
 #include "word/view/spell_checker.h"
 
 #include <QCoreApplication>
+#include <QTabWidget>
 
 namespace talvora {
 
@@ -98,6 +99,7 @@ void Workstation::connectWindows()
 
     connectTreatment();
     connectPatientTexts();
+    connectWizard();
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
         form3->links.assemble = [this](const patient::AssemblyParts& p) {
@@ -163,6 +165,16 @@ void Workstation::connectPatientTexts()
     form6->links.editPatientText = edit;
     form3->links.autoFillTexts = [&texts](const patient::PatientCard& card) { return texts.AutoFillTexts(card); };
     form3->links.anamnesisText = [&texts] { return texts.RefreshAnamnesisText(); };
+}
+
+// The wizard hands the boilerplates, when they are to be entered by hand,
+// to the settings window's page of boilerplates.
+void Workstation::connectWizard()
+{
+    form11->links.openBoilerplateSettings = [this] {
+        form5->open();
+        form5->controls().pages->setCurrentWidget(form5->controls().boilerplatePage);
+    };
 }
 
 void Workstation::closeAll()

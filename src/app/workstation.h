@@ -43,6 +43,7 @@ class Workstation {
     void connectWindows();
     void connectTreatment();
     void connectPatientTexts();
+    void connectWizard();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

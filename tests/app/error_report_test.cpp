@@ -90,7 +90,7 @@ TEST_F(ErrorReporting, EveryWindowsButtonsReportTheirOwnNumberAndPrefix)
         {ws.form6.get(), 6, {"Исследования: ", "Лечение: "}},
         {ws.form7.get(), 7, {"Тип документа при сохранении: "}},
         {ws.form8.get(), 8, {"Калькулятор дозы: "}},
-        {ws.form11.get(), 11, {"Мастер 1-чн настр (названия): "}},
+        {ws.form11.get(), 11, {"Мастер 1-чн настр (импорт): ", "Мастер 1-чн настр (названия): "}},
     };
     for (const auto& w : windows) {
         SCOPED_TRACE(w.window->objectName().toStdString());
