@@ -5,6 +5,7 @@
 #include "boilerplates/patient_texts.h"
 #include "boilerplates/settings_window.h"
 #include "boilerplates/text_editor_window.h"
+#include "service/error_list_panel.h"
 #include "service/error_report_window.h"
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
@@ -24,6 +25,7 @@
 #include "ui/error_display.h"
 
 #include <QCoreApplication>
+#include <QVBoxLayout>
 
 namespace talvora {
 
@@ -64,6 +66,7 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     built("TForm11");
 
     connectWindows();
+    connectErrorList();
 }
 
 // Every link between the windows, in one place. A window reaches another
@@ -147,6 +150,15 @@ void Workstation::connectPatientTexts()
     form6->links.editPatientText = edit;
     form3->links.autoFillTexts = [&texts](const patient::PatientCard& card) { return texts.AutoFillTexts(card); };
     form3->links.anamnesisText = [&texts] { return texts.RefreshAnamnesisText(); };
+}
+
+// The error list in the lower part of the start window.
+void Workstation::connectErrorList()
+{
+    QWidget* area = form1->errorListArea();
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new service::ErrorListPanel(*dm, area));
 }
 
 void Workstation::closeAll()
