@@ -13,6 +13,9 @@
 #ifndef TALVORA_ERROR_REPORT_HOST
 #define TALVORA_ERROR_REPORT_HOST "errors.talvora.invalid"
 #endif
+#ifndef TALVORA_ERROR_REPORT_PORT
+#define TALVORA_ERROR_REPORT_PORT 21
+#endif
 
 namespace talvora::service {
 
@@ -38,6 +41,7 @@ void check(CURLcode code, const char* what)
 } // namespace
 
 QString errorReportHost() { return QStringLiteral(TALVORA_ERROR_REPORT_HOST); }
+int errorReportPort() { return TALVORA_ERROR_REPORT_PORT; }
 
 QString uploadFailureMessage(const QString& host, const QString& archiveName)
 {

@@ -7,8 +7,10 @@
 
 namespace talvora::service {
 
-// The error-report server's host name, fixed when the program is built.
+// The error-report server's host name and port, fixed when the program is
+// built (21 unless the build says otherwise).
 QString errorReportHost();
+int errorReportPort();
 
 // What the user is told when the archive could not be sent.
 QString uploadFailureMessage(const QString& host, const QString& archiveName);
@@ -31,7 +33,7 @@ class FtpErrorReportUploader : public ErrorReportUploader {
 public:
     struct Settings {
         QString host = errorReportHost();
-        int port = 21;
+        int port = errorReportPort();
         QString folder = QStringLiteral("errors");
         QString user;     // empty: an empty user name is sent
         QString password; // empty: an empty password is sent

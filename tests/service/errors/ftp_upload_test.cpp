@@ -153,11 +153,14 @@ TEST(FtpUpload, TheAddressAndTheMessage)
               QStringLiteral("ftp://ftp.example.org:2121/errors/Err_01.02.2024_A%20B%231.7z"));
     s.host = QStringLiteral("::1");
     EXPECT_EQ(FtpErrorReportUploader(s).targetUrl(QStringLiteral("a.7z")), QStringLiteral("ftp://[::1]:2121/errors/a.7z"));
-    // Default: the host fixed at build time, port 21, folder errors.
+    // Default: the server fixed at build time, folder errors, empty user and password.
     const FtpErrorReportUploader standard;
     EXPECT_EQ(standard.host(), service::errorReportHost());
     EXPECT_FALSE(standard.host().isEmpty());
-    EXPECT_EQ(standard.settings().port, 21);
+    EXPECT_EQ(standard.settings().port, service::errorReportPort());
+    EXPECT_EQ(standard.settings().folder, QStringLiteral("errors"));
+    EXPECT_EQ(standard.settings().user, QString());
+    EXPECT_EQ(standard.settings().password, QString());
 
     EXPECT_EQ(service::uploadFailureMessage(QStringLiteral("errors.example"), QStringLiteral("Err_1.7z")),
               QStringLiteral("не удалось установить соединение с сервером errors.example\r\n"
