@@ -133,8 +133,8 @@ void ErrorListPanel::buildList()
     c_.grid->setAccessibleName(QStringLiteral("Сообщения об ошибках"));
     c_.grid->bind(dm_.Err_q.get(), {{QStringLiteral("ErrForm"), QStringLiteral("Форма"), 45},
                                    {QStringLiteral("ErrStatus"), QStringLiteral("Статус"), 45},
-                                   {QStringLiteral("ErrName"), QStringLiteral("Название"), 200},
-                                   {QStringLiteral("ErrDate"), QStringLiteral("Дата"), 75},
+                                   {QStringLiteral("ErrName"), QStringLiteral("Название"), 170},
+                                   {QStringLiteral("ErrDate"), QStringLiteral("Дата"), 85},
                                    {QStringLiteral("ErrOwner"), QStringLiteral("номер диска"), 90}});
     c_.grid->datasetModel()->setEditable(true);
     c_.grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
