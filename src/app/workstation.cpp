@@ -5,6 +5,7 @@
 #include "boilerplates/patient_texts.h"
 #include "boilerplates/settings_window.h"
 #include "boilerplates/text_editor_window.h"
+#include "service/error_list_panel.h"
 #include "service/error_report_window.h"
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
@@ -27,6 +28,7 @@
 
 #include <QCoreApplication>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace talvora {
 
@@ -68,6 +70,7 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
 
     giveSpellChecker();
     connectWindows();
+    connectErrorList();
 }
 
 // One checker for every document editor of the program: the dictionaries are
@@ -175,6 +178,15 @@ void Workstation::connectWizard()
         form5->open();
         form5->controls().pages->setCurrentWidget(form5->controls().boilerplatePage);
     };
+}
+
+// The error list in the lower part of the start window.
+void Workstation::connectErrorList()
+{
+    QWidget* area = form1->errorListArea();
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new service::ErrorListPanel(*dm, area));
 }
 
 void Workstation::closeAll()

@@ -44,6 +44,7 @@ class Workstation {
     void connectTreatment();
     void connectPatientTexts();
     void connectWizard();
+    void connectErrorList();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

@@ -21,4 +21,9 @@ QString archiverProgram();
 // Russian message when the program is missing, cannot start or fails.
 void RunArchiver(const QStringList& arguments, const QString& workingDirectory);
 
+// The same with the program given (tests point it at a missing file).
+// While it waits, pending events other than user input are processed, so
+// that the windows keep painting.
+void RunArchiver(const QString& program, const QStringList& arguments, const QString& workingDirectory);
+
 } // namespace talvora::service
