@@ -6,6 +6,7 @@
 #include "boilerplates/settings_window.h"
 #include "boilerplates/text_editor_window.h"
 #include "service/error_report_window.h"
+#include "service/database_archive.h"
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
 #include "patient/patient_documents.h"
@@ -24,6 +25,8 @@
 #include "ui/error_display.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProgressBar>
 
 namespace talvora {
 
@@ -64,6 +67,7 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     built("TForm11");
 
     connectWindows();
+    connectArchive();
 }
 
 // Every link between the windows, in one place. A window reaches another
@@ -147,6 +151,27 @@ void Workstation::connectPatientTexts()
     form6->links.editPatientText = edit;
     form3->links.autoFillTexts = [&texts](const patient::PatientCard& card) { return texts.AutoFillTexts(card); };
     form3->links.anamnesisText = [&texts] { return texts.RefreshAnamnesisText(); };
+}
+
+// The start window's archive and restore buttons. While the archiver works
+// the progress bar runs and the cursor waits; a success closes the start
+// window, which ends the program.
+void Workstation::connectArchive()
+{
+    auto archive = std::make_shared<service::DatabaseArchive>(*dm);
+    archive->busy = [bar = form1->progressBar()](bool on) {
+        if (on) {
+            bar->setRange(0, 0);
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QGuiApplication::restoreOverrideCursor();
+            bar->setRange(0, 100);
+            bar->setValue(0);
+        }
+    };
+    archive->finished = [this] { form1->close(); };
+    form1->archiveDatabase = [archive] { archive->Archive(); };
+    form1->restoreDatabase = [archive] { archive->Restore(); };
 }
 
 void Workstation::closeAll()
