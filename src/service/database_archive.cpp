@@ -129,12 +129,20 @@ void DatabaseArchive::Archive()
     if (!QFileInfo(QDir(work).filePath(source)).isDir())
         throw Error(QStringLiteral("Нет каталога базы данных %1.").arg(databaseFolder));
 
+    // Packed anew under another name and tested before it takes the archive's
+    // name: an archive of the same day is replaced whole, never updated, so
+    // it holds exactly what the database folder holds now.
+    const QString fresh = QDir(work).filePath(u'.' + name + QStringLiteral(".new.7z"));
+    QFile::remove(fresh);
     ClosedWorkstation closed(dm_);
     try {
         const Busy busyNow(busy);
-        RunArchiver(program, {QStringLiteral("a"), QStringLiteral("-t7z"), QStringLiteral("-bd"), name, source}, work);
-        testArchive(program, archive);
+        RunArchiver(program, {QStringLiteral("a"), QStringLiteral("-t7z"), QStringLiteral("-bd"), fresh, source}, work);
+        testArchive(program, fresh);
+        if (std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(archive).constData()) != 0)
+            throw Error(QStringLiteral("Не удалось записать архив %1.").arg(archive));
     } catch (...) {
+        QFile::remove(fresh);
         closed.reopen();
         throw;
     }

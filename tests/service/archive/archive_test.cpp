@@ -149,6 +149,7 @@ TEST_F(ArchiveButtons, TheArchiveMovesOnlyAsAVerifiedCopyAndNeverOntoItself)
     EXPECT_NO_THROW(service::testArchive(service::archiverProgram(), QDir(usb).filePath(todaysArchive())));
 
     // The working folder chosen as the target: the only archive stays.
+    test::writeFile(QDir(databaseDir()).filePath(QStringLiteral("notes.txt")), "gone by the next archive");
     dialogs.clear();
     {
         Workstation ws(aliases);
@@ -161,7 +162,9 @@ TEST_F(ArchiveButtons, TheArchiveMovesOnlyAsAVerifiedCopyAndNeverOntoItself)
     EXPECT_EQ(workFiles(), QStringList{todaysArchive()});
     EXPECT_NO_THROW(service::testArchive(service::archiverProgram(), work.filePath(todaysArchive())));
 
-    // The save dialog cancelled: the archive stays (made again on the existing file).
+    // The save dialog cancelled: the archive stays. A second archive of the
+    // day replaces the first whole: a file gone from the folder is gone from it.
+    QFile::remove(QDir(databaseDir()).filePath(QStringLiteral("notes.txt")));
     dialogs.clear();
     {
         Workstation ws(aliases);
@@ -172,6 +175,9 @@ TEST_F(ArchiveButtons, TheArchiveMovesOnlyAsAVerifiedCopyAndNeverOntoItself)
         EXPECT_EQ(dialogs.texts().last(), kRestart);
     }
     EXPECT_EQ(workFiles(), QStringList{todaysArchive()});
+    service::RunArchiver({QStringLiteral("x"), QStringLiteral("-o") + usb + QStringLiteral("/out"), work.filePath(todaysArchive())},
+                         workDir());
+    EXPECT_EQ(QDir(usb + QStringLiteral("/out/Data")).entryList(QDir::Files), QStringList{QStringLiteral("database.sqlite")});
 }
 
 TEST_F(ArchiveButtons, AFailedCopyKeepsTheArchiveAndTheProgramWorking)

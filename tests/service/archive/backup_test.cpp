@@ -68,7 +68,7 @@ TEST_F(BackupCommand, ABackupTakenWhileTheProgramWritesHoldsTheCommittedStateAnd
               QStringList());
 }
 
-TEST_F(BackupCommand, TheToolsArchiveIsRestoredByTheButtonAndTheButtonsByTheTool)
+TEST_F(BackupCommand, TheToolsArchiveIsRestoredByTheButton)
 {
     const auto original = contents();
     const QString archive = root.filePath(QStringLiteral("tool.7z"));
@@ -82,19 +82,6 @@ TEST_F(BackupCommand, TheToolsArchiveIsRestoredByTheButtonAndTheButtonsByTheTool
         EXPECT_EQ(dialogs.problems(), "");
         EXPECT_EQ(dialogs.texts().last(), QStringLiteral("Для продолжения работы перезапустите программу!"));
     }
-    EXPECT_EQ(test::changedTables(contents(), original), QStringList());
-
-    dialogs.clear();
-    {
-        Workstation ws(aliases);
-        ws.show();
-        dialogs.yes().yes();
-        ws.form1->archiveButton()->click();
-        EXPECT_EQ(dialogs.problems(), "");
-    }
-    sql(QStringLiteral("delete from pacient"));
-    const Run restore = tool(QStringLiteral("restore"), QDir(workDir()).filePath(service::archiveName(QDate::currentDate())));
-    ASSERT_EQ(restore.rc, 0) << restore.err.toStdString();
     EXPECT_EQ(test::changedTables(contents(), original), QStringList());
 }
 
