@@ -221,18 +221,18 @@ void DatabaseArchive::Restore()
         return extractDatabase(program, chosen, databaseFolder);
     }();
 
-    // The archive is kept in the working folder (a file of that name already there is left alone).
-    const QString kept = QDir(work).filePath(QFileInfo(chosen).fileName());
-    if (!QFileInfo::exists(kept))
-        QFile::copy(chosen, kept); // a failed copy changes nothing of the restore
-
     ClosedWorkstation closed(dm_);
     try {
+        const Busy busyNow(busy);
         safetyCopy_ = replaceDatabase(restored.directory, databaseFolder);
     } catch (...) {
         closed.reopen();
         throw;
     }
+    // The archive is kept in the working folder (a file of that name already there is left alone).
+    const QString kept = QDir(work).filePath(QFileInfo(chosen).fileName());
+    if (!QFileInfo::exists(kept))
+        QFile::copy(chosen, kept); // a failed copy changes nothing of the restore
     dialogs().notice(kRestart);
     if (finished)
         finished();
