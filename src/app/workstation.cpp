@@ -7,6 +7,7 @@
 #include "boilerplates/text_editor_window.h"
 #include "service/error_list_panel.h"
 #include "service/error_report_window.h"
+#include "service/database_archive.h"
 #include "data/data_module.h"
 #include "patient/document_type_dialog.h"
 #include "patient/patient_documents.h"
@@ -27,6 +28,8 @@
 #include "word/view/spell_checker.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProgressBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -71,6 +74,7 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     giveSpellChecker();
     connectWindows();
     connectErrorList();
+    connectArchive();
 }
 
 // One checker for every document editor of the program: the dictionaries are
@@ -187,6 +191,27 @@ void Workstation::connectErrorList()
     auto* layout = new QVBoxLayout(area);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new service::ErrorListPanel(*dm, area));
+}
+
+// The start window's archive and restore buttons. While the archiver works
+// the progress bar runs and the cursor waits; a success closes the start
+// window, which ends the program.
+void Workstation::connectArchive()
+{
+    auto archive = std::make_shared<service::DatabaseArchive>(*dm);
+    archive->busy = [bar = form1->progressBar()](bool on) {
+        if (on) {
+            bar->setRange(0, 0);
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QGuiApplication::restoreOverrideCursor();
+            bar->setRange(0, 100);
+            bar->setValue(0);
+        }
+    };
+    archive->finished = [this] { form1->close(); };
+    form1->archiveDatabase = [archive] { archive->Archive(); };
+    form1->restoreDatabase = [archive] { archive->Restore(); };
 }
 
 void Workstation::closeAll()

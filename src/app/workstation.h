@@ -45,6 +45,7 @@ class Workstation {
     void connectPatientTexts();
     void connectWizard();
     void connectErrorList();
+    void connectArchive();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

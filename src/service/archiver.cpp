@@ -86,7 +86,7 @@ void RunArchiver(const QStringList& arguments, const QString& workingDirectory)
     RunArchiver(archiverProgram(), arguments, workingDirectory);
 }
 
-void RunArchiver(const QString& program, const QStringList& arguments, const QString& workingDirectory)
+void CheckArchiver(const QString& program)
 {
     const QFileInfo info(program);
     if (!info.exists() || !info.isFile())
@@ -96,6 +96,11 @@ void RunArchiver(const QString& program, const QStringList& arguments, const QSt
     if (!info.isExecutable())
         throw Error(QStringLiteral("Архиватор 7-Zip (%1) нельзя запустить: у файла нет права на выполнение.")
                         .arg(program));
+}
+
+void RunArchiver(const QString& program, const QStringList& arguments, const QString& workingDirectory)
+{
+    CheckArchiver(program);
     if (!workingDirectory.isEmpty() && !QFileInfo(workingDirectory).isDir())
         throw Error(QStringLiteral("Архиватор не запущен: нет каталога %1.").arg(workingDirectory));
 

@@ -16,6 +16,10 @@ QString relativePath(const QString& baseName, const QString& targetDir);
 // The archiver program: a fixed path set at build time.
 QString archiverProgram();
 
+// Throws talvora::Error with a Russian message when `program` is missing
+// or cannot be run; nothing is started.
+void CheckArchiver(const QString& program);
+
 // Starts the archiver with the argument list in workingDirectory (no shell),
 // waits for it and checks its exit status. Throws talvora::Error with a
 // Russian message when the program is missing, cannot start or fails.

@@ -1,4 +1,5 @@
 #include "assemble_command.h"
+#include "backup_command.h"
 #include "db_tool.h"
 
 #include <QApplication>
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     int rc = 0;
     if (!args.isEmpty() && args.first() == u"assemble")
         rc = talvora::tools::runAssembleCommand(args.mid(1), out, err);
+    else if (!args.isEmpty() && (args.first() == u"backup" || args.first() == u"restore"))
+        rc = talvora::tools::runBackupCommand(args, out, err);
     else
         rc = talvora::tools::runCommandLine(args, out, err);
     out.flush();

@@ -36,11 +36,6 @@ TEST(RelativePath, ClimbsOutOfTheBaseAndDownIntoTheTarget)
     EXPECT_EQ(relativePath("/", "/opt/prog/Data/"), "opt/prog/Data/");
 }
 
-TEST(Archiver, TheProgramIsAFixedFullPath)
-{
-    EXPECT_TRUE(QDir::isAbsolutePath(service::archiverProgram()));
-}
-
 TEST(Archiver, AMissingProgramIsAClearMessage)
 {
     QTemporaryDir dir;
