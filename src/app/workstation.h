@@ -39,6 +39,7 @@ class Workstation {
     void connectWindows();
     void connectTreatment();
     void connectPatientTexts();
+    void connectExport();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

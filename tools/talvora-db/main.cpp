@@ -1,5 +1,6 @@
 #include "assemble_command.h"
 #include "db_tool.h"
+#include "export_command.h"
 
 #include <QApplication>
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     int rc = 0;
     if (!args.isEmpty() && args.first() == u"assemble")
         rc = talvora::tools::runAssembleCommand(args.mid(1), out, err);
+    else if (!args.isEmpty() && args.first() == u"export")
+        rc = talvora::tools::runExportCommand(args.mid(1), out, err);
     else
         rc = talvora::tools::runCommandLine(args, out, err);
     out.flush();
