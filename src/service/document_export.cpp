@@ -216,7 +216,7 @@ QStringList DocumentExport::DepartmentPatients(const QVariant& department) const
     return keys;
 }
 
-void DocumentExport::OpenDocumentsOf(const QStringList& keys)
+int DocumentExport::OpenDocumentsOf(const QStringList& keys)
 {
     // The condition is made of keys written here, never of text as it came.
     QStringList numbers;
@@ -239,55 +239,70 @@ void DocumentExport::OpenDocumentsOf(const QStringList& keys)
                   patient::KeyListCondition(numbers, QStringLiteral("Vipis.Vpac")),
               QStringLiteral("ORDER BY Vipis.VID")});
     q.run();
-    q.open();
+    // Counted, not held: the rows are read one at a time as they are written.
+    data::Database& db = *dm_.Pacents;
+    data::SqliteStatement st = db.prepareBound(db.translate(q.sqlText()), {});
+    int documents = 0;
+    while (st.step())
+        ++documents;
+    return documents;
 }
 
 ExportResult DocumentExport::WriteDocuments(const QString& folder)
 {
-    data::QueryDataset& q = *dm_.Upload_q;
-    struct Closer {
-        data::QueryDataset& q;
-        ~Closer() { q.close(); }
-    } closer{q};
-
     const QDir dir(folder);
     if (folder.isEmpty() || !dir.exists())
         throw Error(QStringLiteral("Папка «%1» не найдена.").arg(folder));
 
-    ExportResult result;
-    result.documents = q.active() ? q.recordCount() : 0;
-    const ProgressRun run(progress, result.documents);
-    if (result.documents == 0)
-        return result;
-
-    const int fName = q.fieldIndex(QStringLiteral("Pname"));
-    const int fDate = q.fieldIndex(QStringLiteral("Vdate"));
-    const int fType = q.fieldIndex(QStringLiteral("VTName"));
-    const int fBody = q.fieldIndex(QStringLiteral("Vres"));
+    data::Database& db = *dm_.Pacents;
     // One state of the database for the whole walk, the file lock taken once.
-    const data::ReadTransaction snapshot(*dm_.Pacents);
-    // The next copy number to try for a name, so that many documents of one
-    // name do not try every taken copy again.
+    const data::ReadTransaction snapshot(db);
+    const data::TranslatedStatement t = db.translate(dm_.Upload_q->sqlText());
+    const auto column = [&t](const char* name) {
+        for (size_t c = 0; c < t.columns.size(); ++c)
+            if (t.columns[c].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return int(c);
+        throw Error(QStringLiteral("В запросе выгрузки нет поля %1").arg(QLatin1String(name)));
+    };
+    const int cName = column("Pname"), cDate = column("Vdate"), cType = column("VTName"), cBody = column("Vres");
+    const data::ResultColumn body = t.columns[size_t(cBody)];
+
+    // The statement is walked twice: once to count (for the progress), once
+    // to write. No row is kept beyond its own turn.
+    data::SqliteStatement st = db.prepareBound(t, {});
+    ExportResult result;
+    while (st.step())
+        ++result.documents;
+    st.reset();
+    const ProgressRun run(progress, result.documents);
+
+    // The next copy number to try for a name that was found taken, so that
+    // many documents of one name do not try every taken copy again. Only
+    // such names are kept.
     QHash<QString, int> nextCopy;
-    for (int r = 0; r < result.documents; ++r) {
-        const QString patient = q.rowValue(r, fName).toString();
-        const QVariant stamp = q.rowValue(r, fDate);
+    int done = 0;
+    while (st.step() && done < result.documents) {
+        const QString patient = st.text(cName);
+        const QVariant stamp = data::valueFromStatement(st, cDate, data::FieldType::DateTime);
         const QDate date = stamp.isNull() ? EmptyDate() : stamp.toDateTime().date();
-        const QString type = q.rowValue(r, fType).toString();
+        const QString type = st.isNull(cType) ? QString() : st.text(cType);
         const QString base = ExportFileName(patient, date, type);
         try {
             // Only this document's bytes are held, and only until written.
-            const QByteArray doc = word::docBytesOf(q.rowValue(r, fBody).toByteArray());
+            const QByteArray stored = body.lazy ? db.readColumn(body.table, body.field, st.int64(cBody), data::FieldType::Blob).toByteArray()
+                                                : st.blob(cBody);
+            const QByteArray doc = word::docBytesOf(stored);
             int copy = nextCopy.value(base, 1);
             writeNewFile(dir, patient, date, type, doc, copy);
-            nextCopy.insert(base, copy + 1);
+            if (copy > 1)
+                nextCopy.insert(base, copy + 1);
             ++result.written;
         } catch (const Error& e) {
             result.failed.append({base, e.message()});
         } catch (const std::exception& e) {
             result.failed.append({base, QString::fromLocal8Bit(e.what())});
         }
-        run.advanced(r + 1);
+        run.advanced(++done);
     }
     return result;
 }
@@ -306,7 +321,8 @@ ExportResult DocumentExport::ExportDepartment(const QVariant& department, const 
     const QStringList keys = DepartmentPatients(department);
     if (keys.isEmpty())
         return {};
-    OpenDocumentsOf(keys);
+    if (OpenDocumentsOf(keys) == 0)
+        return {};
     return WriteDocuments(folder);
 }
 
@@ -320,19 +336,15 @@ void DocumentExport::ExportDocuments(patient::PatientFilters* filters)
         dialogs().notice(QStringLiteral("В списке нет пациентов: выгружать нечего."));
         return;
     }
-    OpenDocumentsOf(keys);
-    if (dm_.Upload_q->isEmpty()) {
-        dm_.Upload_q->close();
+    if (OpenDocumentsOf(keys) == 0) {
         dialogs().notice(QStringLiteral("У пациентов списка нет сохранённых документов."));
         return;
     }
     FileDialogRequest request;
     request.caption = QStringLiteral("Папка для документов");
     const QString folder = dialogs().folderName(request);
-    if (folder.isEmpty()) {
-        dm_.Upload_q->close();
+    if (folder.isEmpty())
         return;
-    }
     const ExportResult result = WriteDocuments(folder);
     if (result.failed.isEmpty())
         dialogs().notice(ExportSummary(result));

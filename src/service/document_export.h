@@ -85,11 +85,13 @@ public:
     // The keys of a department's patients, in the list's order.
     QStringList DepartmentPatients(const QVariant& department) const;
 
-    // Opens the export query over the documents of the patients `keys`
-    // (decimal keys; anything else is refused).
-    void OpenDocumentsOf(const QStringList& keys);
-    // Writes every document of the open export query into `folder`, one at
-    // a time; the query is closed afterwards.
+    // Gives the export query (Upload_q) the statement over the documents of
+    // the patients `keys` (decimal keys; anything else is refused) and
+    // returns how many documents there are. The query is not opened: its
+    // rows are read one at a time by WriteDocuments.
+    int OpenDocumentsOf(const QStringList& keys);
+    // Writes every document of the export query's statement into `folder`,
+    // reading one row and one document at a time.
     ExportResult WriteDocuments(const QString& folder);
 
 private:
