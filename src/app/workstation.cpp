@@ -13,6 +13,7 @@
 #include "patient/patient_documents.h"
 #include "patient/patient_register.h"
 #include "patient/patient_window.h"
+#include "service/document_export.h"
 #include "service/setup_wizard.h"
 #include "start_window.h"
 #include "templates/designer_window.h"
@@ -32,6 +33,8 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace talvora {
 
@@ -107,6 +110,7 @@ void Workstation::connectWindows()
     connectTreatment();
     connectPatientTexts();
     connectWizard();
+    connectExport();
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
         form3->links.assemble = [this](const patient::AssemblyParts& p) {
@@ -259,6 +263,28 @@ void Workstation::openPatientWindow()
 QString startupFailureMessage(const QString& engineMessage)
 {
     return QStringLiteral("Не удалось открыть базу данных, программа будет закрыта.\n\n%1").arg(engineMessage);
+}
+
+// "Выгрузить документы в папку": the patient window's list, written into a
+// folder with the start window's progress bar.
+void Workstation::connectExport()
+{
+    form1->exportDocuments = [this] {
+        QProgressBar* bar = form1->progressBar();
+        service::DocumentExport exporter(*dm);
+        exporter.progress.started = [bar](int documents) {
+            bar->setRange(0, std::max(documents, 1));
+            bar->setValue(0);
+        };
+        // Painted at once: the export runs to its end before the event loop comes back.
+        exporter.progress.advanced = [bar](int done) {
+            bar->setValue(done);
+            if (bar->isVisible())
+                bar->repaint();
+        };
+        exporter.progress.finished = [bar] { bar->setValue(0); };
+        exporter.ExportDocuments(form3 ? &form3->patients().filters() : nullptr);
+    };
 }
 
 } // namespace talvora

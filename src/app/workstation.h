@@ -46,6 +46,7 @@ class Workstation {
     void connectWizard();
     void connectErrorList();
     void connectArchive();
+    void connectExport();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -107,6 +108,17 @@ QString QtDialogService::openFileName(const FileDialogRequest& request)
 QString QtDialogService::saveFileName(const FileDialogRequest& request)
 {
     return runFileDialog(parentWidget(), request, /*save=*/true);
+}
+
+QString QtDialogService::folderName(const FileDialogRequest& request)
+{
+    return QFileDialog::getExistingDirectory(parentWidget(), request.caption, request.directory);
+}
+
+QString DialogService::folderName(const FileDialogRequest& request)
+{
+    const QString file = openFileName(request);
+    return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
 }
 
 DialogService& dialogs()

@@ -42,6 +42,10 @@ public:
     // The chosen file's path; empty when the user cancels.
     virtual QString openFileName(const FileDialogRequest& request) = 0;
     virtual QString saveFileName(const FileDialogRequest& request) = 0;
+    // A folder chooser (caption and starting folder of the request); the
+    // chosen folder, empty when the user cancels. By default the folder of a
+    // file picked in an open dialog.
+    virtual QString folderName(const FileDialogRequest& request);
 };
 
 // The dialogs a user sees: QMessageBox, QInputDialog, QFileDialog, modal to
@@ -59,6 +63,7 @@ public:
                   const QString& defaultText) override;
     QString openFileName(const FileDialogRequest& request) override;
     QString saveFileName(const FileDialogRequest& request) override;
+    QString folderName(const FileDialogRequest& request) override;
 
 private:
     QWidget* parentWidget() const;

@@ -16,6 +16,7 @@ QString dialogKindName(DialogKind kind)
     case DialogKind::Input: return QStringLiteral("input");
     case DialogKind::OpenFile: return QStringLiteral("openFile");
     case DialogKind::SaveFile: return QStringLiteral("saveFile");
+    case DialogKind::Folder: return QStringLiteral("folder");
     }
     return QStringLiteral("?");
 }
@@ -158,6 +159,13 @@ QString ScriptedDialogs::openFileName(const FileDialogRequest& request)
 QString ScriptedDialogs::saveFileName(const FileDialogRequest& request)
 {
     const Answer answer = take({DialogKind::SaveFile, request.caption, request.caption, {}, request},
+                               {Reply::File, Reply::Cancel});
+    return answer.reply == Reply::File ? answer.value : QString();
+}
+
+QString ScriptedDialogs::folderName(const FileDialogRequest& request)
+{
+    const Answer answer = take({DialogKind::Folder, request.caption, request.caption, {}, request},
                                {Reply::File, Reply::Cancel});
     return answer.reply == Reply::File ? answer.value : QString();
 }

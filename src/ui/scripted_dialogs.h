@@ -22,9 +22,9 @@
 
 namespace talvora {
 
-enum class DialogKind { Confirm, ConfirmOrCancel, Notice, Error, Input, OpenFile, SaveFile };
+enum class DialogKind { Confirm, ConfirmOrCancel, Notice, Error, Input, OpenFile, SaveFile, Folder };
 
-// "confirm", "confirmOrCancel", "notice", "error", "input", "openFile", "saveFile"
+// "confirm", "confirmOrCancel", "notice", "error", "input", "openFile", "saveFile", "folder"
 QString dialogKindName(DialogKind kind);
 
 struct AskedDialog {
@@ -56,7 +56,7 @@ public:
     ScriptedDialogs& no();                       // confirm
     ScriptedDialogs& cancel();                   // confirmOrCancel, input, file dialogs
     ScriptedDialogs& type(const QString& text);  // input: OK with this text
-    ScriptedDialogs& choose(const QString& path); // file dialogs: this file
+    ScriptedDialogs& choose(const QString& path); // file and folder dialogs: this path
 
     // Every dialog shown so far, the unscripted ones included.
     const QList<AskedDialog>& asked() const { return asked_; }
@@ -78,6 +78,7 @@ public:
                   const QString& defaultText) override;
     QString openFileName(const FileDialogRequest& request) override;
     QString saveFileName(const FileDialogRequest& request) override;
+    QString folderName(const FileDialogRequest& request) override;
 
 private:
     enum class Reply { Yes, No, Cancel, Text, File };

@@ -1,6 +1,7 @@
 #include "assemble_command.h"
 #include "backup_command.h"
 #include "db_tool.h"
+#include "export_command.h"
 
 #include <QApplication>
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv)
         rc = talvora::tools::runAssembleCommand(args.mid(1), out, err);
     else if (!args.isEmpty() && (args.first() == u"backup" || args.first() == u"restore"))
         rc = talvora::tools::runBackupCommand(args, out, err);
+    else if (!args.isEmpty() && args.first() == u"export")
+        rc = talvora::tools::runExportCommand(args.mid(1), out, err);
     else
         rc = talvora::tools::runCommandLine(args, out, err);
     out.flush();
