@@ -4,6 +4,7 @@
 #include "data/data_module.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 #include "ui/workstation_window.h"
 
 #include <QCloseEvent>
@@ -23,11 +24,8 @@ namespace {
 
 QToolButton* pictureButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint, const char* name)
 {
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
+    QToolButton* b = ui::hintButton(parent, icon, hint, name);
     b->setIconSize(QSize(24, 24));
-    b->setToolTip(hint);
-    b->setObjectName(QString::fromLatin1(name));
     return b;
 }
 

@@ -7,6 +7,7 @@
 #include "ui/db_grid.h"
 #include "ui/db_navigator.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 #include "word/view/document_view.h"
 
 #include <QButtonGroup>
@@ -24,18 +25,9 @@
 namespace talvora {
 
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
-
-QToolButton* hintButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint, const char* name)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 ui::DBGrid* grid(QWidget* parent, const QString& accessibleName, const char* name)
 {

@@ -4,6 +4,7 @@
 #include "ui/db_grid.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 #include "word/view/document_view.h"
 
 #include <QCloseEvent>
@@ -17,19 +18,11 @@
 namespace talvora {
 
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
 
 const char* const kBars[] = {"Standard", "Formatting", "Drawing"};
-
-QToolButton* hintButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint.simplified());
-    return b;
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "ui/db_grid.h"
 #include "ui/db_navigator.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,17 +21,9 @@
 namespace talvora::service {
 
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
-
-QToolButton* hintButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint);
-    return b;
-}
 
 // The wait cursor while a long operation runs on the user-interface thread.
 class WaitCursor {

@@ -4,6 +4,7 @@
 #include "ui/db_controls.h"
 #include "ui/db_grid.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -20,17 +21,9 @@
 namespace talvora::treatment {
 
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
-
-QToolButton* hintButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint);
-    return b;
-}
 
 QHBoxLayout* buttonRow(QVBoxLayout* column, std::initializer_list<QToolButton*> buttons)
 {

@@ -4,6 +4,7 @@
 #include "investigations.h"
 #include "ui/db_grid.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 #include "ui/workstation_window.h"
 #include "word/view/document_view.h"
 
@@ -21,21 +22,12 @@
 namespace talvora::treatment {
 
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
 
 // Column 29 of the field table: the results of all investigations.
 constexpr int kAllInvestigationsField = 29;
-
-QToolButton* hintButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint, const char* name)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 QPushButton* captionButton(QWidget* parent, const QString& caption, const char* name)
 {

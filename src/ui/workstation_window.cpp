@@ -1,6 +1,7 @@
 #include "workstation_window.h"
 
 #include "error_display.h"
+#include "hint_button.h"
 
 #include <QStyle>
 #include <QHBoxLayout>
@@ -40,11 +41,8 @@ WorkstationWindow::WorkstationWindow(const QString& caption, QSize size, int win
 
 QToolButton* WorkstationWindow::makeErrorReportButton(int windowNumber, const QString& prefix, QWidget* parent)
 {
-    auto* b = new QToolButton(parent ? parent : this);
-    b->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    b->setToolTip(QString::fromUtf8(kErrorReportHint));
-    b->setAccessibleName(b->toolTip());
-    b->setObjectName(QStringLiteral("errorReportButton"));
+    QToolButton* b = hintButton(parent ? parent : this, QStyle::SP_MessageBoxWarning, QString::fromUtf8(kErrorReportHint),
+                                "errorReportButton");
     connect(b, &QToolButton::clicked, this, guarded([windowNumber, prefix] { ReportError(windowNumber, prefix); }));
     return b;
 }
