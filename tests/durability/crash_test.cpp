@@ -252,7 +252,9 @@ TEST_F(Durability, KilledAtRandomMomentsEveryWriteIsWholeOrAbsent)
 
     constexpr int kKills = 40;
     constexpr qint64 kBudgetMs = 50000;
-    QRandomGenerator random(QRandomGenerator::global()->generate());
+    const quint32 seed = QRandomGenerator::global()->generate();
+    SCOPED_TRACE("random seed " + std::to_string(seed));
+    QRandomGenerator random(seed);
     QElapsedTimer clock;
     clock.start();
     int kills = 0, insideWrites = 0;
