@@ -85,6 +85,16 @@ if [ -f "$config" ]; then
     owner=${owner%%:*}
     [[ ", $depends," == *", $owner,"* ]] || fail "the archiver $archiver comes from $owner, not a dependency ($depends)"
   fi
+  # Where this machine has them, the dependencies hold the files the program
+  # reads: Qt's Russian texts and the Russian dictionary.
+  owns() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed" || return 0
+    dpkg -L "$1" | grep -xF "$2" >/dev/null || fail "the dependency $1 does not provide $2"
+  }
+  if command -v dpkg-query >/dev/null; then
+    owns qt6-translations-l10n /usr/share/qt6/translations/qtbase_ru.qm
+    owns hunspell-ru /usr/share/hunspell/ru_RU.dic
+  fi
 else
   fail "CPackConfig.cmake is missing: the package cannot be made"
 fi
