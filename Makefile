@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean initdb
+.PHONY: all deps configure build run test bench clean initdb package
 
 all: build
 
@@ -27,6 +27,11 @@ run: initdb
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package talvora_<version>_amd64.deb, in $(BUILD_DIR).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/talvora_*_amd64.deb
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVORA_BENCH=ON >/dev/null

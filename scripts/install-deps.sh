@@ -9,7 +9,7 @@ PACKAGES=(
   libsqlite3-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libhunspell-dev hunspell-ru hunspell-en-us
-  7zip python3-pyftpdlib
+  7zip python3-pyftpdlib desktop-file-utils
 )
 
 missing=()

@@ -21,6 +21,8 @@ TalvoraApplication::TalvoraApplication(int& argc, char** argv) : QApplication(ar
 {
     setApplicationName(QStringLiteral("Talvora"));
     setApplicationDisplayName(QStringLiteral("Talvora"));
+    // The installed desktop entry: the window manager shows its name and icon.
+    setDesktopFileName(QStringLiteral("talvora"));
     setUpRussianLocale(*this);
 }
 
