@@ -181,10 +181,9 @@ void DatabaseArchive::moveArchive(const QString& archive, const QString& folder)
     };
     const QString part = target + QStringLiteral(".part");
     QFile::remove(part);
-    QFile copy(archive);
-    if (!copy.copy(part)) {
+    if (!copyToDisk(archive, part)) {
         QFile::remove(part);
-        throw failed(copy.errorString());
+        throw failed(QStringLiteral("мало места на диске или нет прав на запись"));
     }
     const QByteArray original = sha256(archive);
     if (original.isEmpty() || sha256(part) != original) {
@@ -195,6 +194,7 @@ void DatabaseArchive::moveArchive(const QString& archive, const QString& folder)
         QFile::remove(part);
         throw failed(QStringLiteral("файл нельзя записать"));
     }
+    flushFolder(folder);
     // The copy is checked and in place: only now does the first one go.
     QFile::remove(archive);
 }

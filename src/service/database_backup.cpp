@@ -18,6 +18,9 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace talvora::service {
@@ -61,7 +64,27 @@ bool renameOver(const QString& from, const QString& to)
 
 QString notChanged() { return QStringLiteral("База данных не изменена."); }
 
+bool flushPath(const QString& path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 } // namespace
+
+bool copyToDisk(const QString& from, const QString& to)
+{
+    return QFile::copy(from, to) && QFileInfo(to).size() == QFileInfo(from).size() && flushPath(to, O_RDONLY);
+}
+
+void flushFolder(const QString& directory)
+{
+    flushPath(directory, O_RDONLY | O_DIRECTORY); // a folder that cannot be flushed is no worse than before
+}
 
 QString archiveName(const QDate& date)
 {
@@ -157,7 +180,7 @@ QString replaceDatabase(const QString& restoredDirectory, const QString& databas
         const QString from = QDir(restoredDirectory).filePath(name);
         const QString to = target.filePath(name + staged);
         QFile::remove(to);
-        if (!QFile::copy(from, to) || QFileInfo(to).size() != QFileInfo(from).size()) {
+        if (!copyToDisk(from, to)) {
             stagedFiles.push_back(to);
             dropStaged();
             throw Error(QStringLiteral("Не удалось скопировать восстановленную базу в каталог %1 (мало места на диске "
@@ -212,6 +235,7 @@ QString replaceDatabase(const QString& restoredDirectory, const QString& databas
         }
         placed.push_back(name);
     }
+    flushFolder(databaseDirectory);
     return safety;
 }
 
@@ -261,15 +285,16 @@ qint64 backupDatabase(const QString& program, const QString& databaseDirectory, 
     RunArchiver(program, {QStringLiteral("a"), QStringLiteral("-t7z"), QStringLiteral("-bd"), packed, folder + u'/'},
                 temporary->path());
     testArchive(program, packed);
+    flushPath(packed, O_RDONLY);
     if (!renameOver(packed, target.absoluteFilePath())) {
         const QString part = target.absoluteFilePath() + QStringLiteral(".part");
         QFile::remove(part);
-        if (!QFile::copy(packed, part) || QFileInfo(part).size() != QFileInfo(packed).size() ||
-            !renameOver(part, target.absoluteFilePath())) {
+        if (!copyToDisk(packed, part) || !renameOver(part, target.absoluteFilePath())) {
             QFile::remove(part);
             throw Error(QStringLiteral("Не удалось записать архив %1.").arg(archive));
         }
     }
+    flushFolder(target.absolutePath());
     return QFileInfo(target.absoluteFilePath()).size();
 }
 

@@ -49,4 +49,11 @@ QString replaceDatabase(const QString& restoredDirectory, const QString& databas
 // Returns the archive's size in bytes.
 qint64 backupDatabase(const QString& program, const QString& databaseDirectory, const QString& archive);
 
+// Copies a file and forces the copy onto the disk before it is renamed into
+// place, so that a machine dying just after the rename leaves the whole file,
+// not an empty one. False when the copy or its flush failed.
+bool copyToDisk(const QString& from, const QString& to);
+// Forces a rename done in the folder onto the disk.
+void flushFolder(const QString& directory);
+
 } // namespace talvora::service
