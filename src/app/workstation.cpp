@@ -18,6 +18,7 @@
 #include "start_window.h"
 #include "templates/designer_window.h"
 #include "templates/document_assembly.h"
+#include "templates/template_designer.h"
 #include "templates/template_operations.h"
 #include "treatment/dose_calculator_window.h"
 #include "treatment/treatment_page.h"
@@ -50,7 +51,7 @@ Workstation::Workstation(data::AliasResolver aliases, PatientWindowFactory makeP
     templateOperations = std::make_unique<templates::TemplateOperations>(*dm);
     assembly = std::make_unique<templates::DocumentAssembly>(*dm);
     form1->attachData(*dm);
-    form2->attachData(*dm);
+    form2->attachData(*dm, *templateOperations, *assembly);
     try {
         form3 = makePatientWindow ? makePatientWindow(*dm) : std::make_unique<TForm3>(*dm);
         built("TForm3");
@@ -111,6 +112,7 @@ void Workstation::connectWindows()
     connectPatientTexts();
     connectWizard();
     connectExport();
+    connectDesigner();
     if (form3) {
         form3->links.openTreatment = [this] { form6->open(); };
         form3->links.assemble = [this](const patient::AssemblyParts& p) {
@@ -123,6 +125,24 @@ void Workstation::connectWindows()
                 form3->documents().SaveAssembledDocument(d, type);
         };
     }
+}
+
+// The template designer and the controls that put markers into its
+// document: right-clicks on the patient window's card and texts, on the
+// investigation lists and the treatment page, while the insertion mode is on.
+void Workstation::connectDesigner()
+{
+    templates::TemplateDesigner& designer = *form2->designer();
+    form6->links.insertFieldMarker = [&designer](int number) { designer.InsertFieldMarker(number); };
+    form6->links.insertGroupMarker = [&designer](int typeId) { designer.InsertGroupMarker(typeId); };
+    form6->links.insertTreatmentMarker = [&designer] { designer.InsertTreatmentMarker(); };
+    if (!form3)
+        return;
+    form3->links.insertFieldMarker = [&designer](const QString& column) { designer.InsertFieldMarkerOfColumn(column); };
+    form2->links.assemblyProgress = [this] {
+        const patient::AssemblyParts parts = form3->assemblyParts();
+        return templates::AssemblyProgress{parts.progressPanel, parts.progressBar};
+    };
 }
 
 // The treatment window, its dose dialog and the patient card it shares the

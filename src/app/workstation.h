@@ -47,6 +47,7 @@ class Workstation {
     void connectErrorList();
     void connectArchive();
     void connectExport();
+    void connectDesigner();
 
 public:
     // Builds the patient window; replaceable so that a failure can be tried out.

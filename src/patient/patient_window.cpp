@@ -12,6 +12,7 @@
 #include "word/view/document_view.h"
 #include "word/view/marker_text_box.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -463,6 +464,11 @@ void TForm3::setMarkerColumn(QWidget* w, const char* column)
 {
     w->setProperty(kColumnProperty, QString::fromLatin1(column));
     w->installEventFilter(this);
+    // A click on a memo's text reaches its viewport, not the memo.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+        area->viewport()->setProperty(kColumnProperty, QString::fromLatin1(column));
+        area->viewport()->installEventFilter(this);
+    }
 }
 
 void TForm3::wire()

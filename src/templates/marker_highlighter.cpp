@@ -1,6 +1,7 @@
 #include "templates/marker_highlighter.h"
 
 #include "word/view/document_view.h"
+#include "word/view/layout_formats.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QHelpEvent>
@@ -9,19 +10,75 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace talvora::templates {
 
 MarkerHighlighter::MarkerHighlighter(MarkerCatalog catalog, QObject* parent)
-    : QSyntaxHighlighter(parent), catalog_(std::move(catalog))
+    : QObject(parent), catalog_(std::move(catalog))
 {
 }
 
 MarkerHighlighter::MarkerHighlighter(QTextDocument* document, MarkerCatalog catalog, QObject* parent)
-    : QSyntaxHighlighter(parent), catalog_(std::move(catalog))
+    : QObject(parent), catalog_(std::move(catalog))
 {
     setDocument(document);
+}
+
+MarkerHighlighter::~MarkerHighlighter()
+{
+    setDocument(nullptr);
+}
+
+void MarkerHighlighter::setDocument(QTextDocument* document)
+{
+    if (doc_ == document)
+        return;
+    if (doc_) {
+        disconnect(changes_);
+        disconnect(layoutChanges_);
+        for (QTextBlock b = doc_->begin(); b.isValid(); b = b.next())
+            word::setLayerFormats(b, word::FormatLayer::Markers, {});
+    }
+    doc_ = document;
+    if (!doc_)
+        return;
+    changes_ = connect(doc_, &QTextDocument::contentsChange, this, &MarkerHighlighter::onContentsChange);
+    // A new layout (an editor takes the document, or lets go of it) drops
+    // every paragraph's layout, and the highlight with it.
+    layoutChanges_ = connect(doc_, &QTextDocument::documentLayoutChanged, this, &MarkerHighlighter::rehighlight);
+    rehighlight();
+}
+
+void MarkerHighlighter::rehighlight()
+{
+    if (doc_)
+        highlightBlocks(0, doc_->characterCount());
+}
+
+void MarkerHighlighter::onContentsChange(int position, int removed, int added)
+{
+    Q_UNUSED(removed);
+    highlightBlocks(position, position + added);
+}
+
+void MarkerHighlighter::highlightBlocks(int from, int to)
+{
+    if (!doc_)
+        return;
+    QTextBlock block = doc_->findBlock(from);
+    const QTextBlock last = doc_->findBlock(to).isValid() ? doc_->findBlock(to) : doc_->lastBlock();
+    const QTextCharFormat sound = soundFormat();
+    const QTextCharFormat broken = brokenFormat();
+    for (; block.isValid(); block = block.next()) {
+        QList<QTextLayout::FormatRange> ranges;
+        for (const FoundMarker& m : findMarkers(block.text(), catalog_))
+            ranges.append({m.start, m.length, m.description.ok() ? sound : broken});
+        word::setLayerFormats(block, word::FormatLayer::Markers, std::move(ranges));
+        if (block == last)
+            break;
+    }
 }
 
 void MarkerHighlighter::setCatalog(MarkerCatalog catalog)
@@ -57,14 +114,6 @@ QTextCharFormat MarkerHighlighter::brokenFormat()
     f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     f.setUnderlineColor(Qt::red);
     return f;
-}
-
-void MarkerHighlighter::highlightBlock(const QString& text)
-{
-    const QTextCharFormat sound = soundFormat();
-    const QTextCharFormat broken = brokenFormat();
-    for (const FoundMarker& m : findMarkers(text, catalog_))
-        setFormat(m.start, m.length, m.description.ok() ? sound : broken);
 }
 
 std::optional<FoundMarker> MarkerHighlighter::markerAt(int position) const

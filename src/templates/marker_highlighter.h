@@ -3,17 +3,20 @@
 // coloured background, every broken one (see describeMarker) with a red wavy
 // underline, and the tooltip of the marker under the mouse.
 //
-// Display only. The colours are the highlighter's formats, kept in the
-// paragraphs' layouts beside the document's own character formats: the
-// writer never sees them, the document does not count as changed and the
-// undo history does not grow. A marker is looked for in a paragraph's plain
-// text, so one whose characters are formatted differently ("<!fld_" bold,
-// "12>" plain) is found; a marker split across paragraphs is none.
+// Display only. The colours are drawn from the paragraphs' layouts in a
+// layer of their own (word/view/layout_formats.h), beside the spelling
+// underline and the document's own character formats: the writer never sees
+// them, the document does not count as changed and the undo history does not
+// grow. A marker is looked for in a paragraph's plain text, so one whose
+// characters are formatted differently ("<!fld_" bold, "12>" plain) is found;
+// a marker split across paragraphs is none. Paragraphs are highlighted again
+// as they change, whoever changes them (typing, the automation, a paste).
 
 #include "templates/marker_names.h"
 
 #include <QObject>
-#include <QSyntaxHighlighter>
+#include <QPointer>
+#include <QTextDocument>
 #include <QTextCharFormat>
 
 #include <optional>
@@ -27,13 +30,21 @@ class DocumentView;
 
 namespace talvora::templates {
 
-class MarkerHighlighter : public QSyntaxHighlighter {
+class MarkerHighlighter : public QObject {
     Q_OBJECT
 
 public:
     // Highlights nothing until given a document (setDocument or followView).
     explicit MarkerHighlighter(MarkerCatalog catalog = {}, QObject* parent = nullptr);
     MarkerHighlighter(QTextDocument* document, MarkerCatalog catalog, QObject* parent = nullptr);
+    ~MarkerHighlighter() override;
+
+    // Highlights `document` from now on (every paragraph at once), and takes
+    // the highlight away from the one before; nullptr stops.
+    void setDocument(QTextDocument* document);
+    QTextDocument* document() const { return doc_; }
+    // Highlights every paragraph again.
+    void rehighlight();
 
     // The template types and templates markers are checked against; the
     // document is highlighted again.
@@ -57,11 +68,14 @@ public:
     static QTextCharFormat soundFormat();
     static QTextCharFormat brokenFormat();
 
-protected:
-    void highlightBlock(const QString& text) override;
-
 private:
+    void highlightBlocks(int from, int to);
+    void onContentsChange(int position, int removed, int added);
+
     MarkerCatalog catalog_;
+    QPointer<QTextDocument> doc_;
+    QMetaObject::Connection changes_;
+    QMetaObject::Connection layoutChanges_;
 };
 
 // Shows the tooltip of the marker under the mouse in an editor whose

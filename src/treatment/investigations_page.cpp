@@ -1,5 +1,6 @@
 #include "investigations_page.h"
 
+#include "common/program_state.h"
 #include "data/data_module.h"
 #include "investigations.h"
 #include "ui/db_grid.h"
@@ -208,8 +209,7 @@ bool InvestigationsPage::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease &&
         (watched == c_.typeList->viewport() || watched == c_.investigationList->viewport()) &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton && links_.insertionMode &&
-        links_.insertionMode())
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton && programSwitches().MarkerInsertion)
         guarded([this] { insertMarker(); })();
     return QWidget::eventFilter(watched, event);
 }

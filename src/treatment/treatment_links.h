@@ -10,9 +10,8 @@
 namespace talvora::treatment {
 
 struct TreatmentWindowLinks {
-    // The template designer's insertion mode is on (a right-click on a data
-    // control then puts a marker into the template being designed).
-    std::function<bool()> insertionMode;
+    // The marker calls come only while the designer's insertion mode is on
+    // (programSwitches().MarkerInsertion), after a right-click on a data control.
     // A field marker <!fld_N>: 29 (all investigations), 31 (recommendations),
     // 32 (course of treatment).
     std::function<void(int fieldNumber)> insertFieldMarker;

@@ -4,7 +4,9 @@
 
 #include "assembly_fixture.h"
 #include "templates/marker_highlighter.h"
+#include "word/view/layout_formats.h"
 #include "word/view/spell_checker.h"
+#include "word/view/spell_highlighter.h"
 
 #include <QTextBlock>
 #include <QTextEdit>
@@ -42,8 +44,7 @@ QString highlighted(const QTextDocument& doc, int block)
 }
 
 struct HighlighterTest : ::testing::Test {
-    // The spell-checker's underlining shares the layout's formats and is not
-    // yet merged with the markers': these tests see the markers alone.
+    // Without dictionaries nothing is underlined: these tests see the markers alone.
     HighlighterTest()
     {
         view.setSpellChecker(std::make_shared<word::SpellChecker>(word::SpellCheckerPlaces{}));
@@ -178,6 +179,59 @@ TEST_F(HighlighterTest, TheStoredDocumentIsTheSameWithAndWithoutHighlighting)
     for (QTextBlock b = doc().begin(); b.isValid(); b = b.next())
         for (auto it = b.begin(); !it.atEnd(); ++it)
             EXPECT_EQ(it.fragment().charFormat().background().style(), Qt::NoBrush);
+}
+
+// The spelling underline and the markers' highlight share the paragraphs'
+// layouts: neither may take the other's away, whichever comes last.
+TEST(MarkersAndSpelling, BothShowInAnEditedDocumentWhateverChangesIt)
+{
+    const QString dictionaries = QStringLiteral("/usr/share/hunspell");
+    auto checker = std::make_shared<word::SpellChecker>(word::SpellCheckerPlaces{{dictionaries}, QString()});
+    if (!checker->available())
+        GTEST_SKIP() << "no Russian dictionary in " << dictionaries.toStdString();
+    word::DocumentView view;
+    view.setSpellChecker(checker);
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    MarkerHighlighter highlighter(department());
+    highlighter.followView(view);
+    view.loadFromBlob(blobOf({QStringLiteral("Диагноз ашибка: <!fld_12> <!fld_25>")}));
+    view.activate();
+    QCoreApplication::processEvents();
+    view.spelling().checkVisibleNow();
+
+    const auto layers = [&] {
+        const QTextBlock b = view.textDocument().firstBlock();
+        QStringList out;
+        for (const auto& r : word::layerFormats(b, word::FormatLayer::Spelling))
+            out << QStringLiteral("s%1+%2").arg(r.start).arg(r.length);
+        for (const auto& r : word::layerFormats(b, word::FormatLayer::Markers))
+            out << QStringLiteral("m%1+%2").arg(r.start).arg(r.length);
+        // Nothing else is in the layout.
+        EXPECT_EQ(b.layout()->formats().size(), out.size());
+        return out.join(u' ');
+    };
+    EXPECT_EQ(layers(), "s8+6 m16+9 m26+9");
+
+    // Typed into: both follow the text.
+    QTextCursor c(&view.textDocument());
+    c.insertText(QStringLiteral("<!fld_1> "));
+    view.spelling().checkVisibleNow();
+    EXPECT_EQ(layers(), "s17+6 m0+8 m25+9 m35+9");
+
+    // A marker inserted by the automation, the view laying out again afterwards.
+    word::WordSelection& s = view.automation().selection();
+    s.setStart(0);
+    s.setEnd(0);
+    s.insertAfter(QStringLiteral("<!trt_1> "));
+    QCoreApplication::processEvents();
+    view.spelling().checkVisibleNow();
+    EXPECT_EQ(layers(), "s26+6 m0+8 m9+8 m34+9 m44+9");
+
+    // The markers' highlight goes with its highlighter; the underline stays.
+    highlighter.setDocument(nullptr);
+    EXPECT_EQ(layers(), "s26+6");
 }
 
 TEST(MarkerToolTips, NameTheMarkerUnderTheMouse)

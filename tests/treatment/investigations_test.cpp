@@ -456,8 +456,7 @@ TEST_F(InvestigationsPageTest, ShowingAndDeletingATemplateTakeTheSelectedRowsKey
 TEST_F(InvestigationsPageTest, InInsertionModeARightButtonReleaseOnTheListsInsertsTheMarkerOfTheFilter)
 {
     QStringList inserted;
-    bool insertionMode = false;
-    links.insertionMode = [&] { return insertionMode; };
+    programSwitches().MarkerInsertion = false;
     links.insertFieldMarker = [&](int n) { inserted << QStringLiteral("<!fld_%1>").arg(n); };
     links.insertGroupMarker = [&](int n) { inserted << QStringLiteral("<!grp_%1>").arg(n); };
     addInvestigation(laboratory, QStringLiteral("ОАК"), QStringLiteral("x"));
@@ -471,7 +470,7 @@ TEST_F(InvestigationsPageTest, InInsertionModeARightButtonReleaseOnTheListsInser
     };
 
     release(c().typeList, Qt::RightButton); // insertion mode off
-    insertionMode = true;
+    programSwitches().MarkerInsertion = true;
     release(c().typeList, Qt::LeftButton);
     release(c().typeList, Qt::RightButton);
     release(c().investigationList, Qt::RightButton);
@@ -479,6 +478,7 @@ TEST_F(InvestigationsPageTest, InInsertionModeARightButtonReleaseOnTheListsInser
     release(c().investigationList, Qt::RightButton);
     EXPECT_EQ(inserted, (QStringList{QStringLiteral("<!grp_%1>").arg(instrumental), QStringLiteral("<!grp_%1>").arg(instrumental),
                                      "<!fld_29>"}));
+    programSwitches().MarkerInsertion = false;
 }
 
 // ---------------------------------------------------------------- in an assembled document

@@ -1,6 +1,7 @@
 #include "word/view/spell_highlighter.h"
 
 #include "ui/error_display.h"
+#include "word/view/layout_formats.h"
 #include "word/view/spell_checker.h"
 
 #include <QAction>
@@ -175,13 +176,9 @@ void SpellHighlighter::checkBlock(const QTextBlock& block, int skipAt)
         state = new BlockState; // the block owns it
         b.setUserData(state);
     }
-    QTextLayout* layout = b.layout();
-    if (layout->formats() != marks) {
-        applying_ = true;
-        layout->setFormats(marks);
-        doc_->markContentsDirty(b.position(), b.length());
-        applying_ = false;
-    }
+    applying_ = true;
+    setLayerFormats(b, FormatLayer::Spelling, marks);
+    applying_ = false;
     state->owner = this;
     state->generation = generation_;
     state->revision = b.revision();
@@ -195,10 +192,8 @@ void SpellHighlighter::removeMarks()
         auto* state = dynamic_cast<BlockState*>(b.userData());
         if (!state)
             continue;
-        if (state->marked) {
-            b.layout()->setFormats({});
-            doc_->markContentsDirty(b.position(), b.length());
-        }
+        if (state->marked)
+            setLayerFormats(b, FormatLayer::Spelling, {});
         state->marked = false;
         state->generation = 0;
     }
@@ -236,8 +231,7 @@ void SpellHighlighter::onContentsChange(int position, int removed, int added)
             checkBlock(b, b == typingBlock ? typing_.positionInBlock() : -1);
         } else if (auto* state = dynamic_cast<BlockState*>(b.userData()); state && state->marked) {
             applying_ = true;
-            b.layout()->setFormats({});
-            doc_->markContentsDirty(b.position(), b.length());
+            setLayerFormats(b, FormatLayer::Spelling, {});
             applying_ = false;
             state->marked = false;
         }

@@ -2,7 +2,8 @@
 // SpellHighlighter underlines the misspelt words of the document an editor
 // shows with a red wavy line, as a word processor does while one types.
 //
-// The underline is drawn from the blocks' layouts, never written into the
+// The underline is drawn from the blocks' layouts in a layer of its own
+// (layout_formats.h), beside any other display-only marks, never written into the
 // document: the document, its undo history and its modified flag are not
 // touched, and nothing of it reaches a saved or printed document.
 //
