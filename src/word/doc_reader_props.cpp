@@ -120,8 +120,10 @@ std::vector<FkpRun> TextProperties::readFkps(const WordFile& file, bool paragrap
                 } else {
                     int cb = page.u8(off);
                     qint64 start = off + 1;
-                    qint64 size = 2 * qint64(cb) - 1;
-                    if (cb == 0) {
+                    // Word 97 counts the words of this byte and the data after
+                    // it; Word 6.0/95 those of the data alone.
+                    qint64 size = word6_ ? 2 * qint64(cb) : 2 * qint64(cb) - 1;
+                    if (cb == 0 && !word6_) {
                         size = 2 * qint64(page.u8(off + 1));
                         start = off + 2;
                     }

@@ -36,13 +36,13 @@ int8_t operandKind(uint8_t code)
         return 0;
     case 4: case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 13: case 14: case 24: case 25: case 29:
     case 37: case 44: case 50: case 51: case 65: case 66: case 67: case 71: case 75: case 85: case 86: case 87:
-    case 88: case 89: case 90: case 91: case 92: case 94: case 98: case 99: case 100: case 101: case 102: case 104:
+    case 88: case 89: case 90: case 91: case 92: case 94: case 98: case 100: case 102: case 104:
     case 117: case 118: case 119: case 131: case 132: case 138: case 139: case 142: case 143: case 146: case 147:
     case 150: case 151: case 152: case 153: case 158: case 159: case 162: case 163: case 185: case 186:
         return 1;
     case 2: case 16: case 17: case 18: case 19: case 21: case 22: case 26: case 27: case 28: case 30: case 31:
     case 32: case 33: case 34: case 35: case 36: case 38: case 39: case 40: case 41: case 42: case 43: case 45:
-    case 46: case 47: case 48: case 49: case 69: case 72: case 80: case 93: case 96: case 97: case 107: case 109:
+    case 46: case 47: case 48: case 49: case 69: case 72: case 80: case 93: case 99: case 101: case 96: case 97: case 107: case 109:
     case 110: case 121: case 122: case 123: case 124: case 140: case 141: case 144: case 145: case 148: case 149:
     case 154: case 155: case 156: case 157: case 160: case 161: case 164: case 165: case 166: case 167: case 168:
     case 169: case 170: case 171: case 182: case 183: case 184: case 189: case 195: case 197: case 198:
@@ -122,6 +122,8 @@ uint16_t sameOperandCode(uint8_t code)
     case 91: return sprm::CFCaps;
     case 92: return sprm::CFVanish;
     case 93: return sprm::CRgFtc0;
+    case 99: return sprm::CHps;
+    case 101: return sprm::CHpsPos;
     case 94: return sprm::CKul;
     case 98: return sprm::CIco;
     case 104: return sprm::CIss;
@@ -216,14 +218,6 @@ void translate(uint8_t code, ByteView o, ByteWriter& w)
             w.u16(o.u16(1));
             w.u16(o.u8(3));
         }
-        break;
-    case 99: // size in half-points, one byte
-        w.u16(sprm::CHps);
-        w.u16(o.u8(0));
-        break;
-    case 101: // raised or lowered, one signed byte
-        w.u16(sprm::CHpsPos);
-        w.i16(int8_t(o.u8(0)));
         break;
     case 187: // the table's six borders
         w.u16(sprm::TTableBorders80);
