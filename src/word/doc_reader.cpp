@@ -12,9 +12,11 @@
 #include "word/fields.h"
 #include "word/notes.h"
 #include "word/sections.h"
+#include "word/word6_format.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 #include <vector>
 
@@ -39,9 +41,11 @@ private:
     void readNotes();
     void readNoteNumbering();
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
+    void recodeByFonts();
+    int headerStoryIndex(size_t section, int kind) const;
 
     const WordFile file_;
-    const TextPieces text_;
+    TextPieces text_; // Word 6.0/95 text is read again in the code page of its fonts
     const int32_t ccpText_; // the main text, within the text there is
     StyleSheet styles_;
     const std::vector<StoredSection> sections_;
@@ -60,13 +64,42 @@ DocReader::DocReader(const QByteArray& bytes)
     , text_(file_)
     , ccpText_(std::min<int32_t>(file_.storyLength(fib::CcpText), text_.length()))
     , styles_(file_)
-    , sections_(readSectionTable(file_.tableRange(fib::PlcfSed), file_.wordStream(), ccpText_))
+    , sections_(readSectionTable(file_.tableRange(fib::PlcfSed), file_.wordStream(), ccpText_, file_.word6()))
     , section_(sections_.empty() ? SectionProps{} : sections_.front().props)
     , lists_(file_)
     , props_(file_, text_, styles_, lists_)
     , pictures_(file_.dataStream())
     , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_}
 {
+    recodeByFonts();
+}
+
+// 8-bit text of Word 6.0/95 files is in the code page of the font of each run,
+// where the font names one, and in the document's otherwise; a symbol font's
+// characters are its own codes.
+void DocReader::recodeByFonts()
+{
+    if (!file_.word6())
+        return;
+    const char16_t* t = text_.chars();
+    const int32_t length = text_.length();
+    int32_t mark = -1;
+    ParaProps pap;
+    for (const Segment& seg : props_.segments()) {
+        if (mark < seg.cpStart) {
+            mark = seg.cpStart;
+            while (mark + 1 < length && t[mark] != 0x0D && t[mark] != 0x07)
+                ++mark;
+            pap = props_.paraProps(mark);
+        }
+        const CharProps c = props_.charProps(pap, seg);
+        const uint8_t charset = styles_.fontCharset(c.font);
+        const int codePage = codePageOfCharset(charset);
+        if (charset == word6::kSymbolCharset)
+            text_.recode(seg.cpStart, seg.cpEnd, 0, styles_.fonts().value(c.font));
+        else if (codePage && codePage != file_.codePage())
+            text_.recode(seg.cpStart, seg.cpEnd, codePage);
+    }
 }
 
 Document DocReader::read()
@@ -105,7 +138,7 @@ void DocReader::readHeaders(Document& doc)
                                                    later ? &later->firstFooter : first[3]};
         const bool hasFirst = later ? later->page.titlePage : titlePage;
         for (size_t i = 0; i < 4; ++i) {
-            auto story = headerStory(int(6 + 6 * k) + kinds[i], budget);
+            auto story = headerStory(headerStoryIndex(k, kinds[i]), budget);
             if (!story && previous[i] && budget >= previous[i]->characterCount()) {
                 budget -= previous[i]->characterCount();
                 story.reset(previous[i]->clone());
@@ -119,6 +152,24 @@ void DocReader::readHeaders(Document& doc)
     }
 }
 
+// Where story `kind` (see readHeaders) of section `section` is among the
+// header stories, or -1 when the section has none of that kind. Word 97
+// keeps six stories for each section after six for the notes; Word 6.0/95
+// keeps only those the document (for the notes) and each section say.
+int DocReader::headerStoryIndex(size_t section, int kind) const
+{
+    if (!file_.word6())
+        return int(6 + 6 * section) + kind;
+    const ByteView dop = file_.tableRange(fib::Dop);
+    int index = dop.ok(1, 1) ? std::popcount(unsigned(dop.u8(1))) : 0;
+    for (size_t k = 0; k < section && k < sections_.size(); ++k)
+        index += std::popcount(unsigned(sections_[k].props.headerStories & 0x3F));
+    const unsigned bits = section < sections_.size() ? sections_[section].props.headerStories : 0;
+    if (!(bits & (1u << kind)))
+        return -1;
+    return index + std::popcount(bits & ((1u << kind) - 1));
+}
+
 // Story `index` of the header stories, or null where it is empty or out of range.
 std::unique_ptr<QTextDocument> DocReader::headerStory(int index, qint64& budget)
 {
@@ -129,7 +180,7 @@ std::unique_ptr<QTextDocument> DocReader::headerStory(int index, qint64& budget)
         return nullptr;
     const qint64 count = plc.size() / 4;
     // Story `index` runs up to the next CP; the last two CPs begin none.
-    if (index + 2 >= count)
+    if (index < 0 || index + 2 >= count)
         return nullptr;
     const qint64 from = plc.i32(qint64(index) * 4);
     const qint64 to = plc.i32(qint64(index + 1) * 4);

@@ -1,5 +1,5 @@
 #pragma once
-// Reading Word 97–2003 documents (.doc) into the model.
+// Reading Word documents (.doc) of Word 97–2003, and of Word 6.0 and 95, into the model.
 
 #include "word/document.h"
 
@@ -8,8 +8,8 @@
 namespace talvora::word {
 
 // Reads a .doc file (an OLE compound file). Throws talvora::Error with a
-// message for the user when the bytes are not a readable Word 97–2003
-// document: damaged, encrypted, or of Word 6.0/95 or older.
+// message for the user when the bytes are not a readable Word document:
+// damaged, encrypted, or older than Word 6.0.
 Document readDoc(const QByteArray& docFileBytes);
 
 } // namespace talvora::word

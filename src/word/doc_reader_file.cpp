@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "word/compound_file.h"
 #include "word/fib.h"
+#include "word/word6_format.h"
 
 #include <algorithm>
 
@@ -13,9 +14,12 @@ namespace {
 const QString kEncrypted = QStringLiteral(
     "Документ зашифрован (защищён паролем на открытие) и не может быть прочитан. "
     "Снимите пароль в Word и сохраните документ заново.");
+const QString kWord2 = QStringLiteral(
+    "Документ сохранён в формате Word для Windows 2.0 (или более старом), который не поддерживается. "
+    "Откройте его в Word или LibreOffice и сохраните как «Документ Word 97–2003».");
 const QString kOldFormat = QStringLiteral(
-    "Документ сохранён в формате Word 6.0/95 или более старом, который не поддерживается. "
-    "Сохраните его в Word как «Документ Word 97–2003».");
+    "Документ сохранён в версии формата Word, которая не поддерживается (номер версии %1). "
+    "Откройте его в Word или LibreOffice и сохраните как «Документ Word 97–2003».");
 
 } // namespace
 
@@ -27,10 +31,13 @@ void damagedDoc(const QString& what)
 WordFile::WordFile(const QByteArray& fileBytes)
 {
     if (!CompoundFileReader::looksLikeCompoundFile(fileBytes)) {
-        // Word for DOS and Windows up to 2.0 wrote plain files with their own header.
+        // Word for Windows up to 2.0 wrote plain files with their own header.
         const ByteView v(fileBytes);
-        if (v.ok(0, 2) && (v.u16(0) == 0xA59B || v.u16(0) == 0xA5DB || v.u16(0) == 0xA5EC))
-            throw Error(kOldFormat);
+        if (v.ok(0, 2) && (v.u16(0) == 0xA59B || v.u16(0) == 0xA5DB || v.u16(0) == 0xA5EC)) {
+            if (v.ok(0x0A, 2) && (v.u16(0x0A) & fib::kFlagEncrypted))
+                throw Error(kEncrypted);
+            throw Error(kWord2);
+        }
         throw Error(QStringLiteral("Файл не является документом Word 97–2003"));
     }
     CompoundFileReader cfb(fileBytes);
@@ -42,6 +49,12 @@ WordFile::WordFile(const QByteArray& fileBytes)
     word_ = cfb.stream(QStringLiteral("WordDocument"));
     wv_ = ByteView(word_);
     readFib();
+    if (word6_) {
+        // One stream holds the text, the tables and the pictures.
+        tv_ = wv_;
+        dv_ = wv_;
+        return;
+    }
     const QString tableName = (flags_ & fib::kFlagWhichTable) ? QStringLiteral("1Table") : QStringLiteral("0Table");
     if (!cfb.hasStream(tableName))
         damagedDoc(QStringLiteral("нет потока %1").arg(tableName));
@@ -84,8 +97,14 @@ void WordFile::readFib()
         throw Error(kEncrypted);
     if (ident != fib::kIdent && ident != 0xA5DC)
         throw Error(QStringLiteral("Файл не является документом Word: неверная подпись FIB"));
+    if (nFib_ >= word6::kFirstNFib && nFib_ <= word6::kLastNFib) {
+        readWord6Fib();
+        return;
+    }
+    if (nFib_ < word6::kFirstNFib)
+        throw Error(kWord2);
     if (nFib_ < fib::kWord97)
-        throw Error(kOldFormat);
+        throw Error(kOldFormat.arg(nFib_));
 
     qint64 at = fib::kBaseSize;
     const uint16_t csw = wv_.u16(at);
@@ -103,6 +122,30 @@ void WordFile::readFib()
     fcLcb_.resize(fib::kRgFcLcb97Count, {0, 0});
     for (int i = 0; i < pairs; ++i)
         fcLcb_[i] = {wv_.u32(at + 8 * i), wv_.u32(at + 8 * i + 4)};
+}
+
+} // namespace talvora::word
+
+namespace talvora::word {
+
+void WordFile::readWord6Fib()
+{
+    if (!wv_.ok(0, word6::kFibSize))
+        damagedDoc(QStringLiteral("заголовок FIB обрезан"));
+    word6_ = true;
+    codePage_ = codePageOfLanguage(wv_.u16(word6::kLid));
+    fcMin_ = wv_.u32(word6::kFcMin);
+    fcMac_ = wv_.u32(word6::kFcMac);
+    lw_[fib::CbMac] = wv_.i32(word6::kCbMac);
+    for (int i = fib::CcpText; i <= fib::CcpHdrTxbx; ++i)
+        lw_[size_t(i)] = wv_.i32(word6::kCcpText + 4 * (i - fib::CcpText));
+    fcLcb_.assign(fib::kRgFcLcb97Count, {0, 0});
+    for (int i = 0; i < word6::kFcLcbCount; ++i)
+        fcLcb_[size_t(i)] = {wv_.u32(word6::kFcLcb + 8 * i), wv_.u32(word6::kFcLcb + 8 * i + 4)};
+    pnChpFirst_ = wv_.u16(word6::kPnChpFirst);
+    pnPapFirst_ = wv_.u16(word6::kPnPapFirst);
+    cpnBteChp_ = wv_.u16(word6::kCpnBteChp);
+    cpnBtePap_ = wv_.u16(word6::kCpnBtePap);
 }
 
 } // namespace talvora::word

@@ -20,8 +20,8 @@ namespace talvora::word {
 class WordFile {
 public:
     // Opens the compound file and reads the FIB. Throws talvora::Error with a
-    // message for the user when the bytes are not a readable Word 97–2003
-    // document: not a Word file, damaged, encrypted, or of an older version.
+    // message for the user when the bytes are not a readable Word document:
+    // not a Word file, damaged, encrypted, or older than Word 6.0.
     explicit WordFile(const QByteArray& fileBytes);
     WordFile(const WordFile&) = delete;
     WordFile& operator=(const WordFile&) = delete;
@@ -40,8 +40,24 @@ public:
     // A story's length as stored, never below 0.
     int32_t storyLength(int lwIndex) const;
 
+    // A Word 6.0/95 file: one stream, 8-bit text, one-byte modifiers.
+    bool word6() const { return word6_; }
+    // The code page of 8-bit text where its font does not say (Word 6.0/95).
+    int codePage() const { return codePage_; }
+    // Where the text of a Word 6.0/95 file lies when it has no piece table.
+    uint32_t fcMin() const { return fcMin_; }
+    uint32_t fcMac() const { return fcMac_; }
+    // How many pages of character (paragraph) runs a Word 6.0/95 file has and
+    // the first of them: its tables may leave out pages that follow the last
+    // one they list.
+    std::pair<uint16_t, uint16_t> runPages(bool paragraphs) const
+    {
+        return paragraphs ? std::pair{pnPapFirst_, cpnBtePap_} : std::pair{pnChpFirst_, cpnBteChp_};
+    }
+
 private:
     void readFib();
+    void readWord6Fib();
 
     QByteArray word_;
     QByteArray table_;
@@ -51,6 +67,10 @@ private:
     uint16_t flags_ = 0;
     std::array<int32_t, 11> lw_{};
     std::vector<std::pair<uint32_t, uint32_t>> fcLcb_;
+    bool word6_ = false;
+    int codePage_ = 1252;
+    uint32_t fcMin_ = 0, fcMac_ = 0;
+    uint16_t pnChpFirst_ = 0, pnPapFirst_ = 0, cpnBteChp_ = 0, cpnBtePap_ = 0;
 };
 
 } // namespace talvora::word

@@ -5,6 +5,7 @@
 #include "word/doc_reader_styles.h"
 #include "word/doc_reader_text.h"
 #include "word/fib.h"
+#include "word/word6_format.h"
 
 #include <algorithm>
 #include <iterator>
@@ -34,22 +35,60 @@ TextProperties::TextProperties(const WordFile& file, const TextPieces& text, Sty
     , text_(text)
     , styles_(styles)
     , lists_(lists)
+    , word6_(file.word6())
 {
-    chpRuns_ = readFkps(file.tableRange(fib::PlcfBteChpx), false);
-    papRuns_ = readFkps(file.tableRange(fib::PlcfBtePapx), true);
+    chpRuns_ = readFkps(file, false);
+    papRuns_ = readFkps(file, true);
     buildSegments();
 }
 
-std::vector<FkpRun> TextProperties::readFkps(ByteView plc, bool paragraphs) const
+ByteView TextProperties::sprms(ByteView stored)
+{
+    if (!word6_ || stored.size() == 0)
+        return stored;
+    auto it = translatedAt_.find(stored.data());
+    if (it != translatedAt_.end())
+        return *it;
+    translated_.push_back(word6ToCurrentSprms(stored));
+    const ByteView view(translated_.back());
+    translatedAt_.insert(stored.data(), view);
+    return view;
+}
+
+// The pages of the runs, as the table lists them.
+std::vector<uint32_t> TextProperties::pageNumbers(const WordFile& file, bool paragraphs) const
+{
+    std::vector<uint32_t> pages;
+    const ByteView plc = file.tableRange(paragraphs ? fib::PlcfBtePapx : fib::PlcfBteChpx);
+    // Word 97 pages are numbered in four bytes, Word 6.0/95 ones in two.
+    const int pnSize = word6_ ? 2 : 4;
+    if (plc.size() >= 8 + pnSize) {
+        const qint64 n = (plc.size() - 4) / (4 + pnSize);
+        pages.reserve(size_t(n));
+        for (qint64 i = 0; i < n; ++i) {
+            const qint64 at = 4 * (n + 1) + pnSize * i;
+            pages.push_back(word6_ ? plc.u16(at) : plc.u32(at) & 0x3FFFFF);
+        }
+    }
+    if (word6_) {
+        // The table may list fewer pages than the file has: the rest follow
+        // the last one it lists, or the first the FIB names.
+        const auto [first, count] = file.runPages(paragraphs);
+        const qint64 pagesInStream = file.wordStream().size() / 512;
+        for (qint64 pn = pages.empty() ? first : qint64(pages.back()) + 1;
+             qint64(pages.size()) < count && pn < pagesInStream; ++pn)
+            pages.push_back(uint32_t(pn));
+    }
+    return pages;
+}
+
+std::vector<FkpRun> TextProperties::readFkps(const WordFile& file, bool paragraphs)
 {
     std::vector<FkpRun> runs;
-    if (plc.size() < 12)
-        return runs;
-    const qint64 n = (plc.size() - 4) / 8;
-    std::vector<uint32_t> pages;
-    pages.reserve(size_t(n));
-    for (qint64 i = 0; i < n; ++i)
-        pages.push_back(plc.u32(4 * (n + 1) + 4 * i) & 0x3FFFFF);
+    std::vector<uint32_t> pages = pageNumbers(file, paragraphs);
+    // A paragraph run's entry: its offset in words and what Word keeps of the
+    // paragraph's height, 12 bytes in Word 97 and 6 in Word 6.0/95.
+    const qint64 bxSize = paragraphs ? (word6_ ? 7 : 13) : 1;
     std::sort(pages.begin(), pages.end());
     pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
     // A run covers at least one character, so more runs than characters (plus
@@ -62,7 +101,7 @@ std::vector<FkpRun> TextProperties::readFkps(ByteView plc, bool paragraphs) cons
             continue;
         const ByteView page = wv_.sub(base, 512);
         const int count = page.u8(511);
-        const qint64 tableEnd = 4 * qint64(count + 1) + qint64(count) * (paragraphs ? 13 : 1);
+        const qint64 tableEnd = 4 * qint64(count + 1) + qint64(count) * bxSize;
         if (count == 0 || tableEnd > 511)
             continue;
         for (int i = 0; i < count; ++i) {
@@ -71,24 +110,26 @@ std::vector<FkpRun> TextProperties::readFkps(ByteView plc, bool paragraphs) cons
             run.fcEnd = page.u32(4 * (i + 1));
             if (run.fcEnd <= run.fcStart)
                 continue;
-            const int b = page.u8(4 * qint64(count + 1) + (paragraphs ? 13 * i : i));
+            const int b = page.u8(4 * qint64(count + 1) + bxSize * i);
             if (b != 0) {
                 const qint64 off = 2 * qint64(b);
                 if (!paragraphs) {
                     const int cb = page.u8(off);
                     if (page.ok(off + 1, cb) && off + 1 + cb <= 511)
-                        run.grpprl = page.sub(off + 1, cb);
+                        run.grpprl = sprms(page.sub(off + 1, cb));
                 } else {
                     int cb = page.u8(off);
                     qint64 start = off + 1;
-                    qint64 size = 2 * qint64(cb) - 1;
-                    if (cb == 0) {
+                    // Word 97 counts the words of this byte and the data after
+                    // it; Word 6.0/95 those of the data alone.
+                    qint64 size = word6_ ? 2 * qint64(cb) : 2 * qint64(cb) - 1;
+                    if (cb == 0 && !word6_) {
                         size = 2 * qint64(page.u8(off + 1));
                         start = off + 2;
                     }
                     if (size >= 2 && page.ok(start, size) && start + size <= 511) {
                         run.istd = page.u16(start);
-                        run.grpprl = page.sub(start + 2, size - 2);
+                        run.grpprl = sprms(page.sub(start + 2, size - 2));
                     }
                 }
             }

@@ -7,6 +7,9 @@
 #include "word/sprm.h"
 #include "word/table_format.h"
 
+#include <QByteArray>
+#include <QHash>
+
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -51,7 +54,10 @@ public:
     CharProps charProps(const ParaProps& pap, const Segment& seg);
 
 private:
-    std::vector<FkpRun> readFkps(ByteView plc, bool paragraphs) const;
+    std::vector<FkpRun> readFkps(const WordFile& file, bool paragraphs);
+    std::vector<uint32_t> pageNumbers(const WordFile& file, bool paragraphs) const;
+    // The group as Word 97 writes it (Word 6.0/95 groups are translated once).
+    ByteView sprms(ByteView stored);
     void buildSegments();
     void forEachParaSprm(int32_t markCp, uint16_t* istd, const std::function<void(uint16_t, ByteView)>& visit) const;
 
@@ -61,6 +67,9 @@ private:
     const ListTable& lists_;
     std::vector<FkpRun> chpRuns_, papRuns_;
     std::vector<Segment> segments_;
+    bool word6_ = false;
+    std::vector<QByteArray> translated_;
+    QHash<const char*, ByteView> translatedAt_;
 };
 
 } // namespace talvora::word

@@ -2,6 +2,7 @@
 
 #include "word/doc_reader_file.h"
 #include "word/fib.h"
+#include "word/word6_format.h"
 
 namespace talvora::word {
 
@@ -18,8 +19,47 @@ StyleSheet::StyleSheet(const WordFile& file)
     readStyles(file);
 }
 
+ByteView StyleSheet::sprms(const WordFile& file, ByteView stored)
+{
+    if (!file.word6())
+        return stored;
+    translated_.push_back(word6ToCurrentSprms(stored));
+    return ByteView(translated_.back());
+}
+
+// Word 6.0/95: the table's size, then the fonts one after another, each with
+// its 8-bit name.
+void StyleSheet::readWord6Fonts(const WordFile& file)
+{
+    const ByteView st = file.tableRange(fib::SttbfFfn);
+    if (st.size() < 2)
+        return;
+    const qint64 end = std::min<qint64>(st.size(), st.u16(0));
+    const CodePage codePage(file.codePage());
+    qint64 at = 2;
+    while (at < end && fonts_.size() < 0x8000) {
+        const int cb = st.u8(at); // the size less one
+        QString name;
+        uint8_t charset = 1;
+        if (cb >= 5 && st.ok(at + 1, cb)) {
+            charset = st.u8(at + 4);
+            const int nameCodePage = codePageOfCharset(charset);
+            const CodePage names(nameCodePage ? nameCodePage : codePage.number());
+            for (qint64 k = at + 6; k < at + 1 + cb && st.u8(k) != 0; ++k)
+                name.append(QChar(names[st.u8(k)]));
+        }
+        fonts_ << name;
+        charsets_.push_back(charset);
+        at += 1 + cb;
+    }
+}
+
 void StyleSheet::readFonts(const WordFile& file)
 {
+    if (file.word6()) {
+        readWord6Fonts(file);
+        return;
+    }
     const ByteView st = file.tableRange(fib::SttbfFfn);
     if (st.size() < 4)
         return;
@@ -43,6 +83,7 @@ void StyleSheet::readFonts(const WordFile& file)
             }
         }
         fonts_ << name;
+        charsets_.push_back(st.ok(at + 4, 1) ? st.u8(at + 4) : 1);
         at += 1 + cb + extra;
     }
 }
@@ -79,7 +120,17 @@ void StyleSheet::readStyles(const WordFile& file)
         d.base = std.u16(2) >> 4;
         const int cupx = std.u16(4) & 0x000F;
         qint64 p = cbBase;
-        if (std.ok(p, 2)) {
+        if (file.word6()) {
+            // An 8-bit name with its length and a closing zero; each group
+            // starts at an even offset.
+            if (std.ok(p, 1)) {
+                const int cch = std.u8(p);
+                if (std.ok(p + 1, cch))
+                    d.name = CodePage(file.codePage()).decode(std.sub(p + 1, cch));
+                p += 1 + cch + 1;
+            }
+            p += p & 1;
+        } else if (std.ok(p, 2)) {
             const int cch = std.u16(p);
             if (std.ok(p + 2, 2 * qint64(cch))) {
                 for (int k = 0; k < cch; ++k)
@@ -96,20 +147,21 @@ void StyleSheet::readStyles(const WordFile& file)
             upx.push_back(std.sub(p + 2, cb));
             p += 2 + cb + (cb & 1);
         }
-        auto papxOf = [](ByteView u) { return u.size() >= 2 ? u.sub(2, u.size() - 2) : ByteView(); };
+        auto papxOf = [&](ByteView u) { return u.size() >= 2 ? sprms(file, u.sub(2, u.size() - 2)) : ByteView(); };
+        auto chpxOf = [&](ByteView u) { return sprms(file, u); };
         if (d.kind == 1) {
             if (upx.size() > 0)
                 d.papx = papxOf(upx[0]);
             if (upx.size() > 1)
-                d.chpx = upx[1];
+                d.chpx = chpxOf(upx[1]);
         } else if (d.kind == 2) {
             if (upx.size() > 0)
-                d.chpx = upx[0];
+                d.chpx = chpxOf(upx[0]);
         } else if (d.kind == 3) {
             if (upx.size() > 1)
                 d.papx = papxOf(upx[1]);
             if (upx.size() > 2)
-                d.chpx = upx[2];
+                d.chpx = chpxOf(upx[2]);
         } else if (d.kind == 4) {
             if (upx.size() > 0)
                 d.papx = papxOf(upx[0]);

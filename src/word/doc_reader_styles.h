@@ -1,6 +1,6 @@
 #pragma once
-// The font table and the style sheet of a Word 97–2003 file, with the
-// properties each style gives once its base styles are applied.
+// The font table and the style sheet of a Word file, with the properties
+// each style gives once its base styles are applied.
 
 #include "word/binary.h"
 #include "word/sprm.h"
@@ -34,6 +34,9 @@ public:
 
     // Font names by index; a font without a readable name is empty.
     const QStringList& fonts() const { return fonts_; }
+    // The character set of font `index` as stored (0 ANSI, 2 symbol, 204 Cyrillic, …);
+    // 1 (the default set) for a font the table does not have.
+    uint8_t fontCharset(uint16_t index) const { return index < charsets_.size() ? charsets_[index] : 1; }
 
     // The paragraph and character properties of style `istd` with those of
     // its bases; a missing style gives the defaults.
@@ -47,11 +50,16 @@ public:
 
 private:
     void readFonts(const WordFile& file);
+    void readWord6Fonts(const WordFile& file);
     void readStyles(const WordFile& file);
+    // A modifier group of the file in the Word 97 form.
+    ByteView sprms(const WordFile& file, ByteView stored);
     const ParaProps& styleParaProps(uint16_t istd, int depth);
     const CharProps& styleCharProps(uint16_t istd, int depth);
 
     QStringList fonts_;
+    std::vector<uint8_t> charsets_;
+    std::vector<QByteArray> translated_; // groups of a Word 6.0/95 file, as Word 97 writes them
     std::vector<StyleDef> styles_;
     uint16_t defaultFont_ = 0;
     std::vector<std::optional<ParaProps>> stylePap_;

@@ -3,6 +3,8 @@
 #include "word/doc_reader_file.h"
 #include "word/fib.h"
 #include "word/sprm.h"
+#include "word/symbol_fonts.h"
+#include "word/word6_format.h"
 
 #include <algorithm>
 #include <iterator>
@@ -50,9 +52,42 @@ QByteArray singleModifier(uint16_t prm)
 } // namespace
 
 TextPieces::TextPieces(const WordFile& file)
+    : wordStream_(file.wordStream())
+    , word6_(file.word6())
+    , codePage_(file.codePage())
 {
-    readPieces(file);
+    if (word6_ && file.tableRange(fib::Clx).size() == 0)
+        readUnbrokenText(file); // saved whole, without a piece table
+    else
+        readPieces(file);
     readText(file.wordStream());
+}
+
+// All stories one after another from fcMin, 8-bit; the last paragraph mark
+// after the stories beyond the main text belongs to none of them.
+void TextPieces::readUnbrokenText(const WordFile& file)
+{
+    qint64 total = 0;
+    for (int i = fib::CcpText; i <= fib::CcpHdrTxbx; ++i)
+        total += file.storyLength(i);
+    if (total > file.storyLength(fib::CcpText))
+        ++total;
+    const ByteView wv = file.wordStream();
+    const qint64 fcMin = file.fcMin();
+    if (file.fcMac() > file.fcMin())
+        total = std::min<qint64>(total, qint64(file.fcMac()) - fcMin);
+    if (!wv.ok(fcMin, 0))
+        damagedDoc(QStringLiteral("текст начинается за границей потока"));
+    total = std::min<qint64>(total, wv.size() - fcMin);
+    if (total <= 0)
+        damagedDoc(QStringLiteral("в документе нет текста"));
+    Piece p;
+    p.cpEnd = int32_t(total);
+    p.fc = uint32_t(fcMin);
+    p.compressed = true;
+    p.prm = 0;
+    pieces_.push_back(p);
+    prm0_.emplace_back();
 }
 
 void TextPieces::readPieces(const WordFile& file)
@@ -70,7 +105,10 @@ void TextPieces::readPieces(const WordFile& file)
             const int16_t cb = clx.i16(at + 1);
             if (cb < 0)
                 damagedDoc(QStringLiteral("неверная длина свойств фрагмента"));
-            prcs_.push_back(clx.sub(at + 3, cb));
+            if (word6_)
+                word6Prcs_.push_back(word6ToCurrentSprms(clx.sub(at + 3, cb)));
+            else
+                prcs_.push_back(clx.sub(at + 3, cb));
             at += 3 + cb;
         } else if (type == 2) {
             const uint32_t lcb = clx.u32(at + 1);
@@ -83,6 +121,8 @@ void TextPieces::readPieces(const WordFile& file)
     }
     if (!found || plc.size() < 4 + 12)
         damagedDoc(QStringLiteral("нет таблицы фрагментов текста"));
+    for (const QByteArray& g : word6Prcs_)
+        prcs_.push_back(ByteView(g));
     const qint64 n = (plc.size() - 4) / 12;
     pieces_.reserve(size_t(n));
     int32_t previous = 0;
@@ -94,8 +134,9 @@ void TextPieces::readPieces(const WordFile& file)
         const qint64 pcd = 4 * (n + 1) + 8 * i;
         const uint32_t fcRaw = plc.u32(pcd + 2);
         p.prm = plc.u16(pcd + 6);
-        p.compressed = (fcRaw & 0x40000000) != 0;
-        p.fc = p.compressed ? (fcRaw & 0x3FFFFFFF) / 2 : (fcRaw & 0x3FFFFFFF);
+        // Word 6.0/95 text is all 8-bit, at the offset as it stands.
+        p.compressed = word6_ || (fcRaw & 0x40000000) != 0;
+        p.fc = word6_ ? fcRaw : p.compressed ? (fcRaw & 0x3FFFFFFF) / 2 : (fcRaw & 0x3FFFFFFF);
         if (p.cpStart != previous || p.cpEnd < p.cpStart)
             damagedDoc(QStringLiteral("фрагменты текста не следуют друг за другом"));
         const qint64 chars = qint64(p.cpEnd) - p.cpStart;
@@ -108,7 +149,7 @@ void TextPieces::readPieces(const WordFile& file)
             damagedDoc(QStringLiteral("фрагменты текста длиннее потока"));
         previous = p.cpEnd;
         pieces_.push_back(p);
-        prm0_.push_back((p.prm & 1) ? QByteArray() : singleModifier(p.prm));
+        prm0_.push_back((p.prm & 1) ? QByteArray() : word6_ ? word6PieceModifier(p.prm) : singleModifier(p.prm));
     }
 }
 
@@ -117,6 +158,7 @@ void TextPieces::readText(ByteView wordStream)
     qint64 total = pieces_.empty() ? 0 : pieces_.back().cpEnd;
     text_.resize(qsizetype(total));
     char16_t* out = reinterpret_cast<char16_t*>(text_.data());
+    const CodePage codePage(word6_ ? codePage_ : word6::kCp1252);
     for (const Piece& p : pieces_) {
         const qint64 chars = qint64(p.cpEnd) - p.cpStart;
         const char* src = wordStream.data() + p.fc;
@@ -124,7 +166,7 @@ void TextPieces::readText(ByteView wordStream)
         if (p.compressed) {
             for (qint64 i = 0; i < chars; ++i) {
                 const uint8_t b = uint8_t(src[i]);
-                dst[i] = (b >= 0x80 && b <= 0x9F) ? kCompressedHigh[b - 0x80] : char16_t(b);
+                dst[i] = word6_ ? codePage[b] : (b >= 0x80 && b <= 0x9F) ? kCompressedHigh[b - 0x80] : char16_t(b);
             }
         } else {
             for (qint64 i = 0; i < chars; ++i)
@@ -132,6 +174,34 @@ void TextPieces::readText(ByteView wordStream)
         }
     }
     textLength_ = int32_t(total);
+}
+
+void TextPieces::recode(int32_t from, int32_t to, int codePage, const QString& symbolFont)
+{
+    if (!word6_)
+        return;
+    from = std::max(from, 0);
+    to = std::min(to, textLength_);
+    const CodePage table(codePage ? codePage : codePage_);
+    char16_t* out = reinterpret_cast<char16_t*>(text_.data());
+    auto it = std::upper_bound(pieces_.begin(), pieces_.end(), from,
+                               [](int32_t v, const Piece& p) { return v < p.cpStart; });
+    if (it != pieces_.begin())
+        --it;
+    for (; it != pieces_.end() && it->cpStart < to; ++it) {
+        for (int32_t cp = std::max(from, it->cpStart); cp < std::min(to, it->cpEnd); ++cp) {
+            const uint8_t b = uint8_t(wordStream_.data()[it->fc + uint32_t(cp - it->cpStart)]);
+            if (b < 0x20) // paragraph marks, cells, fields and the like keep their meaning
+                continue;
+            if (codePage == 0 && !symbolFont.isEmpty()) {
+                // The font's own codes; what a code stands for is the symbol's.
+                const QString s = symbolText(symbolFont, b).text;
+                out[cp] = s.size() == 1 ? s[0].unicode() : char16_t(0xF000 + b);
+            } else {
+                out[cp] = table[b];
+            }
+        }
+    }
 }
 
 uint32_t TextPieces::fcOf(int32_t cp, int* pieceIndex) const

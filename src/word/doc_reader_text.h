@@ -1,8 +1,9 @@
 #pragma once
-// The text of a Word 97–2003 file: the piece table that says where each
-// stretch of characters lies in the WordDocument stream (8-bit or Unicode)
-// and which properties the piece itself adds, and the text of all stories
-// read through it.
+// The text of a Word file: the piece table that says where each stretch of
+// characters lies in the WordDocument stream (8-bit or Unicode) and which
+// properties the piece itself adds, and the text of all stories read
+// through it. The 8-bit text of Word 6.0/95 files is in a code page of its
+// own: the document's, or that of the font of each run.
 
 #include "word/binary.h"
 
@@ -43,13 +44,23 @@ public:
     // The modifiers piece `piece` adds to its characters and paragraphs.
     ByteView pieceGrpprl(int piece) const;
 
+    // Reads the 8-bit characters [from, to) again in `codePage` (Word 6.0/95
+    // files), or as the codes of a symbol font when `codePage` is 0 and
+    // `symbolFont` names one. The text keeps its length and place in memory.
+    void recode(int32_t from, int32_t to, int codePage, const QString& symbolFont = {});
+
 private:
     void readPieces(const WordFile& file);
+    void readUnbrokenText(const WordFile& file);
     void readText(ByteView wordStream);
 
     std::vector<Piece> pieces_;
     std::vector<ByteView> prcs_;
     std::vector<QByteArray> prm0_; // per piece: its single modifier, if any
+    std::vector<QByteArray> word6Prcs_; // the groups of a Word 6.0/95 file, as Word 97 writes them
+    ByteView wordStream_;
+    bool word6_ = false;
+    int codePage_ = 0;
     QString text_;
     int32_t textLength_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "word/sections.h"
 
+#include "word/word6_format.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -10,7 +12,7 @@ namespace {
 constexpr qint64 kSedSize = 12;
 constexpr int kMaxSections = 1000; // far past what a real document has
 
-SectionProps readSepx(ByteView wordStream, uint32_t fcSepx)
+SectionProps readSepx(ByteView wordStream, uint32_t fcSepx, bool word6)
 {
     SectionProps props;
     if (fcSepx == 0xFFFFFFFF || !wordStream.ok(fcSepx, 2))
@@ -18,14 +20,16 @@ SectionProps readSepx(ByteView wordStream, uint32_t fcSepx)
     const int cb = wordStream.u16(fcSepx);
     if (!wordStream.ok(qint64(fcSepx) + 2, cb))
         return props;
-    forEachSprm(wordStream.sub(qint64(fcSepx) + 2, cb),
+    const ByteView stored = wordStream.sub(qint64(fcSepx) + 2, cb);
+    const QByteArray translated = word6 ? word6ToCurrentSprms(stored) : QByteArray();
+    forEachSprm(word6 ? ByteView(translated) : stored,
                 [&](uint16_t code, ByteView o) { applySectionSprm(props, code, o); });
     return props;
 }
 
 } // namespace
 
-std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, int32_t ccpText)
+std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, int32_t ccpText, bool word6)
 {
     std::vector<StoredSection> sections;
     // n + 1 CPs, then n descriptors of 12 bytes.
@@ -41,7 +45,7 @@ std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, i
             continue;
         previous = end;
         const qint64 sed = (n + 1) * 4 + k * kSedSize;
-        sections.push_back({end, readSepx(wordStream, plc.u32(sed + 2))});
+        sections.push_back({end, readSepx(wordStream, plc.u32(sed + 2), word6)});
     }
     return sections;
 }

@@ -20,8 +20,9 @@ struct StoredSection {
 
 // The sections of the section table `plc`, their properties read from
 // `wordStream`. Sections whose ends do not rise within [1, ccpText] are left
-// out; one whose properties cannot be read keeps the defaults.
-std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, int32_t ccpText);
+// out; one whose properties cannot be read keeps the defaults. `word6`: the
+// properties are stored as Word 6.0/95 writes them.
+std::vector<StoredSection> readSectionTable(ByteView plc, ByteView wordStream, int32_t ccpText, bool word6 = false);
 
 // The later section (1, 2, …) that starts just past the section mark at
 // `cp`, or 0 when `cp` ends no section or ends the last.

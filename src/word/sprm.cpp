@@ -223,6 +223,7 @@ void applySectionSprm(SectionProps& s, uint16_t code, ByteView o)
     case sprm::SDyaHdrBottom: s.footerBottom = o.u16(0); break;
     case sprm::SDzaGutter: s.gutter = o.u16(0); break;
     case sprm::SFTitlePage: s.titlePage = o.u8(0) != 0; break;
+    case sprm::SGprfIhdt: s.headerStories = o.u8(0); break;
     case sprm::SNfcFtnRef: s.footnoteFormat = o.u16(0); break;
     case sprm::SNfcEdnRef: s.endnoteFormat = o.u16(0); break;
     default: break;

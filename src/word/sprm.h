@@ -90,6 +90,7 @@ inline constexpr uint16_t SDyaTop = 0x9023;
 inline constexpr uint16_t SDyaBottom = 0x9024;
 inline constexpr uint16_t SDzaGutter = 0xB025;
 inline constexpr uint16_t SFTitlePage = 0x300A;
+inline constexpr uint16_t SGprfIhdt = 0x3014; // which header and footer stories a section has
 inline constexpr uint16_t SNfcFtnRef = 0x5040;
 inline constexpr uint16_t SNfcEdnRef = 0x5042;
 // Table properties.
@@ -183,6 +184,7 @@ struct SectionProps {
     int headerTop = 720, footerBottom = 720;
     int gutter = 0;
     bool titlePage = false; // the first page has its own header and footer
+    uint8_t headerStories = 0; // bits of the stories the section stores, for files that store only those
     std::optional<int> footnoteFormat, endnoteFormat; // how notes are numbered, when the section says
 };
 
