@@ -349,6 +349,7 @@ void TForm3::buildTexts(QWidget* page)
         if (memo == c_.anamnesis) {
             c_.editAnamnesis = new QPushButton(QStringLiteral("редактировать"), side);
             c_.editAnamnesis->setAccessibleName(QStringLiteral("редактировать"));
+            setMarkerColumn(c_.editAnamnesis, "PanM");
             sideLayout->addWidget(c_.editAnamnesis);
             memo->setReadOnly(true);
         }
@@ -426,6 +427,9 @@ void TForm3::buildFilterBand(QWidget* page)
     c_.filterDay = edit(QStringLiteral("Дата поступл. дд"), 30);
     c_.filterMonth = edit(QStringLiteral("Дата поступл. мм"), 30);
     c_.filterYear = edit(QStringLiteral("Дата поступл. гг"), 52);
+    // The filter's date stands for the discharge date in a template.
+    for (QLineEdit* e : {c_.filterDay, c_.filterMonth, c_.filterYear})
+        setMarkerColumn(e, "PdV");
     g->addWidget(c_.dateOn, 1, 0);
     g->addWidget(c_.filterDay, 1, 1);
     g->addWidget(c_.filterMonth, 1, 2);

@@ -113,7 +113,8 @@ TEST_F(Designer, EveryRightClickSourceInsertsItsFieldTableMarkerOneAfterAnother)
         {textArea(p.diagnosisClinical), 12}, {textArea(p.diagnosisConcomitant), 13},
         {textArea(p.complaints), 14},        {textArea(p.anamnesis), 15},
         {textArea(p.somaticStatus), 16},     {textArea(p.neuroStatus), 17},
-        {p.weight, 18},
+        {p.weight, 18},        {p.editAnamnesis, 15},    {p.filterMonth, 7},
+        {p.anamnesisCaption, 15},
     };
     QString expected;
     for (const auto& [widget, number] : sources) {
