@@ -310,8 +310,10 @@ public:
         for (const QJsonValue& d : data.value(QStringLiteral("diagnoses")).toArray()) {
             const QJsonObject dx = d.toObject();
             diagnoses_.push_back(dx);
-            totalWeight_ += dx.value(QStringLiteral("weight")).toInt(1);
+            totalWeight_ += std::max(1, dx.value(QStringLiteral("weight")).toInt(1));
         }
+        if (totalWeight_ <= 0)
+            throw Error(QStringLiteral("demo.json: нет диагнозов"));
         // The assembly reads the patient from Pac_q: one row at a time, by key.
         dm_.Pac_q->close();
         dm_.Pac_q->setSql(data::TDM::pacQStatement() << QStringLiteral("where pID = :demoPid"));
@@ -383,7 +385,7 @@ DemoWriter::Patient DemoWriter::draw(const QDate& admission)
     Patient p;
     int w = dice_.between(1, totalWeight_);
     for (const QJsonObject& dx : diagnoses_) {
-        w -= dx.value(QStringLiteral("weight")).toInt(1);
+        w -= std::max(1, dx.value(QStringLiteral("weight")).toInt(1));
         if (w <= 0) {
             p.diagnosis = &dx;
             break;
