@@ -74,7 +74,7 @@ void addBoilerplates(data::TDM& dm)
 struct Department {
     Department()
     {
-        dm.Otd->moveTo(2);
+        dm.Otd->moveTo(1);
         addBoilerplates(dm);
     }
     data::TDM dm{aliases()};

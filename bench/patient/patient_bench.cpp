@@ -1,5 +1,5 @@
 // The patient window's operations on the synthetic database: 30,000 patients
-// in 10 departments (3,000 each). The database is made once in
+// of ten years in two departments. The database is made once in
 // $TALVORA_BENCH_DIR (default /tmp/talvora-bench) and reused.
 
 #include "common/program_state.h"
@@ -44,7 +44,7 @@ void markRareDiagnoses(data::TDM& dm)
 struct Window {
     Window() : dm(aliases()), patients(dm)
     {
-        dm.Otd->moveTo(2); // a department of 3,000 patients
+        dm.Otd->moveTo(1); // the second department, some 12,000 patients
         patients.RefreshPatientList();
     }
     data::TDM dm;

@@ -72,7 +72,7 @@ void addBoilerplates(data::TDM& dm)
 struct Texts {
     Texts() : dm(aliases()), patients(dm)
     {
-        dm.Otd->moveTo(2);
+        dm.Otd->moveTo(1);
         addBoilerplates(dm);
         patients.RefreshPatientList();
         dm.pac_q1->moveTo(700);

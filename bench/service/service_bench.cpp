@@ -1,5 +1,5 @@
-// `talvora-db backup` of the synthetic database (30,000 patients, 60,000
-// documents): the online copy, the packing with 7-Zip and the archive's test.
+// `talvora-db backup` of the synthetic database (30,000 patients of ten years
+// of work): the online copy, the packing with 7-Zip and the archive's test.
 // The database is made once in $TALVORA_BENCH_DIR (default
 // /tmp/talvora-bench) and only read here; the archive goes into a temporary
 // folder and is removed after each run.

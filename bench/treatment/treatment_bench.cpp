@@ -1,6 +1,6 @@
 // The treatment page's operations on the synthetic database: sorting a drug
 // list of 1,000 drugs by a title click, and prescribing a drug to a patient
-// of a 3,000-patient department. The drugs are added to the database (in
+// of a department of the synthetic database. The drugs are added to the database (in
 // $TALVORA_BENCH_DIR, default /tmp/talvora-bench) once.
 
 #include "data/data_module.h"

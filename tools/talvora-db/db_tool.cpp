@@ -169,6 +169,7 @@ int runCommandLine(const QStringList& args, QTextStream& out, QTextStream& err)
         "  talvora-db init [--alias ИМЯ=КАТАЛОГ ...] [--if-missing] [--empty]\n"
         "  talvora-db assemble --patient PID --template SHID --out ФАЙЛ.doc [--blob] [--alias ИМЯ=КАТАЛОГ ...]\n"
         "  talvora-db sql [--alias pacientdata|Errors] [--alias ИМЯ=КАТАЛОГ ...] [--param ИМЯ=ЗНАЧЕНИЕ ...] 'ОПЕРАТОР'\n"
+        "  talvora-db demo [--patients N] [--years ЛЕТ] [--seed ЧИСЛО] [--assembled N] [--alias ИМЯ=КАТАЛОГ ...]\n"
         "  talvora-db export --department OID --folder КАТАЛОГ [--alias ИМЯ=КАТАЛОГ ...]\n"
         "  talvora-db backup ФАЙЛ.7z [--alias pacientdata=КАТАЛОГ]\n"
         "  talvora-db restore ФАЙЛ.7z [--alias pacientdata=КАТАЛОГ]\n");

@@ -1,6 +1,7 @@
 #include "assemble_command.h"
 #include "backup_command.h"
 #include "db_tool.h"
+#include "demo_command.h"
 #include "export_command.h"
 
 #include <QApplication>
@@ -36,6 +37,8 @@ int main(int argc, char** argv)
         rc = talvora::tools::runAssembleCommand(args.mid(1), out, err);
     else if (!args.isEmpty() && (args.first() == u"backup" || args.first() == u"restore"))
         rc = talvora::tools::runBackupCommand(args, out, err);
+    else if (!args.isEmpty() && args.first() == u"demo")
+        rc = talvora::tools::runDemoCommand(args.mid(1), out, err);
     else if (!args.isEmpty() && args.first() == u"export")
         rc = talvora::tools::runExportCommand(args.mid(1), out, err);
     else
