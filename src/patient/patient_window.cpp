@@ -9,6 +9,7 @@
 #include "ui/db_navigator.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 #include "word/view/document_view.h"
 #include "word/view/marker_text_box.h"
 
@@ -39,6 +40,7 @@ namespace talvora {
 
 using patient::PatientCard;
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
 
@@ -95,16 +97,6 @@ DateEdits dateEdits(QWidget* parent, QGridLayout* grid, int row, int column, con
     grid->addWidget(caption(name, parent, d.day), row, column);
     grid->addWidget(box, row, column + 1);
     return d;
-}
-
-QToolButton* smallButton(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint, const char* name)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
 }
 
 // A framed panel with two caption lines that acts on a click.
@@ -279,9 +271,9 @@ void TForm3::buildCard(QWidget* page)
     setMarkerColumn(c_.stay, "stay");
 
     auto* buttons = new QHBoxLayout;
-    c_.create = smallButton(band, QStyle::SP_FileIcon, QStringLiteral("Создать новую запись"), "createPatient");
-    c_.save = smallButton(band, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить изменения"), "savePatient");
-    c_.remove = smallButton(band, QStyle::SP_TrashIcon, QStringLiteral("Удалить пациента"), "deletePatient");
+    c_.create = hintButton(band, QStyle::SP_FileIcon, QStringLiteral("Создать новую запись"), "createPatient");
+    c_.save = hintButton(band, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить изменения"), "savePatient");
+    c_.remove = hintButton(band, QStyle::SP_TrashIcon, QStringLiteral("Удалить пациента"), "deletePatient");
     for (QToolButton* b : {c_.create, c_.save, c_.remove})
         buttons->addWidget(b);
     buttons->addWidget(errorReportButton());
@@ -456,7 +448,7 @@ void TForm3::buildFilterBand(QWidget* page)
 
     c_.wholeDatabase = check(QStringLiteral("глобальный поиск по базе"));
     g->addWidget(c_.wholeDatabase, 4, 0, 1, 3);
-    c_.applyFilters = smallButton(c_.extraPanel, QStyle::SP_DialogApplyButton, QStringLiteral("Включить фильтр!"), "applyFilters");
+    c_.applyFilters = hintButton(c_.extraPanel, QStyle::SP_DialogApplyButton, QStringLiteral("Включить фильтр!"), "applyFilters");
     g->addWidget(c_.applyFilters, 4, 4);
     g->setColumnStretch(5, 1);
     c_.extraPanel->hide();
@@ -779,13 +771,13 @@ void TForm3::buildReportsTab()
     c_.showTemplates->setAccessibleName(c_.showTemplates->text());
     leftLayout->addWidget(c_.showTemplates);
     auto* buttons = new QHBoxLayout;
-    c_.showDocument = smallButton(left, QStyle::SP_FileDialogContentsView, QString(), "showDocument");
+    c_.showDocument = hintButton(left, QStyle::SP_FileDialogContentsView, QString(), "showDocument");
     c_.showDocument->setAccessibleName(QStringLiteral("Показать документ"));
-    c_.storeDocument = smallButton(left, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить"), "storeDocument");
-    c_.deleteDocument = smallButton(left, QStyle::SP_TrashIcon, QStringLiteral("Удалить"), "deleteDocument");
-    c_.exportDocument = smallButton(left, QStyle::SP_ArrowRight, QStringLiteral("Импорт в отдельный WORD"), "exportDocument");
-    c_.cancelAssembly = smallButton(left, QStyle::SP_ArrowBack, QStringLiteral("Отменить сборку"), "cancelAssembly");
-    c_.assemble = smallButton(left, QStyle::SP_MediaPlay, QStringLiteral("Собрать документ"), "assembleDocument");
+    c_.storeDocument = hintButton(left, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить"), "storeDocument");
+    c_.deleteDocument = hintButton(left, QStyle::SP_TrashIcon, QStringLiteral("Удалить"), "deleteDocument");
+    c_.exportDocument = hintButton(left, QStyle::SP_ArrowRight, QStringLiteral("Импорт в отдельный WORD"), "exportDocument");
+    c_.cancelAssembly = hintButton(left, QStyle::SP_ArrowBack, QStringLiteral("Отменить сборку"), "cancelAssembly");
+    c_.assemble = hintButton(left, QStyle::SP_MediaPlay, QStringLiteral("Собрать документ"), "assembleDocument");
     for (QToolButton* b : {c_.showDocument, c_.storeDocument, c_.deleteDocument, c_.exportDocument, c_.cancelAssembly,
                            c_.assemble})
         buttons->addWidget(b);

@@ -8,6 +8,7 @@
 #include "ui/db_grid.h"
 #include "ui/db_navigator.h"
 #include "ui/error_display.h"
+#include "ui/hint_button.h"
 #include "word/document.h"
 #include "word/view/document_view.h"
 #include "word/view/marker_text_box.h"
@@ -24,18 +25,9 @@
 namespace talvora {
 
 using ui::guarded;
+using ui::hintButton;
 
 namespace {
-
-QToolButton* button(QWidget* parent, QStyle::StandardPixmap icon, const QString& hint, const char* name)
-{
-    auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setToolTip(hint);
-    b->setAccessibleName(hint);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 QCheckBox* checkBox(QWidget* parent, const QString& caption, const char* name)
 {
@@ -64,7 +56,7 @@ ui::DBNavigator* navigator(QWidget* parent, const QString& accessibleName, const
 void nameNavigatorButtons(ui::DBNavigator* n)
 {
     for (int b = ui::DBNavigator::First; b <= ui::DBNavigator::Refresh; b <<= 1)
-        if (QToolButton* button = n->button(ui::DBNavigator::Button(b)))
+        if (QToolButton* button = n->hintButton(ui::DBNavigator::Button(b)))
             button->setAccessibleName(button->toolTip());
 }
 
@@ -146,13 +138,13 @@ void TForm2::buildLeftColumn(QWidget* column)
     layout->addWidget(c_.progress);
 
     auto* row1 = new QHBoxLayout;
-    c_.showTemplate = button(column, QStyle::SP_FileDialogContentsView, QStringLiteral("Показать шаблон"), "showTemplate");
-    c_.storeTemplate = button(column, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить шаблон"), "storeTemplate");
-    c_.replaceTemplate = button(column, QStyle::SP_DriveFDIcon,
+    c_.showTemplate = hintButton(column, QStyle::SP_FileDialogContentsView, QStringLiteral("Показать шаблон"), "showTemplate");
+    c_.storeTemplate = hintButton(column, QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить шаблон"), "storeTemplate");
+    c_.replaceTemplate = hintButton(column, QStyle::SP_DriveFDIcon,
                                 QStringLiteral("Сохранить изменения в показанном шаблоне"), "replaceTemplate");
-    c_.newTemplate = button(column, QStyle::SP_FileIcon, QStringLiteral("Новый пустой шаблон"), "newTemplate");
-    c_.activateWord = button(column, QStyle::SP_MediaPlay, QStringLiteral("Активровать Word"), "activateWord");
-    c_.deactivateWord = button(column, QStyle::SP_MediaStop, QStringLiteral("Деазактвировать Word"), "deactivateWord");
+    c_.newTemplate = hintButton(column, QStyle::SP_FileIcon, QStringLiteral("Новый пустой шаблон"), "newTemplate");
+    c_.activateWord = hintButton(column, QStyle::SP_MediaPlay, QStringLiteral("Активровать Word"), "activateWord");
+    c_.deactivateWord = hintButton(column, QStyle::SP_MediaStop, QStringLiteral("Деазактвировать Word"), "deactivateWord");
     for (QToolButton* b : {c_.showTemplate, c_.storeTemplate, c_.replaceTemplate, c_.newTemplate, c_.activateWord,
                            c_.deactivateWord})
         row1->addWidget(b);
@@ -161,8 +153,8 @@ void TForm2::buildLeftColumn(QWidget* column)
 
     auto* row2 = new QHBoxLayout;
     c_.insertTemplateMarker =
-        button(column, QStyle::SP_ArrowRight, QStringLiteral("Вставить метку шаблона"), "insertTemplateMarker");
-    c_.assemble = button(column, QStyle::SP_BrowserReload, QStringLiteral("СОбрать документ"), "assemble");
+        hintButton(column, QStyle::SP_ArrowRight, QStringLiteral("Вставить метку шаблона"), "insertTemplateMarker");
+    c_.assemble = hintButton(column, QStyle::SP_BrowserReload, QStringLiteral("СОбрать документ"), "assemble");
     c_.cancelAssembly = new QToolButton(column);
     c_.cancelAssembly->setText(QStringLiteral("<-"));
     c_.cancelAssembly->setToolTip(QStringLiteral("Отменить сборку"));
@@ -197,7 +189,7 @@ void TForm2::buildLeftColumn(QWidget* column)
     // The bottom: the templates of the type.
     auto* bottom = new QHBoxLayout;
     c_.templateNavigator = navigator(column, QStringLiteral("Навигатор шаблонов"), "templateNavigator");
-    c_.deleteTemplate = button(column, QStyle::SP_TrashIcon, QStringLiteral("Удалить шаблон"), "deleteTemplate");
+    c_.deleteTemplate = hintButton(column, QStyle::SP_TrashIcon, QStringLiteral("Удалить шаблон"), "deleteTemplate");
     c_.viewMode = checkBox(column, QStringLiteral("режим просмотра"), "viewMode");
     bottom->addWidget(c_.templateNavigator);
     bottom->addWidget(c_.deleteTemplate);
