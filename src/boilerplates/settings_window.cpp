@@ -42,9 +42,6 @@ ui::DBNavigator* navigator(QWidget* parent, data::Dataset* dataset, const QStrin
     auto* n = new ui::DBNavigator(parent);
     n->bind(dataset);
     n->setAccessibleName(accessibleName);
-    for (int b = ui::DBNavigator::First; b <= ui::DBNavigator::Refresh; b <<= 1)
-        if (QToolButton* button = n->button(ui::DBNavigator::Button(b)))
-            button->setAccessibleName(button->toolTip());
     n->setObjectName(QString::fromLatin1(name));
     return n;
 }

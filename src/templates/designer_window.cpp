@@ -53,13 +53,6 @@ ui::DBNavigator* navigator(QWidget* parent, const QString& accessibleName, const
     return n;
 }
 
-void nameNavigatorButtons(ui::DBNavigator* n)
-{
-    for (int b = ui::DBNavigator::First; b <= ui::DBNavigator::Refresh; b <<= 1)
-        if (QToolButton* button = n->hintButton(ui::DBNavigator::Button(b)))
-            button->setAccessibleName(button->toolTip());
-}
-
 const ui::DBNavigator::Buttons kListButtons = ui::DBNavigator::Prior | ui::DBNavigator::Next |
                                               ui::DBNavigator::Insert | ui::DBNavigator::Delete |
                                               ui::DBNavigator::Edit | ui::DBNavigator::Post |
@@ -212,8 +205,6 @@ void TForm2::attachData(data::TDM& dm, templates::TemplateOperations& operations
     c_.typeNavigator->bind(dm.ShType.get(), kListButtons);
     c_.templateNavigator->bind(dm.Sh_q.get(), kTemplateButtons);
     c_.templates->bind(dm.Sh_q.get(), {{QStringLiteral("ShName"), QStringLiteral("Название шаблона"), 280}});
-    for (ui::DBNavigator* n : {c_.departmentNavigator, c_.typeNavigator, c_.templateNavigator})
-        nameNavigatorButtons(n);
 
     designer_ = new templates::TemplateDesigner(dm, operations, assembly, {c_.view, c_.auxView, c_.markerBox}, this);
     wire();

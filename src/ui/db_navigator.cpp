@@ -40,6 +40,7 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent)
         auto* b = new QToolButton(this);
         b->setText(QString::fromUtf8(info.text));
         b->setToolTip(QString::fromUtf8(info.hint));
+        b->setAccessibleName(b->toolTip()); // the text is a symbol; the hint says what it does
         b->setAutoRaise(false);
         b->setMinimumWidth(26);
         layout->addWidget(b);
