@@ -3,6 +3,8 @@
 // default discharge summary edited and stored, shown again, exported,
 // archived and restored.
 
+#include "../service/archive/archive_fixture.h"
+
 #include "app/start_window.h"
 #include "app/workstation.h"
 #include "common/program_state.h"
@@ -49,9 +51,6 @@
 #include <gtest/gtest.h>
 
 using namespace talvora;
-
-// Readable texts in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -110,6 +109,8 @@ protected:
         QDir::setCurrent(root.filePath(QStringLiteral("prog")));
     }
     ~Road() override { QDir::setCurrent(previousDir_); }
+
+    QString databaseFile() const { return root.filePath(QStringLiteral("prog/Data/database.sqlite")); }
 
     // One value read from the workstation database (a connection of its own, closed at once).
     QVariant stored(const QString& statement) const
@@ -349,13 +350,14 @@ TEST_F(Road, ADischargeSummaryFromANewPatientToTheArchiveAndBack)
     // The exported file is the stored Word document, byte for byte.
     const QStringList files = exported(exportFolder);
     ASSERT_EQ(files.size(), 1);
-    EXPECT_TRUE(files.first().startsWith(QStringLiteral("Дорожкин П.И._"))) << files.first().toStdString();
+    EXPECT_EQ(files.first(), QStringLiteral("Дорожкин П.И._%1_Выписка.doc").arg(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))));
     const QString exportedFile = QDir(exportFolder).filePath(files.first());
     EXPECT_EQ(fileBytes(exportedFile), word::docBytesOf(storedDocument));
 
     // The next day's mistake: the summary deleted from the list.
     const QStringList archives = QDir(root.filePath(QStringLiteral("prog"))).entryList({QStringLiteral("*.7z")}, QDir::Files);
     ASSERT_EQ(archives.size(), 1);
+    const auto archived = test::tableContents(databaseFile());
     {
         auto ws = startProgram();
         const auto& c = ws->form3->controls();
@@ -372,7 +374,9 @@ TEST_F(Road, ADischargeSummaryFromANewPatientToTheArchiveAndBack)
         EXPECT_EQ(dialogs.problems(), "");
     }
 
-    // After the restart everything is back: the patient, the ECG, the drugs, the summary.
+    // After the restart everything is back, every row of every table: the
+    // patient, the ECG, the drugs, the summary.
+    EXPECT_EQ(test::changedTables(test::tableContents(databaseFile()), archived), QStringList());
     {
         auto ws = startProgram();
         const auto& c = ws->form3->controls();
