@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean initdb package
+.PHONY: all deps configure build run test bench clean initdb package demo
 
 all: build
 
@@ -20,6 +20,11 @@ build: configure
 # Creates the databases with a starter department on first run, then starts the program.
 initdb: build
 	@$(BUILD_DIR)/tools/talvora-db/talvora-db init --if-missing
+
+# Adds about 60 fictional patients (two departments, a few weeks' work) to the
+# databases, creating them first when there are none.
+demo: build
+	@$(BUILD_DIR)/tools/talvora-db/talvora-db demo
 
 run: initdb
 	@if [ -x $(BUILD_DIR)/src/app/talvora ]; then $(BUILD_DIR)/src/app/talvora; \
