@@ -86,8 +86,13 @@ TForm2::TForm2(QWidget* parent)
     c_.markerPanel = new templates::MarkerPanel(
         [this] { return dm_ ? templates::readMarkerCatalog(*dm_) : templates::MarkerCatalog{}; }, right);
     c_.markerPanel->setObjectName(QStringLiteral("markerPanel"));
+    // The document is what the author works on: it takes three quarters, and
+    // never shrinks below a readable width beside the long marker names.
+    c_.view->setMinimumWidth(320);
+    c_.markerPanel->setMinimumWidth(160);
     right->setStretchFactor(0, 3);
     right->setStretchFactor(1, 1);
+    right->setSizes({450, 150});
     c_.splitter->setStretchFactor(1, 1);
     c_.splitter->setSizes({329, 784 - 329});
     frameLayout()->addWidget(c_.splitter, 1);

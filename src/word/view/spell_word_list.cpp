@@ -242,6 +242,7 @@ const char* medicalWordList()
 изм
 гг
 пп
+койко
 # Latin of prescriptions
 gtt
 sol

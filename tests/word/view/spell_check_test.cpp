@@ -138,7 +138,7 @@ TEST_F(Spelling, MisspeltRussianWordsAreMarkedWhatADoctorWritesIsNot)
                               "ЭКГ", "МРТ", "ЧСС", "ОНМК", "ЭхоЭГ", "pH", "Т2", "SpO2", "МРТ-признаки",
                               // Latin names in a Russian text, the department's words
                               "Mexidol", "Babinski", "guttatim", "гемигипестезия", "тетрапареза",
-                              "карбамазепином", "Ромберга", "дисциркуляторной"})
+                              "карбамазепином", "Ромберга", "дисциркуляторной", "койко-дней"})
         EXPECT_TRUE(c.isCorrect(QString::fromUtf8(right))) << right;
     EXPECT_TRUE(c.isCorrect(QStringLiteral("пацие\u0301нт")));
 
