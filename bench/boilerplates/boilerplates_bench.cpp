@@ -24,11 +24,7 @@ namespace {
 
 const data::AliasResolver& aliases()
 {
-    static const data::AliasResolver a = [] {
-        const QByteArray dir = qgetenv("TALVORA_BENCH_DIR");
-        return bench::syntheticDatabase(dir.isEmpty() ? QStringLiteral("/tmp/talvora-bench") : QString::fromLocal8Bit(dir));
-    }();
-    return a;
+    return bench::benchDatabase();
 }
 
 QByteArray statusDocument(int i)

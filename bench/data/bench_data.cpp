@@ -20,11 +20,7 @@ namespace {
 
 const AliasResolver& aliases()
 {
-    static const AliasResolver a = [] {
-        const QByteArray dir = qgetenv("TALVORA_BENCH_DIR");
-        return talvora::bench::syntheticDatabase(dir.isEmpty() ? QStringLiteral("/tmp/talvora-bench") : QString::fromLocal8Bit(dir));
-    }();
-    return a;
+    return talvora::bench::benchDatabase();
 }
 
 // Bytes of heap in use (glibc).

@@ -33,4 +33,13 @@ data::AliasResolver syntheticDatabase(const QString& directory, const SyntheticS
     return aliases;
 }
 
+const data::AliasResolver& benchDatabase()
+{
+    static const data::AliasResolver aliases = [] {
+        const QByteArray dir = qgetenv("TALVORA_BENCH_DIR");
+        return syntheticDatabase(dir.isEmpty() ? QStringLiteral("/tmp/talvora-bench") : QString::fromLocal8Bit(dir));
+    }();
+    return aliases;
+}
+
 } // namespace talvora::bench

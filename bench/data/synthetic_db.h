@@ -23,4 +23,8 @@ struct SyntheticSize {
 // rows of Otdelen; the second is the larger share of the stroke patients.
 data::AliasResolver syntheticDatabase(const QString& directory, const SyntheticSize& size = {});
 
+// The benchmark database of the default size in $TALVORA_BENCH_DIR (default
+// /tmp/talvora-bench), made on the first call of the program.
+const data::AliasResolver& benchDatabase();
+
 } // namespace talvora::bench

@@ -26,11 +26,7 @@ namespace {
 
 const data::AliasResolver& aliases()
 {
-    static const data::AliasResolver a = [] {
-        const QByteArray dir = qgetenv("TALVORA_BENCH_DIR");
-        return bench::syntheticDatabase(dir.isEmpty() ? QStringLiteral("/tmp/talvora-bench") : QString::fromLocal8Bit(dir));
-    }();
-    return a;
+    return bench::benchDatabase();
 }
 
 // A word of a few hundred diagnoses, as a doctor searches for.

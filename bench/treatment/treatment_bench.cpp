@@ -21,11 +21,7 @@ const QString kGroupName = QStringLiteral("Тысяча препаратов (д
 
 const data::AliasResolver& aliases()
 {
-    static const data::AliasResolver a = [] {
-        const QByteArray dir = qgetenv("TALVORA_BENCH_DIR");
-        return bench::syntheticDatabase(dir.isEmpty() ? QStringLiteral("/tmp/talvora-bench") : QString::fromLocal8Bit(dir));
-    }();
-    return a;
+    return bench::benchDatabase();
 }
 
 QVariant scalar(data::Database& db, const QString& statement, const QString& name = {}, const QVariant& value = {})
