@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean initdb package demo
+.PHONY: all deps configure build run test bench clean initdb package demo screenshots
 
 all: build
 
@@ -37,6 +37,10 @@ test: build
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 	@ls $(BUILD_DIR)/talvora_*_amd64.deb
+
+# The README's pictures, from a scratch demo department under Xvfb.
+screenshots:
+	@BUILD_DIR=$(BUILD_DIR) bash scripts/screenshots.sh
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVORA_BENCH=ON >/dev/null

@@ -45,7 +45,25 @@ void Database::open()
                                        "Восстановите базу из архива или создайте новую командой «talvora-db init».")
                             .arg(alias_, file, t.fileName));
     }
+    addMissingIndexes(*conn, file);
     conn_ = std::move(conn);
+}
+
+// A database made by an earlier version lacks the indexes added since; they
+// are made when it is first opened (once, some seconds for a large one).
+// They only make reading faster: a database that cannot take them now (kept
+// busy by another program, say) is used without them.
+void Database::addMissingIndexes(SqliteConnection& conn, const QString& file) const
+{
+    for (const TableDef& t : schema_.tables())
+        for (const QString& statement : Schema::indexStatements(t, true)) {
+            try {
+                conn.exec(statement);
+            } catch (const Error& e) {
+                qWarning("Index not made in %s: %s", qPrintable(file), qPrintable(e.message()));
+                return;
+            }
+        }
 }
 
 void Database::close()
@@ -177,10 +195,11 @@ QVariant valueFromStatement(const SqliteStatement& st, int col, FieldType type)
         if (sqlType != SQLITE_TEXT)
             return {};
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), col));
-        const QDateTime dt = readStoredDateTime(QByteArrayView(p, st.bytes(col)));
-        if (!dt.isValid())
+        QDate date;
+        QTime time;
+        if (!readStoredDateParts(QByteArrayView(p, st.bytes(col)), date, time))
             return {};
-        return type == FieldType::Date ? QVariant(dt.date()) : QVariant(dt);
+        return type == FieldType::Date ? QVariant(date) : QVariant(QDateTime(date, time));
     }
     case FieldType::String:
     case FieldType::Memo:

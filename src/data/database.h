@@ -62,6 +62,8 @@ public:
     void detach(Dataset* ds);
 
 private:
+    void addMissingIndexes(SqliteConnection& conn, const QString& file) const;
+
     QString connectionName_;
     QString alias_;
     QString localName_;

@@ -108,13 +108,21 @@ QStringList Schema::createStatements() const
                     cols << QStringLiteral("\"%1\" %2").arg(f.name, sqlType(f));
             }
         out << QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
-        for (const IndexDef& i : t.indexes) {
-            QStringList f;
-            for (const QString& s : i.fields)
-                f << QStringLiteral("\"%1\"").arg(s);
-            out << QStringLiteral("CREATE INDEX \"%1\" ON \"%2\" (%3)")
-                       .arg(i.name, t.name, f.join(QStringLiteral(", ")));
-        }
+        out << indexStatements(t, false);
+    }
+    return out;
+}
+
+QStringList Schema::indexStatements(const TableDef& t, bool ifNotExists)
+{
+    QStringList out;
+    for (const IndexDef& i : t.indexes) {
+        QStringList f;
+        for (const QString& s : i.fields)
+            f << QStringLiteral("\"%1\"").arg(s);
+        out << QStringLiteral("CREATE INDEX %1\"%2\" ON \"%3\" (%4)")
+                   .arg(ifNotExists ? QStringLiteral("IF NOT EXISTS ") : QString(), i.name, t.name,
+                        f.join(QStringLiteral(", ")));
     }
     return out;
 }
@@ -176,7 +184,9 @@ const Schema& workstationSchema()
                   F("Pnst", FT::Memo),          F("Pves", FT::Integer),
                   F("Pwight", FT::Integer),     F("Precom", FT::Memo)},
                  {{QStringLiteral("Pacient_List"),
-                   {QStringLiteral("Potd"), QStringLiteral("Palat"), QStringLiteral("Pname"), QStringLiteral("PdP")}}}},
+                   {QStringLiteral("Potd"), QStringLiteral("Palat"), QStringLiteral("Pname"), QStringLiteral("PdP")}},
+                  // "показать не выписанных": the few patients in the ward, without reading every card
+                  {QStringLiteral("Pacient_InWard"), {QStringLiteral("Potd"), QStringLiteral("PdV")}}}},
         TableDef{QStringLiteral("Vipis"), QStringLiteral("Vipis.DB"),
                  {F("VID", FT::AutoInc), F("Vpac", FT::Integer), F("Vtype", FT::Integer),
                   F("Vdate", FT::DateTime), F("Vres", FT::Blob)},

@@ -65,6 +65,9 @@ public:
 
     // The statements that create every table and index.
     QStringList createStatements() const;
+    // The statements that make a table's indexes; with `ifNotExists` they
+    // leave the ones a database already has.
+    static QStringList indexStatements(const TableDef& table, bool ifNotExists);
 
 private:
     std::vector<TableDef> tables_;

@@ -120,28 +120,35 @@ QString storedDate(const QDate& date) { return date.toString(Qt::ISODate); }
 
 QString storedDateTime(const QDateTime& dateTime) { return dateTime.toString(u"yyyy-MM-dd HH:mm:ss"); }
 
-QDateTime readStoredDateTime(QByteArrayView text)
+bool readStoredDateParts(QByteArrayView text, QDate& date, QTime& time)
 {
     const char* p = text.data();
     const qsizetype n = text.size();
     if (n < 10 || p[4] != '-' || p[7] != '-')
-        return {};
+        return false;
     const int y = digits(p, 4), m = digits(p + 5, 2), d = digits(p + 8, 2);
     if (y < 0 || m < 0 || d < 0)
-        return {};
-    const QDate date(y, m, d);
+        return false;
+    date = QDate(y, m, d);
     if (!date.isValid())
-        return {};
-    QTime time(0, 0);
+        return false;
+    time = QTime(0, 0);
     if (n >= 19 && (p[10] == ' ' || p[10] == 'T')) {
         const int hh = digits(p + 11, 2), mm = digits(p + 14, 2), ss = digits(p + 17, 2);
         if (hh < 0 || mm < 0 || ss < 0)
-            return {};
+            return false;
         time = QTime(hh, mm, ss);
         if (!time.isValid())
             time = QTime(0, 0);
     }
-    return QDateTime(date, time);
+    return true;
+}
+
+QDateTime readStoredDateTime(QByteArrayView text)
+{
+    QDate date;
+    QTime time;
+    return readStoredDateParts(text, date, time) ? QDateTime(date, time) : QDateTime();
 }
 
 QDateTime parseDateLiteral(const QString& text, bool* hasTime)

@@ -40,6 +40,10 @@ QString storedDateTime(const QDateTime& dateTime); // "yyyy-MM-dd HH:mm:ss"
 // range reads as midnight. Every date of every row read goes through here,
 // so it does without a general parser.
 QDateTime readStoredDateTime(QByteArrayView text);
+// The same in parts, false when the text is not a stored date. A date alone
+// is read this way: making a local QDateTime asks the C library for the time
+// zone, which costs a file system call on every row of a long list.
+bool readStoredDateParts(QByteArrayView text, QDate& date, QTime& time);
 
 // Parses a date or date-time as the department types and writes it in
 // statements, dd.mm.yyyy[ hh:mm[:ss]] ("/" and "-" also separate), or ISO.
