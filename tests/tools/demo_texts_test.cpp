@@ -318,6 +318,7 @@ TEST(DemoTexts, WhatNoRuleKnowsIsTakenOutCleanly)
 {
     const QJsonObject phrases = QJsonDocument::fromJson(R"({"rules": [
         {"find": "Стул ___", "put": "Стул регулярный"},
+        {"find": "Операции ___.", "put": "Операции отрицает."},
         {"find": "{Лечился|Лечилась}: ___, эффект ___.", "cases": [{"if": ["female"], "put": "Не {лечился|лечилась}."}]}
     ]})").object();
     const QJsonArray diagnoses = QJsonDocument::fromJson(R"([{"key": "x"}])").array();
@@ -330,6 +331,8 @@ TEST(DemoTexts, WhatNoRuleKnowsIsTakenOutCleanly)
     const DemoCase man = texts.prepare(p, random);
     const auto filled = [&](const QString& text) { return texts.fillText(text, man, random); };
 
+    EXPECT_EQ(filled(QStringLiteral("Операции ___. Гинекологические заболевания и операции ___.")), QStringLiteral("Операции отрицает."))
+        << "a sentence's pattern does not match inside another sentence";
     EXPECT_EQ(filled(QStringLiteral("Тонус не изменён / ___ (повышен), D=S.")), QStringLiteral("Тонус не изменён, D=S."));
     EXPECT_EQ(filled(QStringLiteral("Фотореакции ___ (живые / ослаблены), D=S.")), QStringLiteral("Фотореакции живые, D=S."));
     EXPECT_EQ(filled(QStringLiteral("Пенсионер, работает ___ / не работает.")), QStringLiteral("Пенсионер, не работает."));

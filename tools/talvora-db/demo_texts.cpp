@@ -178,6 +178,10 @@ QRegularExpression compilePattern(const QString& find, QString& anchor, bool& en
     }
     endWord();
     anchor = longest;
+    // A pattern written with a capital opens a sentence or a heading's text:
+    // "Операции ___." is not the end of "…заболевания и операции ___.".
+    if (!find.isEmpty() && find[0].isUpper())
+        re.prepend(QStringLiteral("(?<![\\p{L}\\d]\\s)(?<![\\p{L}\\d])"));
     QRegularExpression pattern(re, kOptions);
     if (!pattern.isValid())
         throw Error(QStringLiteral("demo: шаблон «%1»: %2").arg(find, pattern.errorString()));

@@ -20,7 +20,8 @@
 // first case that holds). PATTERN is the text itself, where "___" is any
 // blank, "(…)" a bracketed hint, "…" any text (up to the rest of the
 // pattern, or to the paragraph's end when it ends the pattern) and
-// "{a|b}" either word; the case of letters does not matter. PHRASE is a
+// "{a|b}" either word; the case of letters does not matter, but a pattern
+// that begins with a capital matches only where no word comes before it. PHRASE is a
 // text or a list of texts to draw from, where "{a|b}" is the word for a man
 // or a woman, "{n:2..5}" a number, "{date:-7..-2}" a day counted from
 // admission, "{ddate:1..1}" from discharge, "{year:-10..-2}" a year
