@@ -378,3 +378,4 @@ TEST(DemoTexts, NumberWordsAgree)
     EXPECT_EQ(tools::agreeNumbers(QStringLiteral("с 2021 года, в 2019 г., 36,5 °C")), QStringLiteral("с 2021 года, в 2019 г., 36,5 °C"))
         << "years are no counts";
 }
+

@@ -119,16 +119,23 @@ QRegularExpression compilePattern(const QString& find, QString& anchor, bool& en
 {
     QString re;
     QString word, longest;
+    // The anchor is a whole word: not one that a blank, "…" or "{a|b}" cuts.
+    bool cut = false;
     const auto endWord = [&] {
-        if (word.size() > longest.size())
+        if (!cut && word.size() > longest.size())
             longest = word;
         word.clear();
+        cut = false;
+    };
+    const auto cutWord = [&] {
+        word.clear();
+        cut = true;
     };
     endsWithBlank = false;
     for (qsizetype i = 0; i < find.size();) {
         const QChar c = find[i];
         if (c == u'_' && i + 1 < find.size() && find[i + 1] == u'_') {
-            endWord();
+            cutWord();
             while (i < find.size() && find[i] == u'_')
                 ++i;
             re += QStringLiteral("_{2,}");
@@ -146,7 +153,7 @@ QRegularExpression compilePattern(const QString& find, QString& anchor, bool& en
             continue;
         }
         if (c == u'…') {
-            endWord();
+            cutWord();
             re += i + 1 == find.size() ? QStringLiteral(".*") : QStringLiteral(".*?");
             ++i;
             continue;
@@ -155,7 +162,7 @@ QRegularExpression compilePattern(const QString& find, QString& anchor, bool& en
             const qsizetype close = find.indexOf(u'}', i);
             if (close < 0)
                 throw Error(QStringLiteral("demo: незакрытая { в «%1»").arg(find));
-            endWord();
+            cutWord();
             QStringList parts;
             for (const QString& p : find.mid(i + 1, close - i - 1).split(u'|'))
                 parts << QRegularExpression::escape(p);
@@ -164,15 +171,18 @@ QRegularExpression compilePattern(const QString& find, QString& anchor, bool& en
             continue;
         }
         if (c.isSpace()) {
+            cut = cut && !word.isEmpty();
             endWord();
             re += QStringLiteral("\\s+");
             ++i;
             continue;
         }
-        if (c.isLetterOrNumber())
+        if (c.isLetterOrNumber()) {
             word += c.toLower();
-        else
+        } else {
+            cut = cut && !word.isEmpty();
             endWord();
+        }
         re += QRegularExpression::escape(QString(c));
         ++i;
     }
@@ -390,6 +400,8 @@ QString tidy(QString text)
 
 QString agreeNumbers(QString text)
 {
+    if (!text.contains(QStringLiteral("балл")) && !text.contains(QStringLiteral("лет")) && !text.contains(QStringLiteral("год")))
+        return text;
     static const QRegularExpression points(QStringLiteral("(?<![\\d,])(\\d+) (балл|балла|баллов)(?!\\p{L})"), kOptions);
     static const QRegularExpression years(
         QStringLiteral("(?:(?<!\\p{L})(с|в течение|около|более|до|от) )?(?<![\\d,])(\\d{1,3}) (лет|года|год)(?!\\p{L})"), kOptions);
@@ -583,7 +595,7 @@ DemoCase DemoTexts::prepare(const DemoPerson& person, QRandomGenerator& random) 
     // Durations never longer than the life they are part of.
     const int htnFrom = std::max(30, age - 25);
     v[QStringLiteral("htn_from")] =
-        QString::number(age < 32 ? std::max(18, age - 2) : between(random, htnFrom, std::max(htnFrom, age - 2)));
+        QString::number(age < 32 ? std::max(18, age - 2) : between(random, htnFrom, std::max(htnFrom, age - 5)));
     v[QStringLiteral("smoke_years")] = QString::number(between(random, std::max(1, std::min(5, age - 17)), std::max(1, std::min(45, age - 16))));
     const int pregnancies = age < 22 ? between(random, 0, 1) : between(random, 1, 4);
     const int births = pregnancies == 0 ? 0 : between(random, 1, std::min(pregnancies, 3));
@@ -654,12 +666,30 @@ QString DemoTexts::expand(const QString& phrase, const DemoCase& patient, QRando
 QString DemoTexts::paragraph(QString text, const DemoCase& patient, QRandomGenerator& random) const
 {
     static const QRegularExpression hint(QStringLiteral("^\\s*\\([^()_]*\\)"));
-    QString lower = text.toLower();
+    const QString original = text;
+    // The paragraph's words and whether it has a blank, looked up by every rule.
+    QSet<QString> words;
+    bool blank = false;
+    const auto read = [&] {
+        words.clear();
+        blank = text.contains(QStringLiteral("__"));
+        qsizetype start = -1;
+        for (qsizetype i = 0; i <= text.size(); ++i) {
+            const bool letter = i < text.size() && text[i].isLetterOrNumber();
+            if (letter && start < 0)
+                start = i;
+            else if (!letter && start >= 0) {
+                words.insert(text.mid(start, i - start).toLower());
+                start = -1;
+            }
+        }
+    };
+    read();
     for (const std::vector<DemoTextRule>* rules : patient.rules) {
         for (const DemoTextRule& rule : *rules) {
-            if (rule.needsBlank && !text.contains(QStringLiteral("__")))
+            if (rule.needsBlank && !blank)
                 continue;
-            if (!rule.anchor.isEmpty() && !lower.contains(rule.anchor))
+            if (!rule.anchor.isEmpty() && !words.contains(rule.anchor))
                 continue;
             const DemoTextCase* chosen = nullptr;
             for (const DemoTextCase& c : rule.cases)
@@ -689,12 +719,14 @@ QString DemoTexts::paragraph(QString text, const DemoCase& patient, QRandomGener
                 from = m.capturedStart() + put.size();
                 if (end == m.capturedStart())
                     ++from;
-                lower = text.toLower();
+                read();
                 if (from > text.size())
                     break;
             }
         }
     }
+    if (text == original && !text.contains(QStringLiteral("__")))
+        return text; // nothing to fill: the boilerplate's own words
     resolveChoices(text);
     keepTheWrittenAlternative(text);
     text = dropBlankSentences(text);
