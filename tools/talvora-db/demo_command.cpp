@@ -542,8 +542,12 @@ DemoWriter::Patient DemoWriter::draw(const QDate& admission)
                 p.drugs << drug;
             p.homeDrugs << lower(drug) + u' ' + regimens.value(drug).toArray().at(0).toString();
         }
-        if (co.contains(QStringLiteral("home")))
-            p.homeDrugs << co.value(QStringLiteral("home")).toString();
+        // Taken at home and not prescribed here (metformin): goes on after discharge.
+        const QJsonObject home = co.value(QStringLiteral("home")).toObject();
+        if (!home.isEmpty()) {
+            p.homeDrugs << home.value(QStringLiteral("name")).toString() + u' ' + home.value(QStringLiteral("dose")).toString();
+            p.lastingDrugs << home.value(QStringLiteral("name")).toString();
+        }
     }
     p.concomitant = comorbid.isEmpty() ? QStringLiteral("нет") : comorbid.join(u' ');
     // A clinical text that names a comorbidity the patient has not got
