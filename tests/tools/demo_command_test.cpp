@@ -1,4 +1,5 @@
 #include "demo_command.h"
+#include "starter_department.h"
 #include "tool_databases.h"
 
 #include "common/errors.h"
@@ -124,6 +125,10 @@ TEST_F(DefaultDemo, EveryDischargedPatientHasASummaryWithTheirNameAndDiagnosis)
         EXPECT_TRUE(text.contains(name)) << pid << ": " << name.toStdString();
         EXPECT_TRUE(text.contains(squeezed(p.value(QStringLiteral("PdiaK")).toString()))) << pid;
         EXPECT_FALSE(text.contains(QStringLiteral("<!"))) << "every marker replaced, patient " << pid;
+        // Only the signature lines are left to write, by hand.
+        const QString written = QString(text).remove(QRegularExpression(QStringLiteral("(Лечащий врач|Заведующий отделением) _+ /_+/")));
+        EXPECT_FALSE(written.contains(QStringLiteral("__")))
+            << "no blank of a form left, patient " << pid << ": " << written.mid(written.indexOf(QStringLiteral("__")) - 80, 120).toStdString();
     }
     EXPECT_EQ(current, summary.notDischarged);
     EXPECT_GE(current, 1) << "a few patients are still in hospital";
@@ -200,10 +205,25 @@ TEST_F(DefaultDemo, NamesAreFictionalCombinationsOfCommonNames)
     EXPECT_GT(sexes[1], 10);
 }
 
-TEST_F(DefaultDemo, TextsComeFromTheBoilerplatesOfTheAgeAndSex)
+// The first word of each paragraph that opens with a heading ("Рефлексы:",
+// "3. Режим:"), empty for the others: a filled text keeps its boilerplate's
+// paragraphs and headings.
+QStringList headings(const QString& text, const QString& form)
+{
+    static const QRegularExpression first(QStringLiteral("^[\\p{L}\\d]+"), QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression heading(QStringLiteral("^[^_:.]{1,40}:"));
+    const QStringList paragraphs = text.split(u'\r'), forms = form.split(u'\r');
+    QStringList out;
+    for (qsizetype i = 0; i < forms.size(); ++i)
+        out << (heading.match(forms[i]).hasMatch() ? first.match(paragraphs.value(i)).captured() : QString());
+    return out;
+}
+
+TEST_F(DefaultDemo, TextsAreTheBoilerplatesOfTheAgeAndSexFilledIn)
 {
     for (const auto& p : db->rows(QStringLiteral("select PID, Potd, PdB, PdP, Pmale, PanM, Pnst, Psomat, Precom, PanW, Pjal from pacient"))) {
         const int age = int(p.value(QStringLiteral("PdB")).toDate().daysTo(p.value(QStringLiteral("PdP")).toDate()) / 365.25);
+        const qint64 pid = p.value(QStringLiteral("PID")).toLongLong();
         const auto fish = [&](int kind) {
             return db->rows(QStringLiteral("select Fmem from Fish where Fotd = %1 and FType = %2 and Fmin <= %3 and Fmax >= %3 "
                                            "and (Fmale = %4 or Fmale = 3)")
@@ -214,17 +234,48 @@ TEST_F(DefaultDemo, TextsComeFromTheBoilerplatesOfTheAgeAndSex)
         };
         const auto anamnesis = fish(1), neuro = fish(2), somatic = fish(3), advice = fish(4);
         ASSERT_EQ(anamnesis.size(), 1u) << "age " << age;
-        EXPECT_EQ(p.value(QStringLiteral("PanM")), anamnesis[0].value(QStringLiteral("Fmem")));
-        EXPECT_FALSE(p.value(QStringLiteral("PanW")).toByteArray().isEmpty());
         ASSERT_EQ(neuro.size(), 1u);
-        EXPECT_TRUE(p.value(QStringLiteral("Pnst")).toString().startsWith(neuro[0].value(QStringLiteral("Fmem")).toString()));
-        EXPECT_TRUE(p.value(QStringLiteral("Pnst")).toString().contains(QStringLiteral("Очаг"))) << "the diagnosis's findings follow";
         ASSERT_EQ(somatic.size(), 1u);
-        EXPECT_EQ(p.value(QStringLiteral("Psomat")), somatic[0].value(QStringLiteral("Fmem")));
         ASSERT_EQ(advice.size(), 1u);
-        EXPECT_EQ(p.value(QStringLiteral("Precom")), advice[0].value(QStringLiteral("Fmem")));
+        const auto filledFrom = [&](const char* column, const QVariantMap& boilerplate) {
+            const QString text = p.value(QString::fromLatin1(column)).toString();
+            const QString form = boilerplate.value(QStringLiteral("Fmem")).toString();
+            EXPECT_TRUE(form.contains(QStringLiteral("___"))) << "the boilerplate is a form";
+            EXPECT_FALSE(text.contains(QStringLiteral("__"))) << column << " of " << pid << ": " << text.toStdString();
+            EXPECT_EQ(headings(text, form), headings(form, form)) << column << " of " << pid;
+        };
+        filledFrom("PanM", anamnesis[0]);
+        filledFrom("Pnst", neuro[0]);
+        filledFrom("Psomat", somatic[0]);
+        filledFrom("Precom", advice[0]);
+        // The anamnesis document says what its text says, headings and all.
+        const QByteArray document = p.value(QStringLiteral("PanW")).toByteArray();
+        ASSERT_FALSE(document.isEmpty());
+        EXPECT_EQ(tools::documentPlainText(document), p.value(QStringLiteral("PanM")).toString()) << pid;
+        // The diagnosis's findings follow the status in a paragraph of their own.
+        const QString status = p.value(QStringLiteral("Pnst")).toString();
+        EXPECT_EQ(status.count(u'\r'), neuro[0].value(QStringLiteral("Fmem")).toString().count(u'\r') + 1) << pid;
+        EXPECT_TRUE(status.section(u'\r', -1).startsWith(QStringLiteral("Очаг"))) << status.section(u'\r', -1).toStdString();
         EXPECT_TRUE(p.value(QStringLiteral("Pjal")).toString().startsWith(QStringLiteral("на ")));
     }
+}
+
+TEST_F(DefaultDemo, TheAnamnesisDocumentKeepsItsBoldHeadings)
+{
+    const QByteArray document =
+        db->rows(QStringLiteral("select PanW from pacient order by PID")).at(0).value(QStringLiteral("PanW")).toByteArray();
+    const QJsonObject dump = word::dumpDocument(word::readDocument(document));
+    int bold = 0;
+    QString boldText;
+    for (const QJsonValue& paragraph : dump.value(QStringLiteral("paragraphs")).toArray())
+        for (const QJsonValue& run : paragraph.toObject().value(QStringLiteral("runs")).toArray())
+            if (run.toObject().value(QStringLiteral("bold")).toBool()) {
+                ++bold;
+                boldText += run.toObject().value(QStringLiteral("text")).toString();
+            }
+    EXPECT_GE(bold, 5);
+    EXPECT_TRUE(boldText.contains(QStringLiteral("Аллергоанамнез:"))) << boldText.toStdString();
+    EXPECT_FALSE(boldText.contains(QStringLiteral("отрицает"))) << "the filled-in words are not bold: " << boldText.toStdString();
 }
 
 TEST_F(DefaultDemo, InvestigationsAreTheDepartmentsFormsFilledIn)

@@ -1,5 +1,6 @@
 #include "demo_command.h"
 
+#include "demo_texts.h"
 #include "boilerplates/boilerplate_selection.h"
 #include "common/errors.h"
 #include "data/data_module.h"
@@ -14,6 +15,7 @@
 #include "word/document_io.h"
 #include "word/view/document_view.h"
 #include "word/view/marker_text_box.h"
+#include "word/view/text_edits.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -122,6 +124,76 @@ QString cellText(const QTextTableCell& cell)
     QTextCursor c = cell.firstCursorPosition();
     c.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
     return c.selectedText().trimmed();
+}
+
+// A paragraph's text changed in place: only the part that differs is
+// replaced, in the format of its first character, so that a bold heading
+// before it stays bold.
+void replaceInBlock(QTextBlock block, const QString& before, const QString& after)
+{
+    qsizetype prefix = 0;
+    const qsizetype shorter = std::min(before.size(), after.size());
+    while (prefix < shorter && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    const int from = block.position() + int(prefix);
+    QTextCursor c(block);
+    c.setPosition(from);
+    c.setPosition(from + int(before.size() - prefix - suffix), QTextCursor::KeepAnchor);
+    QTextCharFormat format = c.charFormat();
+    if (c.hasSelection()) {
+        QTextCursor first(block);
+        first.setPosition(from + 1);
+        format = first.charFormat();
+    }
+    c.insertText(after.mid(prefix, after.size() - prefix - suffix), format);
+}
+
+struct FilledBoilerplate {
+    QByteArray document;
+    QString text;
+};
+
+// A boilerplate document with its blanks filled in for the patient, and
+// its plain text as the boilerplate's own is kept (paragraphs separated by
+// '\r').
+FilledBoilerplate filledBoilerplate(const QByteArray& blob, const DemoTexts& texts, const DemoCase& patient, QRandomGenerator& random)
+{
+    word::Document doc = word::documentFromBlob(blob);
+    QTextDocument& text = doc.text();
+    std::vector<QTextBlock> blocks;
+    QStringList before;
+    for (QTextBlock b = text.begin(); b.isValid(); b = b.next()) {
+        blocks.push_back(b);
+        before << b.text();
+    }
+    const QStringList after = texts.fill(before, patient, random);
+    for (size_t i = blocks.size(); i-- > 0;) {
+        const QTextBlock b = blocks[i];
+        if (!after[qsizetype(i)].isNull()) {
+            if (after[qsizetype(i)] != before[qsizetype(i)])
+                replaceInBlock(b, before[qsizetype(i)], after[qsizetype(i)]);
+            continue;
+        }
+        // A paragraph left with nothing to say goes with its paragraph mark.
+        QTextCursor c(b);
+        if (b.next().isValid()) {
+            c.setPosition(b.position());
+            c.setPosition(b.next().position(), QTextCursor::KeepAnchor);
+        } else if (b.previous().isValid()) {
+            c.setPosition(b.previous().position() + b.previous().length() - 1);
+            c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
+        } else {
+            c.setPosition(b.position());
+            c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
+        }
+        c.removeSelectedText();
+    }
+    QTextCursor all(&text);
+    all.setPosition(word::lastPosition(text), QTextCursor::KeepAnchor);
+    return {word::blobFromDocument(doc), word::wordText(all)};
 }
 
 // The form filled in as a doctor fills it: the empty result cells of the
@@ -295,7 +367,8 @@ struct Drug {
 class DemoWriter {
 public:
     DemoWriter(data::TDM& dm, const QJsonObject& data, const DemoOptions& options, DemoSummary& summary)
-        : dm_(dm), db_(*dm.Pacents), data_(data), options_(options), summary_(summary), dice_(options.seed)
+        : dm_(dm), db_(*dm.Pacents), data_(data), options_(options), summary_(summary), dice_(options.seed),
+          texts_(DemoTexts::resource(QStringLiteral("demo_texts.json")), data.value(QStringLiteral("diagnoses")).toArray())
     {
         today_ = options.today.isValid() ? options.today : QDate::currentDate();
         data::QueryDataset drugs(QStringLiteral("drugs"), db_);
@@ -339,8 +412,11 @@ private:
         QDate birth, admission, discharge; // discharge null: still in hospital
         int ward = 0, weight = 0, age = 0;
         const QJsonObject* diagnosis = nullptr;
+        int variant = 0; // of the diagnosis's clinical texts
         QString clinical, concomitant, complaints;
         QStringList drugs;
+        QStringList comorbidities;           // their keys
+        QStringList homeDrugs, lastingDrugs; // taken before admission; to go on with after discharge
         size_t department = 0;
     };
 
@@ -349,7 +425,7 @@ private:
     const std::optional<Boilerplate>& boilerplate(Department& d, int kind, int age, int sex);
     int caseNumber(Department& d, int year);
     void useDepartment(qint64 key);
-    void write(const Patient& p, bool assemble);
+    void write(const Patient& p, bool assemble, quint32 ordinal);
     QByteArray assembleSummary(const Department& d, qint64 patient);
 
     data::TDM& dm_;
@@ -358,6 +434,7 @@ private:
     const DemoOptions& options_;
     DemoSummary& summary_;
     Dice dice_;
+    DemoTexts texts_;
     QDate today_;
     QHash<QString, Drug> drugs_;
     std::vector<QJsonObject> diagnoses_;
@@ -424,26 +501,69 @@ DemoWriter::Patient DemoWriter::draw(const QDate& admission)
     const QJsonArray weights = data_.value(QStringLiteral("weight")).toObject().value(p.sex == Male ? QStringLiteral("male") : QStringLiteral("female")).toArray();
     p.weight = dice_.between(weights.at(0).toInt(), weights.at(1).toInt());
 
-    p.clinical = dice_.pick(dx.value(QStringLiteral("clinical")).toArray());
-    const QString complaint = dice_.pick(dx.value(QStringLiteral("complaints")).toArray());
+    // A clinical text is a text, or a variant of the diagnosis with its own
+    // findings and complaints. (The draws are those of a plain list, so
+    // that the same seed keeps making the same patients.)
+    const QJsonArray clinical = dx.value(QStringLiteral("clinical")).toArray();
+    p.variant = dice_.between(0, int(clinical.size()) - 1);
+    const QJsonObject variant = clinical.at(p.variant).toObject();
+    p.clinical = clinical.at(p.variant).isObject() ? variant.value(QStringLiteral("text")).toString()
+                                                   : clinical.at(p.variant).toString();
+    const QString complaint = dice_.pick(variant.contains(QStringLiteral("complaints")) ? variant.value(QStringLiteral("complaints")).toArray()
+                                                                                       : dx.value(QStringLiteral("complaints")).toArray());
     p.complaints = QStringLiteral("на ") + complaint + u'.';
     for (const QJsonValue& d : dx.value(QStringLiteral("drugs")).toArray())
         if (p.drugs.size() < 2 || dice_.percent(70))
             p.drugs << d.toString();
+    const auto lower = [](QString name) {
+        if (!name.isEmpty())
+            name[0] = name[0].toLower();
+        return name;
+    };
+    const QJsonObject regimens = data_.value(QStringLiteral("regimens")).toObject();
+    // A comorbidity the variant needs (a diabetic polyneuropathy needs the
+    // diabetes) is written whether drawn or not; only a drawn one draws its drug.
+    QStringList needed;
+    for (const QJsonValue& k : variant.value(QStringLiteral("comorbidities")).toArray())
+        needed << k.toString();
     QStringList comorbid;
     for (const QJsonValue& c : data_.value(QStringLiteral("comorbidities")).toArray()) {
         const QJsonObject co = c.toObject();
-        if (p.age < co.value(QStringLiteral("from")).toInt() || !dice_.percent(co.value(QStringLiteral("share")).toInt()))
+        const QString key = co.value(QStringLiteral("key")).toString();
+        const bool drawn = p.age >= co.value(QStringLiteral("from")).toInt() && dice_.percent(co.value(QStringLiteral("share")).toInt());
+        if (!drawn && !needed.contains(key))
             continue;
         comorbid << co.value(QStringLiteral("text")).toString();
+        p.comorbidities << key;
         const QJsonArray drugs = co.value(QStringLiteral("drugs")).toArray();
-        if (!drugs.isEmpty()) {
+        if (drawn && !drugs.isEmpty()) {
             const QString drug = dice_.pick(drugs);
             if (!p.drugs.contains(drug))
                 p.drugs << drug;
+            p.homeDrugs << lower(drug) + u' ' + regimens.value(drug).toArray().at(0).toString();
+        }
+        // Taken at home and not prescribed here (metformin): goes on after discharge.
+        const QJsonObject home = co.value(QStringLiteral("home")).toObject();
+        if (!home.isEmpty()) {
+            p.homeDrugs << home.value(QStringLiteral("name")).toString() + u' ' + home.value(QStringLiteral("dose")).toString();
+            p.lastingDrugs << home.value(QStringLiteral("name")).toString();
         }
     }
     p.concomitant = comorbid.isEmpty() ? QStringLiteral("нет") : comorbid.join(u' ');
+    // A clinical text that names a comorbidity the patient has not got
+    // ("…гипертоническая") gives way to its other wording.
+    const QJsonObject without = variant.value(QStringLiteral("textWithout")).toObject();
+    for (auto it = without.begin(); it != without.end(); ++it)
+        if (!p.comorbidities.contains(it.key()))
+            p.clinical = it.value().toString();
+    for (const QJsonValue& h : dx.value(QStringLiteral("homeDrugs")).toArray()) {
+        const QJsonObject home = h.toObject();
+        p.homeDrugs << home.value(QStringLiteral("name")).toString() + u' ' + home.value(QStringLiteral("dose")).toString();
+        p.lastingDrugs << home.value(QStringLiteral("name")).toString();
+    }
+    for (const QString& d : p.drugs)
+        if (regimens.value(d).toArray().at(1).toString() == u"постоянно" && !p.lastingDrugs.contains(lower(d)))
+            p.lastingDrugs << lower(d);
     return p;
 }
 
@@ -507,7 +627,7 @@ void DemoWriter::run()
     for (size_t from = 0; from < patients.size(); from += kBatch) {
         data::UnitOfWork batch(db_);
         for (size_t i = from; i < std::min(patients.size(), from + kBatch); ++i)
-            write(patients[i], assemble[i]);
+            write(patients[i], assemble[i], quint32(i));
         batch.commit();
         if (options_.progress)
             options_.progress(summary_.patients, int(patients.size()));
@@ -547,7 +667,7 @@ QByteArray DemoWriter::assembleSummary(const Department& d, qint64 patient)
     return target.saveToBlob();
 }
 
-void DemoWriter::write(const Patient& p, bool assemble)
+void DemoWriter::write(const Patient& p, bool assemble, quint32 ordinal)
 {
     Department& d = departments_[p.department];
     useDepartment(d.key); // the boilerplates are the department's
@@ -556,8 +676,30 @@ void DemoWriter::write(const Patient& p, bool assemble)
     const auto neuro = boilerplate(d, boilerplates::NeuroStatus, p.age, p.sex);
     const auto somatic = boilerplate(d, boilerplates::SomaticStatus, p.age, p.sex);
     const auto advice = boilerplate(d, boilerplates::Recommendations, p.age, p.sex);
-    const auto text = [](const std::optional<Boilerplate>& b) { return b ? b->text : QString(); };
-    const QString focal = dx.value(QStringLiteral("focal")).toString();
+    // The texts draw from their own generator, so that what they say
+    // changes no other draw of the run.
+    const quint32 textSeed[] = {options_.seed, ordinal, 0x7e575u};
+    QRandomGenerator textDice(textSeed);
+    DemoPerson person;
+    person.sex = p.sex;
+    person.age = p.age;
+    person.admission = p.admission;
+    person.discharge = p.discharge;
+    person.profession = p.profession;
+    person.diagnosis = dx.value(QStringLiteral("key")).toString();
+    person.variant = p.variant;
+    person.comorbidities = p.comorbidities;
+    person.homeDrugs = p.homeDrugs;
+    person.lastingDrugs = p.lastingDrugs;
+    const DemoCase patient = texts_.prepare(person, textDice);
+    const auto text = [&](const std::optional<Boilerplate>& b) { return b ? texts_.fillText(b->text, patient, textDice) : QString(); };
+    FilledBoilerplate history;
+    if (anamnesis && !anamnesis->document.isEmpty())
+        history = filledBoilerplate(anamnesis->document, texts_, patient, textDice);
+    else
+        history.text = text(anamnesis);
+    const QString focal = texts_.focal(patient);
+    const QString status = text(neuro);
 
     data::UnitOfWork unit(db_);
     Params row;
@@ -568,8 +710,8 @@ void DemoWriter::write(const Patient& p, bool assemble)
     row.set(QStringLiteral("PdV"), p.discharge.isValid() ? p.discharge : data::emptyDate());
     row.set(QStringLiteral("PdiaK"), p.clinical);
     row.set(QStringLiteral("PdiaV"), p.concomitant);
-    row.set(QStringLiteral("PanM"), text(anamnesis));
-    row.set(QStringLiteral("PanW"), anamnesis ? anamnesis->document : QByteArray());
+    row.set(QStringLiteral("PanM"), history.text);
+    row.set(QStringLiteral("PanW"), history.document);
     row.set(QStringLiteral("PanV"), p.discharge.isValid() ? dx.value(QStringLiteral("course")).toString() : QString());
     row.set(QStringLiteral("Palat"), p.ward);
     row.set(QStringLiteral("Pname_f"), p.surname);
@@ -580,7 +722,7 @@ void DemoWriter::write(const Patient& p, bool assemble)
     row.set(QStringLiteral("PdB"), p.birth);
     row.set(QStringLiteral("Pjal"), p.complaints);
     row.set(QStringLiteral("Psomat"), text(somatic));
-    row.set(QStringLiteral("Pnst"), focal.isEmpty() ? text(neuro) : text(neuro) + u'\r' + focal);
+    row.set(QStringLiteral("Pnst"), focal.isEmpty() ? status : status + u'\r' + focal);
     row.set(QStringLiteral("Pves"), p.weight);
     row.set(QStringLiteral("Precom"), text(advice));
     const qint64 key = db_.insertRow(
