@@ -1,5 +1,7 @@
 #include "schema.h"
 
+#include "collation.h"
+
 #include "common/errors.h"
 
 namespace talvora::data {
@@ -118,8 +120,12 @@ QStringList Schema::indexStatements(const TableDef& t, bool ifNotExists)
     QStringList out;
     for (const IndexDef& i : t.indexes) {
         QStringList f;
-        for (const QString& s : i.fields)
-            f << QStringLiteral("\"%1\"").arg(s);
+        for (const QString& s : i.fields) {
+            const FieldDef* field = t.field(s);
+            const bool russian = i.russianOrder && field && isTextType(field->type);
+            f << QStringLiteral("\"%1\"%2").arg(
+                s, russian ? QStringLiteral(" COLLATE ") + QLatin1String(kRussianCollation) : QString());
+        }
         out << QStringLiteral("CREATE INDEX %1\"%2\" ON \"%3\" (%4)")
                    .arg(ifNotExists ? QStringLiteral("IF NOT EXISTS ") : QString(), i.name, t.name,
                         f.join(QStringLiteral(", ")));
@@ -183,10 +189,13 @@ const Schema& workstationSchema()
                   F("Pjal", FT::Memo),          F("Psomat", FT::Memo),
                   F("Pnst", FT::Memo),          F("Pves", FT::Integer),
                   F("Pwight", FT::Integer),     F("Precom", FT::Memo)},
-                 {{QStringLiteral("Pacient_List"),
-                   {QStringLiteral("Potd"), QStringLiteral("Palat"), QStringLiteral("Pname"), QStringLiteral("PdP")}},
+                 // A department's list in the order it is shown (databases made
+                 // before it have "Pacient_List", the same in binary order, as well)
+                 {{QStringLiteral("Pacient_Wards"),
+                   {QStringLiteral("Potd"), QStringLiteral("Palat"), QStringLiteral("Pname"), QStringLiteral("PdP")},
+                   true},
                   // "показать не выписанных": the few patients in the ward, without reading every card
-                  {QStringLiteral("Pacient_InWard"), {QStringLiteral("Potd"), QStringLiteral("PdV")}}}},
+                  {QStringLiteral("Pacient_Discharge"), {QStringLiteral("Potd"), QStringLiteral("PdV")}}}},
         TableDef{QStringLiteral("Vipis"), QStringLiteral("Vipis.DB"),
                  {F("VID", FT::AutoInc), F("Vpac", FT::Integer), F("Vtype", FT::Integer),
                   F("Vdate", FT::DateTime), F("Vres", FT::Blob)},

@@ -42,6 +42,9 @@ struct FieldDef {
 struct IndexDef {
     QString name;
     QStringList fields;
+    // Its text fields compared the Russian way, as the lists are ordered, so
+    // that a list in that order is read from the index without sorting.
+    bool russianOrder = false;
 };
 
 struct TableDef {
