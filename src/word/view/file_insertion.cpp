@@ -48,7 +48,7 @@ Document readWordBytes(const QByteArray& bytes, const QString& name)
     try {
         return readDocument(bytes);
     } catch (const Error& e) {
-        throw Error(QStringLiteral("Не удалось прочитать документ «%1»: %2. Документ не изменён.").arg(name, e.message()));
+        throw Error(QStringLiteral("Не удалось вставить файл «%1»: %2").arg(name, e.message()));
     }
 }
 
@@ -173,9 +173,10 @@ Document readFileToInsert(const QString& path, const OfficeConverter& converter)
     const QFileInfo info(path);
     const QString name = info.fileName();
     QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, info.isFile() ? file.errorString()
-                                                                                          : QStringLiteral("файла нет")));
+    if (!info.isFile())
+        throw Error(QStringLiteral("Не удалось открыть файл «%1»: файла нет").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, file.errorString()));
     if (file.size() > kMaxInsertedFileSize)
         throw Error(QStringLiteral("Файл «%1» слишком велик для вставки (больше %2 МБ).")
                         .arg(name)
