@@ -417,6 +417,12 @@ TEST(OfficeConverter, AMissingLibreOfficeIsNamed)
     EXPECT_TRUE(message.contains("LibreOffice не установлен")) << message.toStdString();
     EXPECT_TRUE(message.contains("«insert_sample.odt»")) << message.toStdString();
     EXPECT_EQ(view->textDocument().toPlainText(), "Текст");
+
+    // What a file holds decides, not its name: RTF saved as .doc (as Word
+    // offers) is LibreOffice's too.
+    const QString rtf = empty.filePath("письмо.doc");
+    writeFile(rtf, readData("insert/insert_sample.rtf"));
+    EXPECT_TRUE(messageOf([&] { view->insertFile(rtf); }).contains("LibreOffice не установлен"));
 }
 
 TEST(OfficeConverter, RunsHeadlessInAPrivateProfileOnACopyAndReadsTheResult)
