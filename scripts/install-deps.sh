@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libhunspell-dev hunspell-ru hunspell-en-us
   7zip python3-pyftpdlib desktop-file-utils
+  libqt6svg6
 )
 
 missing=()

@@ -78,7 +78,7 @@ if [ -f "$config" ]; then
   [ "$(sed -n 's/^set(CPACK_PACKAGING_INSTALL_PREFIX "\(.*\)")$/\1/p' "$config")" = /usr ] ||
     fail "the package does not install under /usr"
   [ "$shlibdeps" = ON ] || fail "the shared libraries' packages are not declared (SHLIBDEPS)"
-  for d in qt6-translations-l10n hunspell-ru; do
+  for d in qt6-translations-l10n hunspell-ru libqt6svg6; do
     [[ ", $depends," == *", $d,"* ]] || fail "the package does not depend on $d (Depends: $depends)"
   done
   if command -v dpkg >/dev/null && owner=$(dpkg -S "$archiver" 2>/dev/null); then

@@ -7,6 +7,8 @@
 #include "word/document_io.h"
 #include "word/view/document_printing.h"
 #include "word/view/editor_actions.h"
+#include "word/view/file_insertion.h"
+#include "word/view/office_converter.h"
 #include "word/view/page_view.h"
 #include "word/view/spell_checker.h"
 #include "word/view/spell_highlighter.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -46,10 +49,19 @@ QString withSuffix(QString path, const QString& suffix)
     return path;
 }
 
+// The busy cursor while it lives.
+struct WaitCursor {
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 } // namespace
 
 DocumentView::DocumentView(QWidget* parent)
-    : QWidget(parent), automation_(std::make_unique<ViewAutomation>(*this))
+    : QWidget(parent), automation_(std::make_unique<ViewAutomation>(*this)),
+      converter_(std::make_unique<OfficeConverter>())
 {
     placeholder_ = new QTextDocument(this);
     editor_ = new QTextEdit;
@@ -216,6 +228,8 @@ QMenu* DocumentView::contextMenuAt(int position, QWidget* parent)
 {
     if (isActive()) {
         QMenu* menu = editor_->createStandardContextMenu();
+        menu->addSeparator();
+        menu->addAction(actions_->action(QStringLiteral("insertFile")));
         spell_->addMenuActions(*menu, position);
         return menu;
     }
@@ -293,6 +307,46 @@ void DocumentView::updateBars()
         any = any || (active && wanted_[i]);
     }
     barHost_->setVisible(any);
+}
+
+QAction* DocumentView::commandAction(const QString& name) const
+{
+    return actions_->action(name);
+}
+
+// --- inserting files ---
+
+void DocumentView::setOfficeConverter(const OfficeConverter& converter)
+{
+    converter_ = std::make_unique<OfficeConverter>(converter);
+}
+
+void DocumentView::insertFile(const QString& path)
+{
+    requireDocument("Вставить файл");
+    if (!isActive())
+        throw Error(QStringLiteral("Вставить файл: документ не открыт для правки"));
+    // Read (and converted) completely before the document is touched.
+    Document inserted = readFileToInsert(path, *converter_);
+    QTextCursor cursor = selectionCursor();
+    insertDocument(cursor, std::move(inserted));
+    setSelectionCursor(cursor);
+}
+
+void DocumentView::insertFileInteractive()
+{
+    ui::guarded([this] {
+        requireDocument("Вставить файл");
+        FileDialogRequest request;
+        request.caption = QStringLiteral("Вставить файл");
+        request.filter = insertableFileFilter();
+        const QString path = dialogs().openFileName(request);
+        if (path.isEmpty())
+            return;
+        const WaitCursor wait; // LibreOffice may take some seconds
+        insertFile(path);
+        editor_->setFocus();
+    })();
 }
 
 // --- selection, for the automation ---

@@ -22,6 +22,7 @@
 
 #include <memory>
 
+class QAction;
 class QMenu;
 class QPrinter;
 class QTextDocument;
@@ -31,6 +32,7 @@ class QToolBar;
 namespace talvora::word {
 
 class EditorActions;
+class OfficeConverter;
 class PageView;
 class SpellChecker;
 class SpellHighlighter;
@@ -123,6 +125,23 @@ public:
     void printInteractive();
     void printPreviewInteractive();
     void exportPdfInteractive();
+    // "Вставить файл…": a file chosen through the dialog service is inserted
+    // at the cursor; a failure is shown and changes nothing.
+    void insertFileInteractive();
+
+    // Inserts the document in the file at `path` at the cursor, replacing
+    // the selection, as one undo step (file_insertion.h says which files).
+    // Throws talvora::Error, the document unchanged, when the view is not
+    // being edited or the file cannot be read or converted.
+    void insertFile(const QString& path);
+    // What turns .docx, .odt and .rtf files into Word documents (LibreOffice
+    // found on PATH unless set).
+    void setOfficeConverter(const OfficeConverter& converter);
+    const OfficeConverter& officeConverter() const { return *converter_; }
+
+    // A command of the command bars by its name ("bold", "insertFile", …),
+    // for menus that offer the same commands; null for an unknown name.
+    QAction* commandAction(const QString& name) const;
 
     // For the automation: the model (throws when empty) and the selection.
     QTextDocument& textDocument() const;
@@ -172,6 +191,7 @@ private:
     QWidget* barHost_ = nullptr;
     EditorActions* actions_ = nullptr;
     std::unique_ptr<ViewAutomation> automation_;
+    std::unique_ptr<OfficeConverter> converter_;
     SpellHighlighter* spell_ = nullptr;
     QWidget* appWindow_ = nullptr;
     State state_ = State::Empty;

@@ -4,6 +4,7 @@
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
 #include "word/view/document_view.h"
+#include "word/view/toolbar_icons.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -12,7 +13,6 @@
 #include <QFontComboBox>
 #include <QImage>
 #include <QRegularExpression>
-#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -31,8 +31,9 @@ QToolBar* newBar(QWidget* parent, const QString& name, const QString& title)
     auto* bar = new QToolBar(title, parent);
     bar->setObjectName(name);
     bar->setMovable(false);
+    bar->setAccessibleName(title);
     bar->setIconSize(QSize(16, 16));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     return bar;
 }
 
@@ -44,17 +45,15 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
     standard_ = newBar(barParent, QStringLiteral("Standard"), QStringLiteral("Стандартная"));
     formatting_ = newBar(barParent, QStringLiteral("Formatting"), QStringLiteral("Форматирование"));
     drawing_ = newBar(barParent, QStringLiteral("Drawing"), QStringLiteral("Рисование"));
-    QStyle* style = view.style();
 
     // Standard
-    add(standard_, QStringLiteral("saveAs"), QStringLiteral("Сохранить как .doc…"))
-        ->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
-    connect(action(QStringLiteral("saveAs")), &QAction::triggered, &view, [this] { view_.saveAsDocInteractive(); });
+    connect(add(standard_, QStringLiteral("saveAs"), QStringLiteral("Сохранить как .doc…")), &QAction::triggered,
+            &view, [this] { view_.saveAsDocInteractive(); });
     connect(add(standard_, QStringLiteral("print"), QStringLiteral("Печать…"), QKeySequence(Qt::CTRL | Qt::Key_P)),
             &QAction::triggered, &view, [this] { view_.printInteractive(); });
-    connect(add(standard_, QStringLiteral("preview"), QStringLiteral("Просмотр")), &QAction::triggered, &view,
-            [this] { view_.printPreviewInteractive(); });
-    connect(add(standard_, QStringLiteral("pdf"), QStringLiteral("PDF…")), &QAction::triggered, &view,
+    connect(add(standard_, QStringLiteral("preview"), QStringLiteral("Предварительный просмотр")),
+            &QAction::triggered, &view, [this] { view_.printPreviewInteractive(); });
+    connect(add(standard_, QStringLiteral("pdf"), QStringLiteral("Экспорт в PDF…")), &QAction::triggered, &view,
             [this] { view_.exportPdfInteractive(); });
     standard_->addSeparator();
     QAction* undo = add(standard_, QStringLiteral("undo"), QStringLiteral("Отменить"), QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -68,8 +67,13 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
             &QAction::triggered, &editor_, &QTextEdit::copy);
     connect(add(standard_, QStringLiteral("paste"), QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V)),
             &QAction::triggered, &editor_, &QTextEdit::paste);
+    standard_->addSeparator();
+    connect(add(standard_, QStringLiteral("insertFile"), QStringLiteral("Вставить файл…")), &QAction::triggered,
+            &view, [this] { view_.insertFileInteractive(); });
     QAction* selectAll = new QAction(QStringLiteral("Выделить всё"), this);
     selectAll->setObjectName(QStringLiteral("selectAll"));
+    selectAll->setIcon(commandIcon(selectAll->objectName()));
+    selectAll->setToolTip(QStringLiteral("Выделить всё (%1)").arg(QKeySequence(Qt::CTRL | Qt::Key_A).toString(QKeySequence::NativeText)));
     selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     selectAll->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(selectAll, &QAction::triggered, &editor_, &QTextEdit::selectAll);
@@ -80,6 +84,7 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
     font_ = new QFontComboBox(formatting_);
     font_->setObjectName(QStringLiteral("font"));
     font_->setToolTip(QStringLiteral("Шрифт"));
+    font_->setAccessibleName(font_->toolTip());
     formatting_->addWidget(font_);
     connect(font_, &QFontComboBox::textActivated, this, [this](const QString& family) {
         QTextCharFormat f;
@@ -89,6 +94,7 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
     size_ = new QComboBox(formatting_);
     size_->setObjectName(QStringLiteral("size"));
     size_->setToolTip(QStringLiteral("Размер шрифта"));
+    size_->setAccessibleName(size_->toolTip());
     size_->setEditable(true);
     for (int s : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72})
         size_->addItem(QString::number(s));
@@ -103,25 +109,25 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
         mergeFormat(f);
     });
     formatting_->addSeparator();
-    connect(add(formatting_, QStringLiteral("bold"), QStringLiteral("Ж"), QKeySequence(Qt::CTRL | Qt::Key_B), true),
+    connect(add(formatting_, QStringLiteral("bold"), QStringLiteral("Полужирный"), QKeySequence(Qt::CTRL | Qt::Key_B), true),
             &QAction::triggered, this, [this](bool on) {
                 QTextCharFormat f;
                 f.setFontWeight(on ? QFont::Bold : QFont::Normal);
                 mergeFormat(f);
             });
-    connect(add(formatting_, QStringLiteral("italic"), QStringLiteral("К"), QKeySequence(Qt::CTRL | Qt::Key_I), true),
+    connect(add(formatting_, QStringLiteral("italic"), QStringLiteral("Курсив"), QKeySequence(Qt::CTRL | Qt::Key_I), true),
             &QAction::triggered, this, [this](bool on) {
                 QTextCharFormat f;
                 f.setFontItalic(on);
                 mergeFormat(f);
             });
-    connect(add(formatting_, QStringLiteral("underline"), QStringLiteral("Ч"), QKeySequence(Qt::CTRL | Qt::Key_U), true),
+    connect(add(formatting_, QStringLiteral("underline"), QStringLiteral("Подчеркнутый"), QKeySequence(Qt::CTRL | Qt::Key_U), true),
             &QAction::triggered, this, [this](bool on) {
                 QTextCharFormat f;
                 f.setFontUnderline(on);
                 mergeFormat(f);
             });
-    connect(add(formatting_, QStringLiteral("color"), QStringLiteral("Цвет…")), &QAction::triggered, this,
+    connect(add(formatting_, QStringLiteral("color"), QStringLiteral("Цвет текста…")), &QAction::triggered, this,
             [this] { chooseColor(); });
     formatting_->addSeparator();
     auto* alignments = new QActionGroup(this);
@@ -139,32 +145,28 @@ EditorActions::EditorActions(DocumentView& view, QTextEdit& editor, QWidget* bar
         connect(act, &QAction::triggered, this, [this, align] { editor_.setAlignment(align); });
     }
     formatting_->addSeparator();
-    connect(add(formatting_, QStringLiteral("numbered"), QStringLiteral("1.")), &QAction::triggered, this,
-            [this] { setList(QTextListFormat::ListDecimal); });
-    connect(add(formatting_, QStringLiteral("bulleted"), QStringLiteral("•")), &QAction::triggered, this,
-            [this] { setList(QTextListFormat::ListDisc); });
-    connect(add(formatting_, QStringLiteral("outdent"), QStringLiteral("⇤")), &QAction::triggered, this,
+    connect(add(formatting_, QStringLiteral("numbered"), QStringLiteral("Нумерованный список")), &QAction::triggered,
+            this, [this] { setList(QTextListFormat::ListDecimal); });
+    connect(add(formatting_, QStringLiteral("bulleted"), QStringLiteral("Маркированный список")), &QAction::triggered,
+            this, [this] { setList(QTextListFormat::ListDisc); });
+    connect(add(formatting_, QStringLiteral("outdent"), QStringLiteral("Уменьшить отступ")), &QAction::triggered, this,
             [this] { indent(-1); });
-    connect(add(formatting_, QStringLiteral("indent"), QStringLiteral("⇥")), &QAction::triggered, this,
+    connect(add(formatting_, QStringLiteral("indent"), QStringLiteral("Увеличить отступ")), &QAction::triggered, this,
             [this] { indent(1); });
-    action(QStringLiteral("numbered"))->setToolTip(QStringLiteral("Нумерованный список"));
-    action(QStringLiteral("bulleted"))->setToolTip(QStringLiteral("Маркированный список"));
-    action(QStringLiteral("outdent"))->setToolTip(QStringLiteral("Уменьшить отступ"));
-    action(QStringLiteral("indent"))->setToolTip(QStringLiteral("Увеличить отступ"));
 
     // Drawing
-    connect(add(drawing_, QStringLiteral("insertTable"), QStringLiteral("Таблица…")), &QAction::triggered, this,
+    connect(add(drawing_, QStringLiteral("insertTable"), QStringLiteral("Вставить таблицу…")), &QAction::triggered, this,
             ui::guarded([this] { askTable(); }));
-    connect(add(drawing_, QStringLiteral("insertPicture"), QStringLiteral("Рисунок…")), &QAction::triggered, this,
+    connect(add(drawing_, QStringLiteral("insertPicture"), QStringLiteral("Вставить рисунок…")), &QAction::triggered, this,
             ui::guarded([this] { askPicture(); }));
     drawing_->addSeparator();
-    connect(add(drawing_, QStringLiteral("insertRow"), QStringLiteral("+ строка")), &QAction::triggered, this,
+    connect(add(drawing_, QStringLiteral("insertRow"), QStringLiteral("Вставить строку")), &QAction::triggered, this,
             [this] { tableRow(true); });
-    connect(add(drawing_, QStringLiteral("deleteRow"), QStringLiteral("− строка")), &QAction::triggered, this,
+    connect(add(drawing_, QStringLiteral("deleteRow"), QStringLiteral("Удалить строку")), &QAction::triggered, this,
             [this] { tableRow(false); });
-    connect(add(drawing_, QStringLiteral("insertColumn"), QStringLiteral("+ столбец")), &QAction::triggered, this,
+    connect(add(drawing_, QStringLiteral("insertColumn"), QStringLiteral("Вставить столбец")), &QAction::triggered, this,
             [this] { tableColumn(true); });
-    connect(add(drawing_, QStringLiteral("deleteColumn"), QStringLiteral("− столбец")), &QAction::triggered, this,
+    connect(add(drawing_, QStringLiteral("deleteColumn"), QStringLiteral("Удалить столбец")), &QAction::triggered, this,
             [this] { tableColumn(false); });
 
     connect(&editor_, &QTextEdit::currentCharFormatChanged, this, [this] { showCurrentFormat(); });
@@ -190,7 +192,11 @@ QAction* EditorActions::add(QToolBar* bar, const QString& name, const QString& t
         view_.addAction(a);
     }
     a->setToolTip(tip);
+    a->setIcon(commandIcon(name));
     bar->addAction(a);
+    // A button shows only the icon: its name for a screen reader is the caption.
+    if (QWidget* button = bar->widgetForAction(a))
+        button->setAccessibleName(text);
     actions_.insert(name, a);
     return a;
 }

@@ -1,13 +1,16 @@
 #pragma once
 // The editor's commands, grouped in the three command bars:
 //   "Standard"   — save as .doc, print, print preview, export to PDF,
-//                  undo/redo, cut/copy/paste;
+//                  undo/redo, cut/copy/paste, insert a file;
 //   "Formatting" — font, size, bold/italic/underline, colour, alignment,
 //                  numbered and bulleted lists, indent;
 //   "Drawing"    — insert a table or a picture, insert and delete table
 //                  rows and columns.
 // The commands also answer the keys a Word user expects (Ctrl+B/I/U,
 // Ctrl+Z/Y, Ctrl+A, Ctrl+P, Ctrl+L/E/R/J) while the view is being edited.
+// The bars show icons (the desktop theme's, or our own where the theme has
+// none); each button's tooltip is its caption with the key, if any, and its
+// accessible name the caption.
 
 #include <QHash>
 #include <QKeySequence>

@@ -47,6 +47,11 @@ SeparateDocumentWindow::SeparateDocumentWindow(QWidget* parent)
     file->addAction(QStringLiteral("Экспорт в PDF…"), view_, &DocumentView::exportPdfInteractive);
     file->addSeparator();
     file->addAction(QStringLiteral("Закрыть"), QKeySequence(Qt::CTRL | Qt::Key_W), this, &QWidget::close);
+
+    // The commands of the command bars that put something into the document.
+    QMenu* insert = menuBar()->addMenu(QStringLiteral("Вст&авка"));
+    for (const char* name : {"insertFile", "insertPicture", "insertTable"})
+        insert->addAction(view_->commandAction(QString::fromLatin1(name)));
 }
 
 SeparateDocumentWindow::~SeparateDocumentWindow() = default;
