@@ -30,6 +30,7 @@ class QToolBar;
 
 namespace talvora::word {
 
+class CommentMarkers;
 class EditorActions;
 class PageView;
 class SpellChecker;
@@ -173,6 +174,7 @@ private:
     EditorActions* actions_ = nullptr;
     std::unique_ptr<ViewAutomation> automation_;
     SpellHighlighter* spell_ = nullptr;
+    CommentMarkers* comments_ = nullptr; // the comments' markers and tool tips
     QWidget* appWindow_ = nullptr;
     State state_ = State::Empty;
     bool autoVerbMenu_ = true;
