@@ -19,6 +19,10 @@ void StoredMarks::read(const WordFile& file, const char16_t* text, int32_t textL
         return; // its tables are of another form
     for (const StoredBookmark& b : readBookmarkTables(file.tableRange(fib::SttbfBkmk), file.tableRange(fib::PlcfBkf),
                                                       file.tableRange(fib::PlcfBkl), textLength)) {
+        // Word's "where you last edited" bookmark is made anew at every save;
+        // kept, its marker could split a word a search looks for.
+        if (b.name.compare(QLatin1String("_GoBack"), Qt::CaseInsensitive) == 0)
+            continue;
         Mark m{b.name, false, b.start, b.end};
         // The main text ends with its last paragraph mark: what goes past it
         // stays at its end.

@@ -220,6 +220,24 @@ TEST(Bookmarks, CopiedTextDoesNotStretchOrRepeatThem)
     EXPECT_LT(all.size(), 12u);
 }
 
+TEST(Bookmarks, WordsLastEditPlaceIsNotKept)
+{
+    // Word's "_GoBack" would put a marker inside a word that a search of the
+    // assembly looks for.
+    Document doc;
+    QTextCursor c(&doc.text());
+    c.insertText(QStringLiteral("<!fld_"));
+    QTextCharFormat point;
+    point.setProperty(BookmarkPointProperty, QStringList{QStringLiteral("_GoBack"), QStringLiteral("Kept")});
+    c.insertText(QString(QChar(kBookmarkMarker)), point);
+    c.insertText(QStringLiteral("5>"), QTextCharFormat());
+    const Document again = roundTrip(doc);
+    const auto marks = bookmarksOf(again.text());
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(marks[0].name, QStringLiteral("Kept"));
+    EXPECT_EQ(marks[0].from, 6);
+}
+
 TEST(Comments, ReadFromLibreOfficesDocument)
 {
     const Document doc = readFixture("marks_comments.doc");
