@@ -58,8 +58,15 @@ void addSeed(const QByteArray& docBytes)
 void loadSeeds()
 {
     const QDir dir(qEnvironmentVariable("TALVORA_FUZZ_SEEDS", QStringLiteral(TALVORA_FUZZ_SEEDS)));
-    for (const QString& name : dir.entryList({QStringLiteral("*.doc")}, QDir::Files, QDir::Name)) {
-        QFile f(dir.filePath(name));
+    QStringList paths;
+    for (const QString& name : dir.entryList({QStringLiteral("*.doc")}, QDir::Files, QDir::Name))
+        paths << dir.filePath(name);
+    // Seeds made for particular structures (bookmarks, comments, …) sit among the fuzzers' finds.
+    const QDir finds(dir.filePath(QStringLiteral("fuzz")));
+    for (const QString& name : finds.entryList({QStringLiteral("seed-*.doc")}, QDir::Files, QDir::Name))
+        paths << finds.filePath(name);
+    for (const QString& path : paths) {
+        QFile f(path);
         if (!f.open(QIODevice::ReadOnly) || f.size() > 200 * 1024)
             continue;
         const QByteArray bytes = f.readAll();

@@ -10,6 +10,7 @@
 #include "word/doc_reader_text.h"
 #include "word/fib.h"
 #include "word/fields.h"
+#include "word/marks_reader.h"
 #include "word/notes.h"
 #include "word/sections.h"
 #include "word/word6_format.h"
@@ -56,6 +57,7 @@ private:
     FieldTypes fieldTypes_;
     int fieldIds_ = 0;
     NoteReferences notes_;
+    StoredMarks marks_; // bookmarks and comments
     const StorySources sources_;
 };
 
@@ -69,7 +71,7 @@ DocReader::DocReader(const QByteArray& bytes)
     , lists_(file_)
     , props_(file_, text_, styles_, lists_)
     , pictures_(file_.dataStream())
-    , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_}
+    , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_, &marks_}
 {
     recodeByFonts();
 }
@@ -105,6 +107,10 @@ void DocReader::recodeByFonts()
 Document DocReader::read()
 {
     readFieldTypes();
+    // Bookmarks and comments, with the comments' texts.
+    marks_.read(file_, text_.chars(), text_.length(), ccpText_,
+                int32_t(std::min<qint64>(storyStart(fib::CcpAtn), text_.length())),
+                [this](QTextDocument& doc, int32_t from, int32_t to) { buildDocument(doc, from, to); });
     readNotes();
 
     Document doc;

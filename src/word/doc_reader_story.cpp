@@ -3,6 +3,7 @@
 #include "word/doc_reader_lists.h"
 #include "word/doc_reader_props.h"
 #include "word/doc_reader_styles.h"
+#include "word/marks_reader.h"
 #include "word/notes.h"
 #include "word/symbol_fonts.h"
 #include "word/table_layout.h"
@@ -101,8 +102,10 @@ private:
     void emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor);
     void emitPicture(const RunFormat& run, QTextCursor& cursor);
     void flush(QTextCursor& cursor, const QTextCharFormat& plain);
-    // The format of shown text: a field's result keeps its field.
-    QTextCharFormat shownFormat(const QTextCharFormat& plain) const;
+    // The format of shown text: a field's result keeps its field, text in
+    // bookmarks and commented text keep them.
+    QTextCharFormat shownFormat(const QTextCharFormat& plain);
+    QTextCharFormat fieldFormat(const QTextCharFormat& plain) const;
     const RunFormat& formatOf(const ParaProps& pap, const Segment& seg);
     const NoteRef* noteAt(int32_t cp);
 
@@ -113,6 +116,7 @@ private:
     std::vector<Paragraph> paragraphs_;
     QHash<FormatKey, RunFormat> formats_;
     FieldReader fields_;
+    MarkBuilder marks_; // bookmarks and comments on the characters
     int footnote_ = 0;
     int endnote_ = 0;
     size_t nextNote_ = 0; // the characters come in order: the notes are looked at in order
@@ -137,6 +141,7 @@ StoryBuilder::StoryBuilder(const StorySources& sources, QTextDocument& doc, int3
     , from_(from)
     , to_(to)
     , fields_(t_, from, to, sources.fieldTypes, sources.fieldIds)
+    , marks_(sources.marks, from, to)
 {
     chunk_.reserve(1024);
 }
@@ -153,6 +158,7 @@ void StoryBuilder::build()
         marks.push_back(p.mark);
     const StoryItems items = layoutStory(marks, [&](size_t k) { return src_.props.rowDef(paragraphs_[k].end); });
     emitItems(items, cursor, true);
+    marks_.finish(doc_);
     cursor.endEditBlock();
 }
 
@@ -225,6 +231,9 @@ void StoryBuilder::emitParagraph(const Paragraph& para, QTextCursor& cursor, boo
     const std::vector<Segment>& segments = src_.props.segments();
     for (size_t si = segIndex_; si < segments.size() && segments[si].cpStart < para.end; ++si)
         emitSegment(open, segments[si], cursor);
+    // An empty bookmark at the paragraph's end stays in it.
+    if (marks_.pending(para.end))
+        marks_.advance(para.end, cursor, fieldFormat(open.markFormat));
     if (para.startsSection) {
         breakBeforeNext_ = true;
         sectionNext_ = para.startsSection;
@@ -301,6 +310,10 @@ void StoryBuilder::emitSegment(const OpenParagraph& open, const Segment& seg, QT
 void StoryBuilder::emitChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor)
 {
     const char16_t ch = t_[cp];
+    if (marks_.pending(cp)) {
+        flush(cursor, run.format);
+        marks_.advance(cp, cursor, fieldFormat(run.format));
+    }
     if (isFieldMark(ch)) {
         emitFieldMark(cp, ch, run, cursor);
         return;
@@ -316,6 +329,13 @@ void StoryBuilder::emitChar(const OpenParagraph& open, int32_t cp, const RunForm
         emitNoteReference(*note, ch, run.format, cursor);
         return;
     }
+    if (const CommentInfo* comment = marks_.commentAt(cp)) {
+        flush(cursor, run.format);
+        QTextCharFormat f = shownFormat(run.format);
+        setComment(f, *comment);
+        cursor.insertText(QString(QChar::ObjectReplacementCharacter), f);
+        return;
+    }
     emitShownChar(open, cp, run, cursor);
 }
 
@@ -323,7 +343,7 @@ void StoryBuilder::emitFieldMark(int32_t cp, char16_t ch, const RunFormat& run, 
 {
     flush(cursor, run.format);
     if (fields_.mark(cp, ch, run.deleted, cursor.position()))
-        cursor.insertText(QString(QChar(kFieldPlaceholder)), fields_.placeholderFormat(run.format));
+        cursor.insertText(QString(QChar(kFieldPlaceholder)), marks_.apply(fields_.placeholderFormat(run.format)));
 }
 
 // The reference of a numbered note shows its number; one with a mark of its own, the mark.
@@ -335,7 +355,7 @@ void StoryBuilder::emitNoteReference(const NoteRef& note, char16_t ch, const QTe
     const QString mark = note.automatic ? formatListNumber(++number, format)
         : ch >= 0x20                    ? QString(QChar(ch))
                                         : QStringLiteral("*");
-    cursor.insertText(mark, src_.notes.referenceFormat(note, plain));
+    cursor.insertText(mark, marks_.apply(src_.notes.referenceFormat(note, plain)));
 }
 
 // A character of the text, or a special one standing for a break or an object.
@@ -407,7 +427,12 @@ void StoryBuilder::flush(QTextCursor& cursor, const QTextCharFormat& plain)
     }
 }
 
-QTextCharFormat StoryBuilder::shownFormat(const QTextCharFormat& plain) const
+QTextCharFormat StoryBuilder::shownFormat(const QTextCharFormat& plain)
+{
+    return marks_.apply(fieldFormat(plain));
+}
+
+QTextCharFormat StoryBuilder::fieldFormat(const QTextCharFormat& plain) const
 {
     return fields_.inResult() ? fields_.resultFormat(plain) : plain;
 }

@@ -17,6 +17,7 @@
 namespace talvora::word {
 
 class ListTable;
+class StoredMarks;
 class StyleSheet;
 class TextProperties;
 
@@ -53,6 +54,7 @@ struct StorySources {
     const FieldTypes& fieldTypes;
     int& fieldIds;
     NoteReferences& notes;
+    StoredMarks* marks = nullptr; // bookmarks and comments (marks_reader.h)
 };
 
 // Builds the stored text [from, to) into `doc`, which is empty.

@@ -6,6 +6,7 @@
 #include "word/doc_writer_stories.h"
 #include "word/sections.h"
 #include "word/fib.h"
+#include "word/marks_tables.h"
 #include "word/notes.h"
 #include "word/sprm.h"
 #include "word/symbol_fonts.h"
@@ -616,6 +617,7 @@ private:
                     int refIndex, int textIndex);
     void placeFieldTables();
     void placeLists();
+    void placeMarks();
     QByteArray pieceTable() const;
 
     QByteArray compoundFile() const;
@@ -774,6 +776,7 @@ void DocWriter::writeTableStream()
     place(fib::Dop, documentProperties(footnoteFormat_, endnoteFormat_));
     placeNotes(stories_.endnotes(), b.endnoteStarts, b.ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
     placeLists();
+    placeMarks(); // bookmarks and comments
     place(fib::Clx, pieceTable());
 }
 
@@ -826,6 +829,7 @@ void DocWriter::placeFieldTables()
         {fib::PlcfFldHdr, stories_.fieldTable(b.hddStart, b.hddStart + b.ccpHdd)},
         {fib::PlcfFldFtn, stories_.fieldTable(b.ccpText, b.hddStart)},
         {fib::PlcfFldEdn, stories_.fieldTable(b.ednStart, b.ednStart + b.ccpEdn)},
+        {fib::PlcfFldAtn, stories_.fieldTable(b.atnStart, b.atnStart + b.ccpAtn)},
     };
     for (const auto& [index, plc] : fieldTables)
         if (!plc.isEmpty())
@@ -842,6 +846,29 @@ void DocWriter::placeLists()
     place(fib::PlfLst, lst);
     fcLcb_[fib::PlfLst].second = uint32_t(2 + 28 * lists.size());
     place(fib::PlfLfo, lfo);
+}
+
+// Bookmarks of all stories; comments with their authors and the text they comment on.
+void DocWriter::placeMarks()
+{
+    const StoryBounds& b = stories_.bounds();
+    const BookmarkTables bookmarks =
+        bookmarkTables(stories_.marks().bookmarks(), int32_t(stories_.text().size()) + 1);
+    if (!bookmarks.names.isEmpty()) {
+        place(fib::SttbfBkmk, bookmarks.names);
+        place(fib::PlcfBkf, bookmarks.starts);
+        place(fib::PlcfBkl, bookmarks.ends);
+    }
+    const CommentTableBytes comments =
+        commentTables(stories_.marks().commentsToWrite(b.commentStarts), b.ccpText, b.ccpAtn);
+    const std::pair<int, const QByteArray*> tables[] = {
+        {fib::PlcfandRef, &comments.references}, {fib::PlcfandTxt, &comments.texts},
+        {fib::GrpXstAtnOwners, &comments.authors}, {fib::SttbfAtnBkmk, &comments.tags},
+        {fib::PlcfAtnBkf, &comments.tagStarts},   {fib::PlcfAtnBkl, &comments.tagEnds},
+    };
+    for (const auto& [index, bytes] : tables)
+        if (!bytes->isEmpty())
+            place(index, *bytes);
 }
 
 // One piece: all the text, as Unicode.
@@ -904,6 +931,7 @@ std::array<uint32_t, 22> DocWriter::fibCounts() const
     lw[fib::CcpText] = uint32_t(b.ccpText);
     lw[fib::CcpFtn] = uint32_t(b.ccpFtn);
     lw[fib::CcpHdd] = uint32_t(b.ccpHdd);
+    lw[fib::CcpAtn] = uint32_t(b.ccpAtn);
     lw[fib::CcpEdn] = uint32_t(b.ccpEdn);
     lw[11] = 0xFFFFF;
     lw[12] = firstChpPage_;

@@ -64,7 +64,10 @@ void StoryWriter::write(const Document& document)
     bounds_.ccpFtn = position() - bounds_.ccpText;
     bounds_.hddStart = bounds_.ccpText + bounds_.ccpFtn;
     writeHeaders(document);
-    // Endnotes come after the headers (no comments are written between).
+    // Comments follow the headers, the endnotes the comments.
+    bounds_.atnStart = position();
+    bounds_.commentStarts = writeComments();
+    bounds_.ccpAtn = position() - bounds_.atnStart;
     bounds_.ednStart = position();
     bounds_.endnoteStarts = writeNotes(endnotes_, bounds_.ednStart);
     bounds_.ccpEdn = position() - bounds_.ednStart;
@@ -89,6 +92,7 @@ void StoryWriter::writeStory(const QTextDocument& story)
     propsOfFormat_.clear(); // format indices count within one QTextDocument
     writeFrame(story.rootFrame());
     fields_.close();
+    marks_.endStory();
     story_ = nullptr;
 }
 
@@ -111,6 +115,25 @@ std::vector<int32_t> StoryWriter::writeNotes(const std::vector<PendingNote>& not
         writeStory(content);
     }
     if (!notes.empty())
+        appendEmptyParagraph();
+    return starts;
+}
+
+// Each comment: its reference mark, then its paragraphs. One more paragraph
+// mark ends the story. Returns where each comment starts inside the story.
+std::vector<int32_t> StoryWriter::writeComments()
+{
+    std::vector<int32_t> starts;
+    for (const PendingComment& comment : marks_.comments()) {
+        starts.push_back(position() - bounds_.atnStart);
+        QTextDocument content;
+        loadNoteContent(comment.info.content, content);
+        CharProps mark = normal_;
+        mark.special = true;
+        append(QStringLiteral(u"\x05"), mark);
+        writeStory(content);
+    }
+    if (!starts.empty())
         appendEmptyParagraph();
     return starts;
 }
@@ -247,14 +270,30 @@ void StoryWriter::writeFragment(const QTextFragment& fragment)
     const CharProps chp = propsOf(format, fragment.charFormatIndex());
     if (format.isImageFormat()) {
         fields_.beforeRun(format, chp, QString()); // a picture may be a field's result
+        const int32_t from = position();
         writeImages(fragment);
+        marks_.run(format, fragment.text(), from, position());
         return;
     }
     const QString s = fields_.beforeRun(format, chp, fragment.text());
+    const int32_t from = position();
+    writeRunText(format, chp, s);
+    // Bookmarks and commented text the run carries (marks.h).
+    marks_.run(format, fragment.text(), from, position());
+}
+
+void StoryWriter::writeRunText(const QTextCharFormat& format, const CharProps& chp, QString s)
+{
     if (mainStory_ && isNoteReference(format)) {
         writeNoteReference(format, chp, s);
         return;
     }
+    if (mainStory_ && isCommentReference(format)) {
+        writeCommentReferences(format, chp, s);
+        return;
+    }
+    if (format.hasProperty(BookmarkPointProperty))
+        s.remove(QChar(kBookmarkMarker)); // empty bookmarks stand where they are, as nothing
     const QString stored = storedText(s);
     if (stored.isEmpty())
         return;
@@ -262,6 +301,19 @@ void StoryWriter::writeFragment(const QTextFragment& fragment)
         appendSymbols(stored, format, chp);
     else
         append(stored, chp);
+}
+
+// Each reference character becomes the stored comment reference mark.
+void StoryWriter::writeCommentReferences(const QTextCharFormat& format, const CharProps& chp, const QString& text)
+{
+    CharProps mark = chp;
+    mark.special = true;
+    for (QChar c : text) {
+        if (c != QChar::ObjectReplacementCharacter)
+            continue;
+        marks_.reference(format, position());
+        append(QStringLiteral(u"\x05"), mark);
+    }
 }
 
 // A run read from a symbol: each occurrence of the symbol's text is written

@@ -7,6 +7,7 @@
 #include "word/doc_pictures.h"
 #include "word/document.h"
 #include "word/fields.h"
+#include "word/marks_writer.h"
 #include "word/notes.h"
 #include "word/sprm.h"
 #include "word/text_formats.h"
@@ -67,6 +68,9 @@ struct StoryBounds {
     int32_t ccpFtn = 0;   // the footnotes follow it
     int32_t hddStart = 0; // then the headers and footers
     int32_t ccpHdd = 0;
+    int32_t atnStart = 0; // then the comments
+    int32_t ccpAtn = 0;
+    std::vector<int32_t> commentStarts; // where each comment starts inside their story
     int32_t ednStart = 0; // then the endnotes
     int32_t ccpEdn = 0;
     // Where each note starts inside its story.
@@ -110,11 +114,14 @@ public:
     const QByteArray& pictureData() const { return pictures_.data(); }
     // The field table of the story [from, to).
     QByteArray fieldTable(int32_t from, int32_t to) const { return fields_.table(from, to); }
+    // The bookmarks and comments of all stories.
+    const MarkWriter& marks() const { return marks_; }
 
 private:
     void writeMainText(const Document& document);
     void writeHeaders(const Document& document);
     std::vector<int32_t> writeNotes(const std::vector<PendingNote>& notes, int32_t storyStart);
+    std::vector<int32_t> writeComments();
     void writeStory(const QTextDocument& story);
 
     void writeFrame(const QTextFrame* frame);
@@ -123,6 +130,8 @@ private:
     void writeCell(const PlannedCell& cell, int depth, int width);
     void writeBlock(const QTextBlock& block, char16_t mark, int depth, bool cellEnd);
     void writeFragment(const QTextFragment& fragment);
+    void writeRunText(const QTextCharFormat& format, const CharProps& chp, QString s);
+    void writeCommentReferences(const QTextCharFormat& format, const CharProps& chp, const QString& text);
     void appendSymbols(const QString& stored, const QTextCharFormat& format, const CharProps& chp);
     void writeImages(const QTextFragment& fragment);
     void writeNoteReference(const QTextCharFormat& format, const CharProps& chp, const QString& own);
@@ -149,6 +158,7 @@ private:
     std::vector<int> headingLevels_;
     PictureWriter pictures_;
     FieldWriter fields_;
+    MarkWriter marks_;
 
     // Notes are written after the main text; its references are special
     // characters (numbered notes) or the note's own mark.

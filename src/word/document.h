@@ -87,6 +87,13 @@ private:
 //   (TableProperty, table_format.h);
 // - the first block of each later section carries SectionStartProperty; when
 //   the section starts on a new page the block also breaks the page before it.
+// - bookmarks and comments ride on the characters (marks.h): the characters a
+//   bookmark covers carry its name (BookmarksProperty), an empty bookmark is
+//   one U+200B marker naming it (BookmarkPointProperty); a comment is one
+//   U+FFFC reference character of CommentObjectType carrying its text, author
+//   and initials, and the text it comments on carries its id
+//   (CommentRangesProperty). Edits carry them along; deleting all their
+//   characters deletes them.
 inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
 inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
 

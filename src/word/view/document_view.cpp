@@ -5,6 +5,7 @@
 #include "ui/error_display.h"
 #include "word/doc_writer.h"
 #include "word/document_io.h"
+#include "word/view/comment_markers.h"
 #include "word/view/document_printing.h"
 #include "word/view/editor_actions.h"
 #include "word/view/file_insertion.h"
@@ -73,6 +74,7 @@ DocumentView::DocumentView(QWidget* parent)
     editor_->viewport()->installEventFilter(this);
     page_ = new PageView(editor_, this);
     spell_ = new SpellHighlighter(*editor_, this);
+    comments_ = new CommentMarkers(*editor_, this);
 
     barHost_ = new QWidget(this);
     auto* bars = new QVBoxLayout(barHost_);
@@ -403,6 +405,7 @@ void DocumentView::attachEditor()
     const QFont defaultFont = text.defaultFont();
     editor_->setDocument(&text);
     text.setDefaultFont(defaultFont); // the editor's own font is not the document's
+    comments_->attach(text);
     attached_ = true;
     editor_->setTextCursor(detached_);
     updateSpelling();

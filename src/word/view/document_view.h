@@ -31,6 +31,7 @@ class QToolBar;
 
 namespace talvora::word {
 
+class CommentMarkers;
 class EditorActions;
 class OfficeConverter;
 class PageView;
@@ -193,6 +194,7 @@ private:
     std::unique_ptr<ViewAutomation> automation_;
     std::unique_ptr<OfficeConverter> converter_;
     SpellHighlighter* spell_ = nullptr;
+    CommentMarkers* comments_ = nullptr; // the comments' markers and tool tips
     QWidget* appWindow_ = nullptr;
     State state_ = State::Empty;
     bool autoVerbMenu_ = true;
