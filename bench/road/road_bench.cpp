@@ -253,7 +253,7 @@ int maxDocumentKey(data::TDM& dm)
     return q.fieldAt(0).value().toInt();
 }
 
-// The assembled summary stored as "Выписка" through the type window; the
+// The assembled summary stored as a discharge summary through the type window; the
 // stored rows are removed afterwards.
 void BM_StoreDischarge(benchmark::State& state)
 {
@@ -265,7 +265,7 @@ void BM_StoreDischarge(benchmark::State& state)
     const int lastBefore = maxDocumentKey(dm);
     for (auto _ : state) {
         c.storeDocument->click();
-        click(program->ws.form7->typeGrid(), QStringLiteral("VTName"), QStringLiteral("Выписка"));
+        click(program->ws.form7->typeGrid(), QStringLiteral("VTName"), QStringLiteral("Выписки")); // the wizard's name
         program->ws.form7->okButton()->click();
         settle();
     }

@@ -195,7 +195,10 @@ const Schema& workstationSchema()
                    {QStringLiteral("Potd"), QStringLiteral("Palat"), QStringLiteral("Pname"), QStringLiteral("PdP")},
                    true},
                   // "показать не выписанных": the few patients in the ward, without reading every card
-                  {QStringLiteral("Pacient_Discharge"), {QStringLiteral("Potd"), QStringLiteral("PdV")}}}},
+                  {QStringLiteral("Pacient_Discharge"), {QStringLiteral("Potd"), QStringLiteral("PdV")}},
+                  // The list's filters by a word of the diagnosis and by age, read in one pass.
+                  {QStringLiteral("Pacient_Diagnoses"), {QStringLiteral("Potd"), QStringLiteral("PdiaK"), QStringLiteral("PdiaV")}},
+                  {QStringLiteral("Pacient_Ages"), {QStringLiteral("Potd"), QStringLiteral("PdB"), QStringLiteral("PdP")}}}},
         TableDef{QStringLiteral("Vipis"), QStringLiteral("Vipis.DB"),
                  {F("VID", FT::AutoInc), F("Vpac", FT::Integer), F("Vtype", FT::Integer),
                   F("Vdate", FT::DateTime), F("Vres", FT::Blob)},

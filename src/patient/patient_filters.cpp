@@ -8,6 +8,11 @@
 #include "data/unit_of_work.h"
 #include "patient_register.h"
 
+#include <QHash>
+
+#include <algorithm>
+#include <vector>
+
 
 namespace talvora::patient {
 
@@ -16,37 +21,38 @@ namespace {
 const QString kPid = QStringLiteral("Pid");
 const QString kPotd = QStringLiteral("potd");
 
-// Reads the rows of one patient by key, with one prepared statement.
-class PatientRows {
-public:
-    PatientRows(data::Database& db, const QString& columns)
-        : st_(db.prepareBound(db.translate(QStringLiteral("select ") + columns +
-                                          QStringLiteral(" from pacient where PID = :PID"),
-                                          data::TranslateOptions{false}),
-                              params(0)))
-    {
-        index_ = st_.parameterIndex(data::sqliteParamName(QStringLiteral("PID")));
-    }
+// Calls `row` with every patient's key (column 0) and `columns`, in one pass.
+// The pass reads an index that holds those columns where there is one (the
+// diagnoses, the dates), not the long rows of the cards.
+template <typename Row>
+void scanPatients(data::Database& db, const QString& columns, Row row)
+{
+    data::SqliteStatement st = db.prepareBound(
+        db.translate(QStringLiteral("select PID, ") + columns + QStringLiteral(" from pacient"), data::TranslateOptions{false}),
+        {});
+    while (st.step())
+        row(st);
+}
 
-    // False when there is no such patient.
-    bool read(qint64 key)
-    {
-        st_.reset();
-        st_.bindInt64(index_, key);
-        return st_.step();
-    }
-    const data::SqliteStatement& row() const { return st_; }
-
-private:
-    static data::Params params(qint64 key)
-    {
-        data::Params p;
-        p.set(QStringLiteral("PID"), key);
-        return p;
-    }
-    data::SqliteStatement st_;
-    int index_ = 0;
-};
+// The keys of `keys`, in their order, whose patients pass `test` on `columns`.
+template <typename Test>
+QStringList keysPassing(data::Database& db, const QStringList& keys, const QString& columns, Test test)
+{
+    QHash<qint64, bool> passed;
+    passed.reserve(keys.size());
+    for (const QString& key : keys)
+        passed.insert(key.toLongLong(), false);
+    scanPatients(db, columns, [&](const data::SqliteStatement& st) {
+        const auto it = passed.find(st.int64(0));
+        if (it != passed.end())
+            *it = test(st);
+    });
+    QStringList found;
+    for (const QString& key : keys)
+        if (passed.value(key.toLongLong()))
+            found << key;
+    return found;
+}
 
 QDate dateAt(const data::SqliteStatement& st, int col)
 {
@@ -185,19 +191,18 @@ bool PatientFilters::FindByDiagnosisWord(const QString& word, bool wholeDatabase
     data::Database& db = *dm_.Pacents;
     const data::ReadTransaction snapshot(db);
     if (wholeDatabase) {
-        // Every patient of every department, in key order, both diagnoses.
-        data::SqliteStatement st =
-            db.prepareBound(db.translate(QStringLiteral("select PID, PdiaK, PdiaV from pacient order by PID"),
-                                         data::TranslateOptions{false}),
-                            {});
-        while (st.step())
+        // Every patient of every department, both diagnoses, in key order.
+        std::vector<qint64> keys;
+        scanPatients(db, QStringLiteral("PdiaK, PdiaV"), [&](const data::SqliteStatement& st) {
             if (DiagnosisContains(st.text(1), upper) || DiagnosisContains(st.text(2), upper))
-                found << QString::number(st.int64(0));
+                keys.push_back(st.int64(0));
+        });
+        std::sort(keys.begin(), keys.end());
+        for (qint64 key : keys)
+            found << QString::number(key);
     } else {
-        PatientRows rows(db, QStringLiteral("PdiaK"));
-        for (const QString& key : keys_)
-            if (rows.read(key.toLongLong()) && DiagnosisContains(rows.row().text(0), upper))
-                found << key;
+        found = keysPassing(db, keys_, QStringLiteral("PdiaK"),
+                            [&](const data::SqliteStatement& st) { return DiagnosisContains(st.text(1), upper); });
     }
     if (found.isEmpty())
         return false;
@@ -208,11 +213,9 @@ bool PatientFilters::FindByDiagnosisWord(const QString& word, bool wholeDatabase
 bool PatientFilters::FindByAge(int from, int to)
 {
     const data::ReadTransaction snapshot(*dm_.Pacents);
-    PatientRows rows(*dm_.Pacents, QStringLiteral("PdB, PdP"));
-    QStringList found;
-    for (const QString& key : keys_)
-        if (rows.read(key.toLongLong()) && AgeWithin(dateAt(rows.row(), 0), dateAt(rows.row(), 1), from, to))
-            found << key;
+    const QStringList found = keysPassing(*dm_.Pacents, keys_, QStringLiteral("PdB, PdP"), [&](const data::SqliteStatement& st) {
+        return AgeWithin(dateAt(st, 1), dateAt(st, 2), from, to);
+    });
     if (found.isEmpty())
         return false;
     keys_ = found;
