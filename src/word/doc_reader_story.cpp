@@ -88,6 +88,7 @@ private:
     };
 
     void splitParagraphs();
+    bool nextInTable(int32_t cp) const;
     void emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh);
     void emitParagraph(const Paragraph& para, QTextCursor& cursor, bool& reuseBlock);
     QTextBlockFormat blockFormatOf(const ParaProps& pap) const;
@@ -162,8 +163,11 @@ void StoryBuilder::splitParagraphs()
 {
     int32_t start = from_;
     for (int32_t cp = from_; cp < to_; ++cp) {
-        // A section mark ends the paragraph it closes, as a paragraph mark would.
-        const int section = t_[cp] == 0x0C && cp > start ? sectionAfter(src_.sections, cp) : 0;
+        // A section mark ends the paragraph it closes, as a paragraph mark
+        // would. One that stands alone starts the paragraph after it with
+        // the new section, unless that paragraph is in a table: then it is
+        // the empty paragraph that keeps the table apart from what precedes.
+        const int section = t_[cp] == 0x0C && (cp > start || nextInTable(cp + 1)) ? sectionAfter(src_.sections, cp) : 0;
         if (t_[cp] == 0x0D || t_[cp] == 0x07 || section) {
             Paragraph p;
             p.startsSection = section;
@@ -182,6 +186,18 @@ void StoryBuilder::splitParagraphs()
         p.pap = src_.props.paraProps(to_ - 1);
         paragraphs_.push_back(p);
     }
+}
+
+// Whether the paragraph that starts at `cp` is in a table.
+bool StoryBuilder::nextInTable(int32_t cp) const
+{
+    for (; cp < to_; ++cp) {
+        if (t_[cp] == 0x0D || t_[cp] == 0x07)
+            return src_.props.paraProps(cp).inTable;
+        if (t_[cp] == 0x0C)
+            return false;
+    }
+    return false;
 }
 
 void StoryBuilder::emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh)
@@ -226,7 +242,8 @@ void StoryBuilder::emitParagraph(const Paragraph& para, QTextCursor& cursor, boo
     for (size_t si = segIndex_; si < segments.size() && segments[si].cpStart < para.end; ++si)
         emitSegment(open, segments[si], cursor);
     if (para.startsSection) {
-        breakBeforeNext_ = true;
+        // A continuous section (or one in the next column) goes on on the same page.
+        breakBeforeNext_ = sectionStartsPage(src_.sections, para.startsSection);
         sectionNext_ = para.startsSection;
     }
 }
@@ -375,8 +392,10 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
 void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor)
 {
     QTextBlockFormat next = open.blockFormat;
-    next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     const int section = sectionAfter(src_.sections, cp);
+    const bool newPage = !section || sectionStartsPage(src_.sections, section);
+    if (newPage)
+        next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (section)
         next.setProperty(SectionStartProperty, section);
     if (cursor.block().length() <= 1) {
@@ -384,7 +403,7 @@ void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCur
     } else if (cp + 1 < open.para.end) {
         cursor.insertBlock(next, open.markFormat);
     } else {
-        breakBeforeNext_ = true;
+        breakBeforeNext_ = newPage;
         sectionNext_ = section;
     }
 }
