@@ -103,7 +103,9 @@ void PrintedPages::planPages(int bodyPages)
         const int k = b.blockFormat().intProperty(SectionStartProperty);
         if (k < 1 || size_t(k) > document_.laterSections.size() || (!starts.empty() && size_t(k) <= starts.back().section))
             continue;
-        const double top = body_->documentLayout()->blockBoundingRect(b).top();
+        // The layout keeps positions in 1/64 pixel: a block at the top of a
+        // page may lie a hair above it.
+        const double top = body_->documentLayout()->blockBoundingRect(b).top() + 0.5;
         const int bodyPage = std::clamp(int(top / pageHeight) + 1, 1, bodyPages);
         const SectionStart kind = document_.laterSections[size_t(k - 1)].page.start;
         // A continuous section shares its first page with the section before: its headers start on the next.

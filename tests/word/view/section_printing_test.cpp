@@ -34,8 +34,10 @@ void addSection(Document& doc, SectionStart start, int lines, const QString& nam
         first.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     c.insertBlock(first);
     c.insertText(name);
-    for (int i = 1; i < lines; ++i)
-        c.insertText(QStringLiteral("\n%1, строка %2").arg(name).arg(i));
+    for (int i = 1; i < lines; ++i) {
+        c.insertBlock(QTextBlockFormat());
+        c.insertText(QStringLiteral("%1, строка %2").arg(name).arg(i));
+    }
     Section s;
     s.page.start = start;
     doc.laterSections.push_back(std::move(s));
