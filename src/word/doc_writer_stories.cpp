@@ -128,10 +128,10 @@ void StoryWriter::writeHeaders(const Document& document)
     for (const SectionBreak& b : sectionBreaks_)
         written.push_back(size_t(b.section));
     std::vector<Stories> sections;
-    for (size_t section : written) {
+    for (size_t k = 0; k < written.size(); ++k) {
         Stories stories{};
         for (int kind = 0; kind < kHeaderKinds; ++kind)
-            stories[size_t(kind)] = storyToStore(document, section, HeaderKind(kind));
+            stories[size_t(kind)] = storyToStore(document, written[k], k ? written[k - 1] : 0, HeaderKind(kind));
         sections.push_back(stories);
     }
     const bool any = std::any_of(sections.begin(), sections.end(), [](const Stories& stories) {

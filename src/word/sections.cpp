@@ -212,12 +212,20 @@ void readSectionStories(Document& doc, const StoredStory& storyOf, qint64 budget
     }
 }
 
-const QTextDocument* storyToStore(const Document& doc, size_t section, HeaderKind kind)
+const QTextDocument* storyToStore(const Document& doc, size_t section, size_t before, HeaderKind kind)
 {
     const QTextDocument* own = sectionStory(doc, section, kind);
-    if (!own || section == 0)
-        return own;
-    return sameStory(own, storyInForce(doc, section - 1, kind)) ? nullptr : own;
+    if (before >= section) {
+        // The first section stored: what it has is its own.
+        return own ? own : storyInForce(doc, section, kind);
+    }
+    if (!own) {
+        // Sections between that are not stored (their start was deleted)
+        // may have changed what is in force.
+        const QTextDocument* inForce = storyInForce(doc, section, kind);
+        return sameStory(inForce, storyInForce(doc, before, kind)) ? nullptr : inForce;
+    }
+    return sameStory(own, storyInForce(doc, before, kind)) ? nullptr : own;
 }
 
 QByteArray sectionTableBytes(const std::vector<int32_t>& ends, const std::vector<uint32_t>& fcSepx)

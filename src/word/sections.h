@@ -71,11 +71,12 @@ const QTextDocument* storyOnPage(const Document& doc, size_t section, bool heade
 using StoredStory = std::function<std::unique_ptr<QTextDocument>(size_t section, HeaderKind kind, qint64& budget)>;
 void readSectionStories(Document& doc, const StoredStory& storyOf, qint64 budget);
 
-// What the writer stores for section `section`'s story of `kind`: the story,
-// or null for an empty one, which goes on with the section before's. A story
-// the same as the one it would go on with is stored empty; a first section
+// What the writer stores for section `section`'s story of `kind`, when the
+// section stored before it is `before` (for the first, `section` itself): the
+// story, or null for an empty one, which goes on with the one in force
+// before. A story the same as that one is stored empty; a first section
 // without a story stores none either.
-const QTextDocument* storyToStore(const Document& doc, size_t section, HeaderKind kind);
+const QTextDocument* storyToStore(const Document& doc, size_t section, size_t before, HeaderKind kind);
 
 // The section table for sections ending at `ends`, their properties at `fcSepx`.
 QByteArray sectionTableBytes(const std::vector<int32_t>& ends, const std::vector<uint32_t>& fcSepx);

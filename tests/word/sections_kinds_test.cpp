@@ -310,6 +310,32 @@ TEST(SectionKinds, TakenOverStoriesAreStoredEmpty)
     EXPECT_EQ(textOf(storyOnPage(doc, 3, false, true, true)), QStringLiteral("Подвал раздела 3"));
 }
 
+// A section whose first paragraph was deleted is no longer written: the
+// section after it keeps the header that was in force there.
+TEST(SectionKinds, HeaderInForceSurvivesADeletedSectionStart)
+{
+    Document doc;
+    doc.header = storyOf(QStringLiteral("A"));
+    QTextCursor c(&doc.text());
+    c.insertText(QStringLiteral("Раздел 0"));
+    for (int k = 1; k <= 2; ++k) {
+        QTextBlockFormat start;
+        start.setProperty(SectionStartProperty, k);
+        c.insertBlock(start);
+        c.insertText(QStringLiteral("Раздел %1").arg(k));
+        doc.laterSections.emplace_back();
+    }
+    doc.laterSections[0].header = storyOf(QStringLiteral("B"));
+    // The first paragraph of section 1 loses its mark, as when it is deleted and typed again.
+    QTextBlock second = doc.text().findBlockByNumber(1);
+    QTextCursor(second).setBlockFormat(QTextBlockFormat());
+
+    const Document d = readDoc(writeDoc(doc));
+    ASSERT_EQ(d.laterSections.size(), 1u);
+    EXPECT_EQ(textOf(d.header), QStringLiteral("A"));
+    EXPECT_EQ(textOf(d.laterSections[0].header), QStringLiteral("B"));
+}
+
 // First-page and even-page stories of every section: kept where the page
 // set-up shows them, written back in their places.
 TEST(SectionKinds, FirstAndEvenPageStoriesOfEverySection)
