@@ -89,6 +89,7 @@ private:
 
     void splitParagraphs();
     bool nextInTable(int32_t cp) const;
+    void breakPageBeforeSectionTable(QTextTable* table);
     void emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh);
     void emitParagraph(const Paragraph& para, QTextCursor& cursor, bool& reuseBlock);
     QTextBlockFormat blockFormatOf(const ParaProps& pap) const;
@@ -119,6 +120,7 @@ private:
     size_t nextNote_ = 0; // the characters come in order: the notes are looked at in order
     bool breakBeforeNext_ = false;
     int sectionNext_ = 0; // the section the next paragraph starts
+    int cellDepth_ = 0;   // of the cell being filled, 0 outside tables
     size_t segIndex_ = 0;
     QString chunk_; // text not yet inserted, all of one format
     // Per list, the QTextList of each level now in use; an item of a level
@@ -200,15 +202,33 @@ bool StoryBuilder::nextInTable(int32_t cp) const
     return false;
 }
 
+// A section that starts a page with a table: the table breaks the page (a
+// page break of a paragraph in a cell breaks none).
+void StoryBuilder::breakPageBeforeSectionTable(QTextTable* table)
+{
+    if (!table || cellDepth_ > 0)
+        return;
+    const QTextBlockFormat first = table->cellAt(0, 0).firstCursorPosition().blockFormat();
+    if (!first.hasProperty(SectionStartProperty) || first.pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore)
+        return;
+    QTextTableFormat format = table->format();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    table->setFormat(format);
+}
+
 void StoryBuilder::emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh)
 {
-    const FillCell fill = [this](const StoryItems& cell, QTextCursor& at, bool empty) { emitItems(cell, at, empty); };
+    const FillCell fill = [this](const StoryItems& cell, QTextCursor& at, bool empty) {
+        ++cellDepth_;
+        emitItems(cell, at, empty);
+        --cellDepth_;
+    };
     bool reuseBlock = fresh;
     for (size_t k = 0; k < items.size(); ++k) {
         if (const TableNode* table = items[k].table.get()) {
             if (reuseBlock && k == 0)
                 markPlaceholder(cursor);
-            insertTable(cursor, *table, fill);
+            breakPageBeforeSectionTable(insertTable(cursor, *table, fill));
             reuseBlock = true;
         } else {
             emitParagraph(paragraphs_[items[k].paragraph], cursor, reuseBlock);

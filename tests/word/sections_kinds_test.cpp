@@ -487,6 +487,14 @@ TEST(SectionTables, ReadFromLibreOfficesDocument)
     const std::vector<std::tuple<int, bool, QString>> starts{
         {1, false, QStringLiteral("Н1")}, {2, false, QString()}, {3, true, QStringLiteral("П1")}};
     EXPECT_EQ(sectionStarts(d), starts);
+    // The landscape section's table starts the page; the continuous one's does not.
+    for (QTextFrame* frame : d.text().rootFrame()->childFrames()) {
+        const auto* table = qobject_cast<QTextTable*>(frame);
+        const QString first = table ? table->cellAt(0, 0).firstCursorPosition().block().text() : QString();
+        if (first == QStringLiteral("П1") || first == QStringLiteral("Н1")) {
+            EXPECT_EQ(table->format().pageBreakPolicy() == QTextFormat::PageBreak_AlwaysBefore, first == QStringLiteral("П1"));
+        }
+    }
     ASSERT_NE(d.header, nullptr);
     EXPECT_EQ(tablesOf(d.header->rootFrame()), QStringList{QStringLiteral("ГКБ №12|Неврологическое отделение")});
 
