@@ -112,7 +112,11 @@ private:
 //   (TableProperty, table_format.h);
 // - the first block of each later section carries SectionStartProperty; when
 //   the section starts on a new page (PageSetup::start) the block also breaks
-//   the page before it, a continuous section's does not.
+//   the page before it, a continuous section's does not. A section that
+//   starts with a table names it on the first block of the table's first
+//   cell, and the table breaks the page;
+// - a later section's header or footer that is null goes on with the one in
+//   force in the section before (Word's "same as previous").
 inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
 inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
 
