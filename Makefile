@@ -4,12 +4,17 @@ BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= OFF
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean initdb package demo screenshots
+.PHONY: all deps test-deps configure build run test bench clean initdb package demo screenshots
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
+
+# The tests need more than the program: LibreOffice Writer (without its GUI)
+# reads the documents they write.
+test-deps:
+	@bash scripts/install-deps.sh --test
 
 configure: deps
 	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTALVORA_SANITIZE=$(SANITIZE) >/dev/null
@@ -30,7 +35,7 @@ run: initdb
 	@if [ -x $(BUILD_DIR)/src/app/talvora ]; then $(BUILD_DIR)/src/app/talvora; \
 	 else echo "The workstation program is not built yet; the databases are ready (talvora-db)."; fi
 
-test: build
+test: test-deps build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # The Debian package talvora_<version>_amd64.deb, in $(BUILD_DIR).

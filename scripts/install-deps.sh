@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running Talvora need,
 # but only those that are missing. As root it calls apt-get itself, otherwise sudo.
+#
+#   install-deps.sh          what building and running need
+#   install-deps.sh --test   that and what only the tests need: LibreOffice
+#                            Writer without its GUI, which the tests hand our
+#                            documents to (the program itself needs no office suite)
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +17,17 @@ PACKAGES=(
   7zip python3-pyftpdlib desktop-file-utils
   libqt6svg6
 )
+
+TEST_PACKAGES=(
+  libreoffice-writer-nogui
+)
+
+for arg in "$@"; do
+  case "$arg" in
+    --test) PACKAGES+=("${TEST_PACKAGES[@]}") ;;
+    *) echo "install-deps.sh: unknown option $arg (use --test for the tests' packages)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

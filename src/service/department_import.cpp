@@ -116,10 +116,12 @@ int renumberIn(const std::unique_ptr<QTextDocument>& story, const MarkerKeys& ke
 int renumberMarkers(word::Document& document, const MarkerKeys& keys)
 {
     int rewritten = renumberMarkers(document.text(), keys);
-    for (const auto* story : {&document.header, &document.footer, &document.firstHeader, &document.firstFooter})
+    for (const auto* story : {&document.header, &document.footer, &document.firstHeader, &document.firstFooter,
+                              &document.evenHeader, &document.evenFooter})
         rewritten += renumberIn(*story, keys);
     for (word::Section& section : document.laterSections)
-        for (const auto* story : {&section.header, &section.footer, &section.firstHeader, &section.firstFooter})
+        for (const auto* story : {&section.header, &section.footer, &section.firstHeader, &section.firstFooter,
+                                  &section.evenHeader, &section.evenFooter})
             rewritten += renumberIn(*story, keys);
     return rewritten;
 }

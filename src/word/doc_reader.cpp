@@ -16,7 +16,6 @@
 #include "word/word6_format.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <memory>
 #include <vector>
@@ -116,49 +115,29 @@ Document DocReader::read()
     Document doc;
     doc.page = toPageSetup(section_);
     for (size_t k = 1; k < sections_.size(); ++k)
-        doc.laterSections.push_back({toPageSetup(sections_[k].props), nullptr, nullptr, nullptr, nullptr});
+        doc.laterSections.push_back({toPageSetup(sections_[k].props), {}, {}, {}, {}, {}, {}});
     buildDocument(doc.text(), 0, ccpText_);
     readHeaders(doc);
     return doc;
 }
 
 // The header stories follow the main text and the footnotes. The first six
-// are the note separators, then six for each section: even header, odd
-// header, even footer, odd footer, first-page header and footer. A section
-// whose story is empty goes on with the one of the section before.
+// are the note separators, then six for each section (see HeaderKind). Even
+// pages have stories of their own when the document properties say so.
 void DocReader::readHeaders(Document& doc)
 {
-    std::unique_ptr<QTextDocument>* first[] = {&doc.header, &doc.footer, &doc.firstHeader, &doc.firstFooter};
-    const bool titlePage = section_.titlePage;
-    static constexpr int kinds[] = {1, 3, 4, 5};
-    std::array<const QTextDocument*, 4> previous{};
+    const ByteView dop = file_.tableRange(fib::Dop);
+    doc.oddAndEvenHeaders = dop.ok(0, 1) && (dop.u8(0) & 0x01);
     // Stories of a damaged file may overlap or repeat: what all of them
     // together hold is bounded by the header text itself.
-    qint64 budget = 4 * qint64(file_.storyLength(fib::CcpHdd)) + 65536;
-    std::vector<std::unique_ptr<QTextDocument>> unshown; // first-page stories of sections without a title page
-    const size_t sectionCount = 1 + doc.laterSections.size();
-    for (size_t k = 0; k < sectionCount; ++k) {
-        Section* later = k == 0 ? nullptr : &doc.laterSections[k - 1];
-        std::unique_ptr<QTextDocument>* targets[] = {later ? &later->header : first[0], later ? &later->footer : first[1],
-                                                   later ? &later->firstHeader : first[2],
-                                                   later ? &later->firstFooter : first[3]};
-        const bool hasFirst = later ? later->page.titlePage : titlePage;
-        for (size_t i = 0; i < 4; ++i) {
-            auto story = headerStory(headerStoryIndex(k, kinds[i]), budget);
-            if (!story && previous[i] && budget >= previous[i]->characterCount()) {
-                budget -= previous[i]->characterCount();
-                story.reset(previous[i]->clone());
-            }
-            previous[i] = story.get();
-            if (i < 2 || hasFirst)
-                *targets[i] = std::move(story);
-            else
-                unshown.push_back(std::move(story)); // a later section may still go on with it
-        }
-    }
+    const qint64 budget = 4 * qint64(file_.storyLength(fib::CcpHdd)) + 65536;
+    const auto storyOf = [this](size_t section, HeaderKind kind, qint64& left) {
+        return headerStory(headerStoryIndex(section, kind), left);
+    };
+    readSectionStories(doc, storyOf, budget);
 }
 
-// Where story `kind` (see readHeaders) of section `section` is among the
+// Where story `kind` (a HeaderKind) of section `section` is among the
 // header stories, or -1 when the section has none of that kind. Word 97
 // keeps six stories for each section after six for the notes; Word 6.0/95
 // keeps only those the document (for the notes) and each section say.

@@ -89,6 +89,8 @@ private:
     };
 
     void splitParagraphs();
+    bool nextInTable(int32_t cp) const;
+    void breakPageBeforeSectionTable(QTextTable* table);
     void emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh);
     void emitParagraph(const Paragraph& para, QTextCursor& cursor, bool& reuseBlock);
     QTextBlockFormat blockFormatOf(const ParaProps& pap) const;
@@ -122,6 +124,7 @@ private:
     size_t nextNote_ = 0; // the characters come in order: the notes are looked at in order
     bool breakBeforeNext_ = false;
     int sectionNext_ = 0; // the section the next paragraph starts
+    int cellDepth_ = 0;   // of the cell being filled, 0 outside tables
     size_t segIndex_ = 0;
     QString chunk_; // text not yet inserted, all of one format
     // Per list, the QTextList of each level now in use; an item of a level
@@ -168,8 +171,11 @@ void StoryBuilder::splitParagraphs()
 {
     int32_t start = from_;
     for (int32_t cp = from_; cp < to_; ++cp) {
-        // A section mark ends the paragraph it closes, as a paragraph mark would.
-        const int section = t_[cp] == 0x0C && cp > start ? sectionAfter(src_.sections, cp) : 0;
+        // A section mark ends the paragraph it closes, as a paragraph mark
+        // would. One that stands alone starts the paragraph after it with
+        // the new section, unless that paragraph is in a table: then it is
+        // the empty paragraph that keeps the table apart from what precedes.
+        const int section = t_[cp] == 0x0C && (cp > start || nextInTable(cp + 1)) ? sectionAfter(src_.sections, cp) : 0;
         if (t_[cp] == 0x0D || t_[cp] == 0x07 || section) {
             Paragraph p;
             p.startsSection = section;
@@ -190,15 +196,45 @@ void StoryBuilder::splitParagraphs()
     }
 }
 
+// Whether the paragraph that starts at `cp` is in a table.
+bool StoryBuilder::nextInTable(int32_t cp) const
+{
+    for (; cp < to_; ++cp) {
+        if (t_[cp] == 0x0D || t_[cp] == 0x07)
+            return src_.props.paraProps(cp).inTable;
+        if (t_[cp] == 0x0C)
+            return false;
+    }
+    return false;
+}
+
+// A section that starts a page with a table: the table breaks the page (a
+// page break of a paragraph in a cell breaks none).
+void StoryBuilder::breakPageBeforeSectionTable(QTextTable* table)
+{
+    if (!table || cellDepth_ > 0)
+        return;
+    const QTextBlockFormat first = table->cellAt(0, 0).firstCursorPosition().blockFormat();
+    if (!first.hasProperty(SectionStartProperty) || first.pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore)
+        return;
+    QTextTableFormat format = table->format();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    table->setFormat(format);
+}
+
 void StoryBuilder::emitItems(const StoryItems& items, QTextCursor& cursor, bool fresh)
 {
-    const FillCell fill = [this](const StoryItems& cell, QTextCursor& at, bool empty) { emitItems(cell, at, empty); };
+    const FillCell fill = [this](const StoryItems& cell, QTextCursor& at, bool empty) {
+        ++cellDepth_;
+        emitItems(cell, at, empty);
+        --cellDepth_;
+    };
     bool reuseBlock = fresh;
     for (size_t k = 0; k < items.size(); ++k) {
         if (const TableNode* table = items[k].table.get()) {
             if (reuseBlock && k == 0)
                 markPlaceholder(cursor);
-            insertTable(cursor, *table, fill);
+            breakPageBeforeSectionTable(insertTable(cursor, *table, fill));
             reuseBlock = true;
         } else {
             emitParagraph(paragraphs_[items[k].paragraph], cursor, reuseBlock);
@@ -235,7 +271,8 @@ void StoryBuilder::emitParagraph(const Paragraph& para, QTextCursor& cursor, boo
     if (marks_.pending(para.end))
         marks_.advance(para.end, cursor, fieldFormat(open.markFormat));
     if (para.startsSection) {
-        breakBeforeNext_ = true;
+        // A continuous section (or one in the next column) goes on on the same page.
+        breakBeforeNext_ = sectionStartsPage(src_.sections, para.startsSection);
         sectionNext_ = para.startsSection;
     }
 }
@@ -395,8 +432,10 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
 void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor)
 {
     QTextBlockFormat next = open.blockFormat;
-    next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     const int section = sectionAfter(src_.sections, cp);
+    const bool newPage = !section || sectionStartsPage(src_.sections, section);
+    if (newPage)
+        next.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (section)
         next.setProperty(SectionStartProperty, section);
     if (cursor.block().length() <= 1) {
@@ -404,7 +443,7 @@ void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCur
     } else if (cp + 1 < open.para.end) {
         cursor.insertBlock(next, open.markFormat);
     } else {
-        breakBeforeNext_ = true;
+        breakBeforeNext_ = newPage;
         sectionNext_ = section;
     }
 }

@@ -421,10 +421,11 @@ QByteArray styleSheet(const CharProps& normal, const std::vector<int>& headingLe
 }
 
 // `footnoteFormat` and `endnoteFormat`: how notes are numbered (ListNumberFormat values, 0–15).
-QByteArray documentProperties(int footnoteFormat, int endnoteFormat)
+QByteArray documentProperties(int footnoteFormat, int endnoteFormat, bool oddAndEvenHeaders)
 {
     QByteArray dop(kDopSize, '\0');
-    put16(dop, 0, 0x0042);  // widow control; footnotes at the bottom of the page
+    // Widow control; footnotes at the bottom of the page; even pages with headers of their own.
+    put16(dop, 0, uint16_t(0x0042 | (oddAndEvenHeaders ? 0x0001 : 0)));
     put16(dop, 2, 0x0004);  // footnotes numbered from 1
     put16(dop, 10, 709);    // default tab stop: 1.25 cm
     put16(dop, 14, 360);    // hyphenation zone
@@ -755,7 +756,7 @@ QByteArray DocWriter::sectionSprms(const PageSetup& p) const
         s.u16(sprm::SNfcFtnRef, uint16_t(footnoteFormat_));
     if (endnoteFormat_)
         s.u16(sprm::SNfcEdnRef, uint16_t(endnoteFormat_));
-    return s.bytes();
+    return s.bytes() + sectionLayoutSprms(p); // how the section starts, its columns
 }
 
 // The table stream: each table placed at an even offset, with its position
@@ -773,7 +774,7 @@ void DocWriter::writeTableStream()
     place(fib::PlcfBtePapx, plcPapx_);
     place(fib::SttbfFfn, fonts_.bytes());
     placeFieldTables();
-    place(fib::Dop, documentProperties(footnoteFormat_, endnoteFormat_));
+    place(fib::Dop, documentProperties(footnoteFormat_, endnoteFormat_, document_.oddAndEvenHeaders));
     placeNotes(stories_.endnotes(), b.endnoteStarts, b.ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
     placeLists();
     placeMarks(); // bookmarks and comments

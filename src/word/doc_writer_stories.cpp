@@ -1,5 +1,6 @@
 #include "word/doc_writer_stories.h"
 
+#include "word/sections.h"
 #include "word/symbol_fonts.h"
 #include "word/table_format.h"
 #include "word/table_plan.h"
@@ -58,7 +59,7 @@ void StoryWriter::write(const Document& document)
 {
     const PageSetup& page = document.page;
     textWidth_ = std::max(1440, page.pageWidth - page.marginLeft - page.marginRight);
-    laterSections_ = document.laterSections.size();
+    laterSections_ = document.laterSections;
     writeMainText(document);
     bounds_.footnoteStarts = writeNotes(footnotes_, bounds_.ccpText);
     bounds_.ccpFtn = position() - bounds_.ccpText;
@@ -139,18 +140,22 @@ std::vector<int32_t> StoryWriter::writeComments()
 }
 
 // Headers and footers follow the footnotes as stories of their own: six note
-// separators (left empty), then for each section its even header, odd header,
-// even footer, odd footer, first-page header and first-page footer. Each
-// non-empty story ends with one more paragraph mark than its paragraphs have;
-// one more mark closes them all.
+// separators (left empty), then for each section its six stories (see
+// HeaderKind). An empty story goes on with the section before's. Each
+// non-empty story ends with one more paragraph mark than its paragraphs
+// have; one more mark closes them all.
 void StoryWriter::writeHeaders(const Document& document)
 {
-    using Stories = std::array<const QTextDocument*, 6>;
-    std::vector<Stories> sections{{nullptr, document.header.get(), nullptr, document.footer.get(),
-                                   document.firstHeader.get(), document.firstFooter.get()}};
-    for (const SectionBreak& b : sectionBreaks_) {
-        const Section& s = document.laterSections[size_t(b.section - 1)];
-        sections.push_back({nullptr, s.header.get(), nullptr, s.footer.get(), s.firstHeader.get(), s.firstFooter.get()});
+    using Stories = std::array<const QTextDocument*, kHeaderKinds>;
+    std::vector<size_t> written{0}; // the sections of the model, in the order they are written
+    for (const SectionBreak& b : sectionBreaks_)
+        written.push_back(size_t(b.section));
+    std::vector<Stories> sections;
+    for (size_t k = 0; k < written.size(); ++k) {
+        Stories stories{};
+        for (int kind = 0; kind < kHeaderKinds; ++kind)
+            stories[size_t(kind)] = storyToStore(document, written[k], k ? written[k - 1] : 0, HeaderKind(kind));
+        sections.push_back(stories);
     }
     const bool any = std::any_of(sections.begin(), sections.end(), [](const Stories& stories) {
         return std::any_of(stories.begin(), stories.end(), [](const QTextDocument* s) { return s != nullptr; });
@@ -178,13 +183,14 @@ void StoryWriter::writeHeaders(const Document& document)
 void StoryWriter::writeFrame(const QTextFrame* frame)
 {
     for (const CellItem& item : frameItems(*frame)) {
+        // A section may start with a table: its first paragraph names the section.
+        const QTextBlock first = item.table ? item.table->cellAt(0, 0).firstCursorPosition().block() : item.block;
+        if (mainStory_)
+            endSectionBefore(first);
         if (item.table)
             writeTable(*item.table, 1, textWidth_);
-        else {
-            if (mainStory_)
-                endSectionBefore(item.block);
+        else
             writeBlock(item.block, 0x0D, 0, false);
-        }
     }
 }
 
@@ -196,7 +202,7 @@ void StoryWriter::endSectionBefore(const QTextBlock& block)
 {
     const int section = block.blockFormat().intProperty(SectionStartProperty);
     const int last = sectionBreaks_.empty() ? 0 : sectionBreaks_.back().section;
-    if (section <= last || size_t(section) > laterSections_ || position() == 0)
+    if (section <= last || size_t(section) > laterSections_.size() || position() == 0)
         return;
     if (text_.back() == QChar(0x0D) && !paraRuns_.empty() && paraRuns_.back().cpEnd == position()
         && !paraRuns_.back().pap.inTable)
@@ -204,6 +210,9 @@ void StoryWriter::endSectionBefore(const QTextBlock& block)
     else
         appendEmptyParagraph(0x0C);
     sectionBreaks_.push_back({position(), section});
+    // The section break starts the page: the paragraph need not.
+    if (startsNewPage(laterSections_[size_t(section - 1)].page.start))
+        pageStartBlock_ = block.blockNumber();
 }
 
 // A table: its rows one after another, each cell's paragraphs with the last
@@ -387,6 +396,8 @@ void StoryWriter::writeNoteReference(const QTextCharFormat& format, const CharPr
 ParaProps StoryWriter::paragraphProps(const QTextBlock& block, int depth, bool cellEnd)
 {
     ParaProps pap = fromBlockFormat(block.blockFormat());
+    if (mainStory_ && block.blockNumber() == pageStartBlock_)
+        pap.pageBreakBefore = false;
     pap.inTable = depth > 0;
     pap.tableDepth = depth;
     pap.innerCell = cellEnd && depth > 1;

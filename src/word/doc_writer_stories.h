@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 class QTextBlock;
@@ -171,8 +172,9 @@ private:
     std::vector<ListLevels> lists_;
     std::vector<ListUse> listUses_;
     int textWidth_ = 1440;
-    size_t laterSections_ = 0; // how many the document has
+    std::span<const Section> laterSections_; // the document's
     std::vector<SectionBreak> sectionBreaks_;
+    int pageStartBlock_ = -1; // the main text's block that starts a section on a new page
 };
 
 } // namespace talvora::word

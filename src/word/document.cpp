@@ -39,10 +39,13 @@ Document Document::clone() const
     d.footer = copyOf(footer);
     d.firstHeader = copyOf(firstHeader);
     d.firstFooter = copyOf(firstFooter);
+    d.evenHeader = copyOf(evenHeader);
+    d.evenFooter = copyOf(evenFooter);
+    d.oddAndEvenHeaders = oddAndEvenHeaders;
     d.laterSections.reserve(laterSections.size());
     for (const Section& s : laterSections)
         d.laterSections.push_back({s.page, copyOf(s.header), copyOf(s.footer), copyOf(s.firstHeader),
-                                   copyOf(s.firstFooter)});
+                                   copyOf(s.firstFooter), copyOf(s.evenHeader), copyOf(s.evenFooter)});
     return d;
 }
 

@@ -14,6 +14,7 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -343,17 +344,23 @@ QJsonObject pageJson(const PageSetup& p)
     page[QStringLiteral("footerDistance")] = p.footerDistance;
     if (p.titlePage)
         page[QStringLiteral("titlePage")] = true;
+    static const char* const starts[] = {"continuous", "newColumn", "newPage", "evenPage", "oddPage"};
+    if (p.start != SectionStart::NewPage)
+        page[QStringLiteral("start")] = QLatin1String(starts[std::min<size_t>(size_t(p.start), 4)]);
+    if (p.columns > 1) {
+        page[QStringLiteral("columns")] = p.columns;
+        page[QStringLiteral("columnSpacing")] = p.columnSpacing;
+    }
     return page;
 }
 
 void addStories(QJsonObject& out, const QTextDocument* header, const QTextDocument* footer,
-                const QTextDocument* firstHeader, const QTextDocument* firstFooter)
+                const QTextDocument* firstHeader, const QTextDocument* firstFooter,
+                const QTextDocument* evenHeader, const QTextDocument* evenFooter)
 {
     const std::pair<const char*, const QTextDocument*> stories[] = {
-        {"header", header},
-        {"footer", footer},
-        {"firstHeader", firstHeader},
-        {"firstFooter", firstFooter},
+        {"header", header},         {"footer", footer},         {"firstHeader", firstHeader},
+        {"firstFooter", firstFooter}, {"evenHeader", evenHeader}, {"evenFooter", evenFooter},
     };
     for (const auto& [name, story] : stories) {
         if (story)
@@ -373,11 +380,14 @@ QJsonObject dumpDocument(const Document& document)
     if (!tables.isEmpty())
         root[QStringLiteral("tables")] = tables;
     addStories(root, document.header.get(), document.footer.get(), document.firstHeader.get(),
-               document.firstFooter.get());
+               document.firstFooter.get(), document.evenHeader.get(), document.evenFooter.get());
+    if (document.oddAndEvenHeaders)
+        root[QStringLiteral("oddAndEvenHeaders")] = true;
     QJsonArray sections;
     for (const Section& s : document.laterSections) {
         QJsonObject section{{QStringLiteral("page"), pageJson(s.page)}};
-        addStories(section, s.header.get(), s.footer.get(), s.firstHeader.get(), s.firstFooter.get());
+        addStories(section, s.header.get(), s.footer.get(), s.firstHeader.get(), s.firstFooter.get(),
+                   s.evenHeader.get(), s.evenFooter.get());
         sections.append(section);
     }
     if (!sections.isEmpty())

@@ -1,5 +1,7 @@
 #include "word/sprm.h"
 
+#include <algorithm>
+
 namespace talvora::word {
 
 namespace {
@@ -224,6 +226,10 @@ void applySectionSprm(SectionProps& s, uint16_t code, ByteView o)
     case sprm::SDzaGutter: s.gutter = o.u16(0); break;
     case sprm::SFTitlePage: s.titlePage = o.u8(0) != 0; break;
     case sprm::SGprfIhdt: s.headerStories = o.u8(0); break;
+    case sprm::SBkc: s.bkc = o.u8(0) <= 4 ? o.u8(0) : 2; break;
+    case sprm::SCcolumns: s.columns = std::clamp(int(o.u16(0)) + 1, 1, 45); break;
+    case sprm::SDxaColumns: s.columnSpacing = std::clamp(int(o.i16(0)), 0, 31680); break;
+    case sprm::SLBetween: s.columnLine = o.u8(0) != 0; break;
     case sprm::SNfcFtnRef: s.footnoteFormat = o.u16(0); break;
     case sprm::SNfcEdnRef: s.endnoteFormat = o.u16(0); break;
     default: break;

@@ -91,6 +91,10 @@ inline constexpr uint16_t SDyaBottom = 0x9024;
 inline constexpr uint16_t SDzaGutter = 0xB025;
 inline constexpr uint16_t SFTitlePage = 0x300A;
 inline constexpr uint16_t SGprfIhdt = 0x3014; // which header and footer stories a section has
+inline constexpr uint16_t SBkc = 0x3009;      // how the section starts
+inline constexpr uint16_t SCcolumns = 0x500B; // columns less one
+inline constexpr uint16_t SDxaColumns = 0x900C;
+inline constexpr uint16_t SLBetween = 0x3019; // a line between the columns
 inline constexpr uint16_t SNfcFtnRef = 0x5040;
 inline constexpr uint16_t SNfcEdnRef = 0x5042;
 // Table properties.
@@ -185,6 +189,10 @@ struct SectionProps {
     int gutter = 0;
     bool titlePage = false; // the first page has its own header and footer
     uint8_t headerStories = 0; // bits of the stories the section stores, for files that store only those
+    uint8_t bkc = 2;           // how the section starts: SectionStart
+    int columns = 1;
+    int columnSpacing = 720;
+    bool columnLine = false;
     std::optional<int> footnoteFormat, endnoteFormat; // how notes are numbered, when the section says
 };
 

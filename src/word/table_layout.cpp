@@ -269,7 +269,7 @@ StoryItems layoutStory(const std::vector<TableMark>& marks, const std::function<
     return Layout(marks, rowDef).items(0, marks.size(), 0);
 }
 
-void insertTable(QTextCursor& cursor, const TableNode& node, const FillCell& fill)
+QTextTable* insertTable(QTextCursor& cursor, const TableNode& node, const FillCell& fill)
 {
     QTextTable* table = cursor.insertTable(int(node.rows.size()), node.columns, tableFormat(node));
     for (const TableNode::Cell& cell : node.cells) {
@@ -285,6 +285,7 @@ void insertTable(QTextCursor& cursor, const TableNode& node, const FillCell& fil
         fill(part.items, c, !part.append);
     }
     cursor.setPosition(table->lastPosition() + 1);
+    return table;
 }
 
 } // namespace talvora::word

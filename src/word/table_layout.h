@@ -6,6 +6,7 @@
 #include "word/table_format.h"
 
 #include <QTextCursor>
+#include <QTextTable>
 
 #include <functional>
 #include <memory>
@@ -57,7 +58,7 @@ StoryItems layoutStory(const std::vector<TableMark>& marks, const std::function<
 // in an empty block made for them (rather than at the end of earlier content).
 using FillCell = std::function<void(const StoryItems&, QTextCursor&, bool)>;
 // Inserts `table` at the cursor, fills its cells in story order and leaves
-// the cursor in the block after it.
-void insertTable(QTextCursor& cursor, const TableNode& table, const FillCell& fill);
+// the cursor in the block after it. Returns the table.
+QTextTable* insertTable(QTextCursor& cursor, const TableNode& table, const FillCell& fill);
 
 } // namespace talvora::word

@@ -128,7 +128,10 @@ uint16_t sameOperandCode(uint8_t code)
     case 98: return sprm::CIco;
     case 104: return sprm::CIss;
     case 117: return sprm::CFSpec;
+    case 142: return sprm::SBkc;
     case 143: return sprm::SFTitlePage;
+    case 144: return sprm::SCcolumns;
+    case 145: return sprm::SDxaColumns;
     case 153: return sprm::SGprfIhdt;
     case 156: return sprm::SDyaHdrTop;
     case 157: return sprm::SDyaHdrBottom;

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "word/fields.h"
+#include "word/sections.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrinter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 
@@ -63,27 +65,88 @@ PrintedPages::PrintedPages(const Document& document, QPaintDevice& device) : doc
     footerBottom_ = paper_.height() - y(page.footerDistance);
 
     // A header taller than the room above the text pushes the text down, a
-    // tall footer pushes its bottom up, as in Word.
+    // tall footer pushes its bottom up, as in Word. One text area serves
+    // every page: the tallest header and footer of any section count.
     double top = y(page.marginTop);
     double bottom = paper_.height() - y(page.marginBottom);
-    for (int p : {1, 2}) {
-        top = std::max(top, headerTop_ + storyHeight(storyOf(p, true), width));
-        bottom = std::min(bottom, footerBottom_ - storyHeight(storyOf(p, false), width));
+    for (size_t section = 0; section <= document.laterSections.size(); ++section) {
+        for (bool first : {true, false}) {
+            for (bool even : {true, false}) {
+                top = std::max(top, headerTop_ + storyHeight(word::storyOnPage(document, section, true, first, even), width));
+                bottom = std::min(bottom,
+                                  footerBottom_ - storyHeight(word::storyOnPage(document, section, false, first, even), width));
+            }
+        }
     }
     bodyRect_ = QRectF(left, top, width, std::max(paper_.height() / 10, bottom - top));
 
     body_ = layOut(document.text(), device, bodyRect_.width());
     body_->setPageSize(bodyRect_.size());
-    pageCount_ = std::max(1, body_->pageCount());
+    planPages(std::max(1, body_->pageCount()));
 }
 
 PrintedPages::~PrintedPages() = default;
 
+// Which body page each later section starts on, then the printed pages:
+// each body page with the section in force at its top, and a blank page
+// where a section must start on an even or odd page and would not.
+void PrintedPages::planPages(int bodyPages)
+{
+    struct Start {
+        int bodyPage;
+        size_t section;
+        SectionStart kind;
+    };
+    std::vector<Start> starts;
+    const double pageHeight = bodyRect_.height();
+    for (QTextBlock b = body_->begin(); b.isValid(); b = b.next()) {
+        const int k = b.blockFormat().intProperty(SectionStartProperty);
+        if (k < 1 || size_t(k) > document_.laterSections.size() || (!starts.empty() && size_t(k) <= starts.back().section))
+            continue;
+        // The layout keeps positions in 1/64 pixel: a block at the top of a
+        // page may lie a hair above it.
+        const double top = body_->documentLayout()->blockBoundingRect(b).top() + 0.5;
+        const int bodyPage = std::clamp(int(top / pageHeight) + 1, 1, bodyPages);
+        const SectionStart kind = document_.laterSections[size_t(k - 1)].page.start;
+        // A continuous section shares its first page with the section before: its headers start on the next.
+        starts.push_back({startsNewPage(kind) ? bodyPage : bodyPage + 1, size_t(k), kind});
+    }
+    pages_.clear();
+    size_t section = 0;
+    size_t next = 0;
+    for (int p = 1; p <= bodyPages; ++p) {
+        bool first = p == 1;
+        SectionStart kind = document_.page.start;
+        while (next < starts.size() && starts[next].bodyPage <= p) {
+            section = starts[next].section;
+            kind = starts[next].kind;
+            first = starts[next].bodyPage == p;
+            ++next;
+        }
+        const bool even = (pages_.size() + 1) % 2 == 0;
+        if (first && p > 1 && ((kind == SectionStart::EvenPage && !even) || (kind == SectionStart::OddPage && even)))
+            pages_.push_back({0, pages_.empty() ? 0 : pages_.back().section, false});
+        pages_.push_back({p, section, first});
+    }
+}
+
+size_t PrintedPages::sectionOf(int page) const
+{
+    return page >= 1 && size_t(page) <= pages_.size() ? pages_[size_t(page - 1)].section : 0;
+}
+
+bool PrintedPages::isBlank(int page) const
+{
+    return page >= 1 && size_t(page) <= pages_.size() && pages_[size_t(page - 1)].bodyPage == 0;
+}
+
 const QTextDocument* PrintedPages::storyOf(int page, bool header) const
 {
-    if (page == 1 && document_.page.titlePage)
-        return header ? document_.firstHeader.get() : document_.firstFooter.get();
-    return header ? document_.header.get() : document_.footer.get();
+    if (page < 1 || pages_.empty())
+        return nullptr;
+    // A page past the last is one more page of the last section.
+    const Page p = size_t(page) <= pages_.size() ? pages_[size_t(page - 1)] : Page{0, pages_.back().section, false};
+    return word::storyOnPage(document_, p.section, header, p.firstOfSection, page % 2 == 0);
 }
 
 double PrintedPages::storyHeight(const QTextDocument* story, double width) const
@@ -100,7 +163,7 @@ std::unique_ptr<QTextDocument> PrintedPages::storyOnPage(int page, bool header) 
         return nullptr;
     std::unique_ptr<QTextDocument> copy = layOut(*story, device_, bodyRect_.width());
     // Page numbers and page counts are fields whose result depends on the page.
-    setPageFieldResults(*copy, page, pageCount_);
+    setPageFieldResults(*copy, page, pageCount());
     return copy;
 }
 
@@ -113,12 +176,15 @@ void PrintedPages::paint(QPainter& painter, int page) const
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, Qt::black);
 
-    painter.save();
-    painter.setClipRect(bodyRect_);
-    painter.translate(bodyRect_.left(), bodyRect_.top() - (page - 1) * bodyRect_.height());
-    context.clip = QRectF(0, (page - 1) * bodyRect_.height(), bodyRect_.width(), bodyRect_.height());
-    body_->documentLayout()->draw(&painter, context);
-    painter.restore();
+    const int bodyPage = page >= 1 && size_t(page) <= pages_.size() ? pages_[size_t(page - 1)].bodyPage : 0;
+    if (bodyPage > 0) {
+        painter.save();
+        painter.setClipRect(bodyRect_);
+        painter.translate(bodyRect_.left(), bodyRect_.top() - (bodyPage - 1) * bodyRect_.height());
+        context.clip = QRectF(0, (bodyPage - 1) * bodyRect_.height(), bodyRect_.width(), bodyRect_.height());
+        body_->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
 
     context.clip = QRectF();
     if (const auto header = headerOf(page)) {

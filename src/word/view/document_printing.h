@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -21,9 +22,12 @@ namespace talvora::word {
 void applyPageSetup(QPrinter& printer, const PageSetup& page);
 
 // A document laid out on the pages of a paint device: the body cut into
-// pages of the text area, each page with its header and footer, their page
-// number and page count fields filled in. Positions are in the device's
-// pixels from the top left corner of the paper.
+// pages of the text area, each page with the header and footer of its
+// section (the first page's, an even page's where the section has such),
+// their page number and page count fields filled in. A section that starts
+// on an even (odd) page gets a blank page before it where it would fall on
+// an odd (even) one; a continuous section's headers begin on the next page.
+// Positions are in the device's pixels from the top left corner of the paper.
 class PrintedPages {
 public:
     PrintedPages(const Document& document, QPaintDevice& device);
@@ -31,7 +35,12 @@ public:
     PrintedPages(const PrintedPages&) = delete;
     PrintedPages& operator=(const PrintedPages&) = delete;
 
-    int pageCount() const { return pageCount_; }
+    int pageCount() const { return int(pages_.size()); }
+    // The section (0 for the first) page `page` (1-based) belongs to.
+    size_t sectionOf(int page) const;
+    // Whether page `page` is one left blank before a section that starts on
+    // an even or odd page.
+    bool isBlank(int page) const;
     QRectF bodyRect() const { return bodyRect_; }
     // The header or footer as printed on page `page` (1-based); null when
     // that page has none.
@@ -41,6 +50,14 @@ public:
     void paint(QPainter& painter, int page) const;
 
 private:
+    // A printed page: a page of the body (0 for a blank one) and the section whose headers it shows.
+    struct Page {
+        int bodyPage = 1;
+        size_t section = 0;
+        bool firstOfSection = false;
+    };
+
+    void planPages(int bodyPages);
     const QTextDocument* storyOf(int page, bool header) const;
     std::unique_ptr<QTextDocument> storyOnPage(int page, bool header) const;
     double storyHeight(const QTextDocument* story, double width) const;
@@ -52,7 +69,7 @@ private:
     QRectF bodyRect_;
     double headerTop_ = 0;
     double footerBottom_ = 0;
-    int pageCount_ = 1;
+    std::vector<Page> pages_;
 };
 
 // Prints the document as it is now (a copy is laid out for the printer).
