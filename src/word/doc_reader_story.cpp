@@ -3,6 +3,7 @@
 #include "word/doc_reader_lists.h"
 #include "word/doc_reader_props.h"
 #include "word/doc_reader_styles.h"
+#include "word/drawings.h"
 #include "word/notes.h"
 #include "word/symbol_fonts.h"
 #include "word/table_layout.h"
@@ -100,6 +101,7 @@ private:
     void emitShownChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor);
     void emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor);
     void emitPicture(const RunFormat& run, QTextCursor& cursor);
+    void emitDrawing(int32_t cp, const RunFormat& run, QTextCursor& cursor);
     void flush(QTextCursor& cursor, const QTextCharFormat& plain);
     // The format of shown text: a field's result keeps its field.
     QTextCharFormat shownFormat(const QTextCharFormat& plain) const;
@@ -358,6 +360,7 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
             chunk_.append(QString::number(++footnote_));
         break;
     case 0x01: emitPicture(run, cursor); break;
+    case 0x08: emitDrawing(cp, run, cursor); break;
     default:
         if (ch >= 0x20) {
             if (run.symbol.isEmpty())
@@ -365,8 +368,8 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
             else
                 chunk_.append(run.symbol);
         }
-        // Other control characters mark objects (floating drawings,
-        // annotations) that the model does not hold yet.
+        // Other control characters mark objects (annotations, say) that
+        // the model does not hold yet.
         break;
     }
 }
@@ -396,6 +399,17 @@ void StoryBuilder::emitPicture(const RunFormat& run, QTextCursor& cursor)
     if (const auto image = src_.pictures.imageFormat(*run.picture, shownFormat(run.format), doc_)) {
         flush(cursor, run.format);
         cursor.insertImage(*image);
+    }
+}
+
+// A floating picture, a drawing shape or a text box anchored here.
+void StoryBuilder::emitDrawing(int32_t cp, const RunFormat& run, QTextCursor& cursor)
+{
+    if (!src_.drawings)
+        return;
+    if (const auto anchored = src_.drawings->anchorAt(cp, shownFormat(run.format), doc_)) {
+        flush(cursor, run.format);
+        cursor.insertImage(anchored->format, QTextFrameFormat::Position(anchored->position));
     }
 }
 

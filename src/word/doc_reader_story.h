@@ -16,6 +16,7 @@
 
 namespace talvora::word {
 
+class DrawingReader;
 class ListTable;
 class StyleSheet;
 class TextProperties;
@@ -53,6 +54,7 @@ struct StorySources {
     const FieldTypes& fieldTypes;
     int& fieldIds;
     NoteReferences& notes;
+    DrawingReader* drawings = nullptr; // the objects anchored in the text, if the file has any
 };
 
 // Builds the stored text [from, to) into `doc`, which is empty.

@@ -616,6 +616,7 @@ private:
                     int refIndex, int textIndex);
     void placeFieldTables();
     void placeLists();
+    void placeDrawings();
     QByteArray pieceTable() const;
 
     QByteArray compoundFile() const;
@@ -774,6 +775,7 @@ void DocWriter::writeTableStream()
     place(fib::Dop, documentProperties(footnoteFormat_, endnoteFormat_));
     placeNotes(stories_.endnotes(), b.endnoteStarts, b.ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
     placeLists();
+    placeDrawings();
     place(fib::Clx, pieceTable());
 }
 
@@ -844,6 +846,22 @@ void DocWriter::placeLists()
     place(fib::PlfLfo, lfo);
 }
 
+// Floating pictures, shapes and text boxes: their pictures go to the end of
+// the WordDocument stream, their tables to the table stream.
+void DocWriter::placeDrawings()
+{
+    const StoryBounds& b = stories_.bounds();
+    for (const auto& [index, bytes] : stories_.drawings().tables(word_, b.textboxStarts))
+        place(index, bytes);
+    if (b.ccpTxbx)
+        place(fib::PlcfFldTxbx, stories_.fieldTable(b.txbxStart, b.txbxStart + b.ccpTxbx));
+    if (b.ccpHdrTxbx)
+        place(fib::PlcffldHdrTxbx, stories_.fieldTable(b.hdrTxbxStart, b.hdrTxbxStart + b.ccpHdrTxbx));
+    for (int index : {fib::PlcfFldTxbx, fib::PlcffldHdrTxbx})
+        if (fcLcb_[size_t(index)].second == 0)
+            fcLcb_[size_t(index)] = {0, 0};
+}
+
 // One piece: all the text, as Unicode.
 QByteArray DocWriter::pieceTable() const
 {
@@ -905,6 +923,8 @@ std::array<uint32_t, 22> DocWriter::fibCounts() const
     lw[fib::CcpFtn] = uint32_t(b.ccpFtn);
     lw[fib::CcpHdd] = uint32_t(b.ccpHdd);
     lw[fib::CcpEdn] = uint32_t(b.ccpEdn);
+    lw[fib::CcpTxbx] = uint32_t(b.ccpTxbx);
+    lw[fib::CcpHdrTxbx] = uint32_t(b.ccpHdrTxbx);
     lw[11] = 0xFFFFF;
     lw[12] = firstChpPage_;
     lw[13] = uint32_t(chpFkp_.pages().size());

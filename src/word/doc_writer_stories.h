@@ -6,6 +6,7 @@
 
 #include "word/doc_pictures.h"
 #include "word/document.h"
+#include "word/drawings.h"
 #include "word/fields.h"
 #include "word/notes.h"
 #include "word/sprm.h"
@@ -74,6 +75,9 @@ struct StoryBounds {
     // Where each header story starts inside theirs, then the end of the last
     // and the end of all; empty when the document has no headers or footers.
     std::vector<int32_t> hddStarts;
+    // The text boxes of the main text and of the headers follow the endnotes.
+    int32_t txbxStart = 0, ccpTxbx = 0, hdrTxbxStart = 0, ccpHdrTxbx = 0;
+    DrawingWriter::TextboxBounds textboxStarts;
 };
 
 // The main text ends a section just before `cpEnd`, with its section mark;
@@ -110,10 +114,13 @@ public:
     const QByteArray& pictureData() const { return pictures_.data(); }
     // The field table of the story [from, to).
     QByteArray fieldTable(int32_t from, int32_t to) const { return fields_.table(from, to); }
+    // The objects anchored in the main text and the headers.
+    const DrawingWriter& drawings() const { return drawings_; }
 
 private:
     void writeMainText(const Document& document);
     void writeHeaders(const Document& document);
+    void writeTextboxes();
     std::vector<int32_t> writeNotes(const std::vector<PendingNote>& notes, int32_t storyStart);
     void writeStory(const QTextDocument& story);
 
@@ -140,6 +147,7 @@ private:
     // The story being written: the main text, a note, a header or footer.
     const QTextDocument* story_ = nullptr;
     bool mainStory_ = false;
+    bool headerStory_ = false; // a header or footer: its objects go to the headers' drawing
     QHash<int, CharProps> propsOfFormat_; // by format index inside the story's document
 
     QString text_;
@@ -149,6 +157,7 @@ private:
     std::vector<int> headingLevels_;
     PictureWriter pictures_;
     FieldWriter fields_;
+    DrawingWriter drawings_;
 
     // Notes are written after the main text; its references are special
     // characters (numbered notes) or the note's own mark.
