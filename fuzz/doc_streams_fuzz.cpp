@@ -57,7 +57,9 @@ void addSeed(const QByteArray& docBytes)
 // Every .doc of the seed folder, as it is and as our writer writes it.
 void loadSeeds()
 {
-    const QDir dir(qEnvironmentVariable("TALVORA_FUZZ_SEEDS", QStringLiteral(TALVORA_FUZZ_SEEDS)));
+    const QDir top(qEnvironmentVariable("TALVORA_FUZZ_SEEDS", QStringLiteral(TALVORA_FUZZ_SEEDS)));
+    // Also the seeds made for particular structures (seed-drawing-*.doc, …) in fuzz/.
+    for (const QDir& dir : {top, QDir(top.filePath(QStringLiteral("fuzz")))})
     for (const QString& name : dir.entryList({QStringLiteral("*.doc")}, QDir::Files, QDir::Name)) {
         QFile f(dir.filePath(name));
         if (!f.open(QIODevice::ReadOnly) || f.size() > 200 * 1024)

@@ -929,7 +929,7 @@ std::vector<std::pair<int, QByteArray>> DrawingWriter::tables(QByteArray& wordSt
             f.i32(p.top);
             f.i32(p.right);
             f.i32(p.bottom);
-            f.u16(uint16_t((p.flags & ~1u) | (story == 1 ? 1u : 0u)));
+            f.u16(p.flags);
             f.i32(0);
         }
         c.i32(byCp.empty() ? 0 : anchors_[byCp.back()].cp + 1);

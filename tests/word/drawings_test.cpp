@@ -63,7 +63,18 @@ int floatOf(const QTextDocument& doc, const QTextImageFormat& f)
     return frame ? int(frame->frameFormat().position()) : -1;
 }
 
-const QStringList kFixtures = {QStringLiteral("logo"), QStringLiteral("shapes"), QStringLiteral("textbox")};
+const QStringList kFixtures = {QStringLiteral("logo"), QStringLiteral("shapes"), QStringLiteral("textbox"),
+                               QStringLiteral("header")};
+
+// The objects of the main text, then those of the header.
+std::vector<Found> allDrawings(const Document& doc)
+{
+    std::vector<Found> out = drawingsIn(doc.text());
+    if (doc.header)
+        for (Found& f : drawingsIn(*doc.header))
+            out.push_back(std::move(f));
+    return out;
+}
 
 QByteArray fixture(const QString& name)
 {
@@ -135,6 +146,19 @@ TEST(Drawings, ShapesAndTextBoxesAreKeptAtTheirAnchors)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(textboxText(boxes[0].drawing), QStringLiteral("Заведующий отделением\nИванов И. И."));
     EXPECT_EQ(floatOf(box.text(), boxes[0].format), int(QTextFrameFormat::FloatRight));
+    // A logo in the header, a text box in the text: each in its own drawing.
+    const Document header = readDoc(fixture(QStringLiteral("header")));
+    ASSERT_TRUE(header.header);
+    const auto logos = drawingsIn(*header.header);
+    ASSERT_EQ(logos.size(), 1u);
+    EXPECT_TRUE(logos[0].drawing.header);
+    EXPECT_EQ(logos[0].drawing.blips.size(), 1u);
+    EXPECT_EQ(header.header->begin().text().mid(1), QStringLiteral("ГКБ №12"));
+    const auto marks = drawingsIn(header.text());
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_FALSE(marks[0].drawing.header);
+    EXPECT_EQ(textboxText(marks[0].drawing), QStringLiteral("Отметка врача"));
+
     // The text box's text is not part of the main text.
     EXPECT_EQ(plainText(box).trimmed(), QStringLiteral("Перед надписью и после.\nВторой абзац документа."));
 }
@@ -145,8 +169,8 @@ TEST(Drawings, WrittenAndReadAgainTheObjectsAreTheSame)
         SCOPED_TRACE(name.toStdString());
         const Document first = readDoc(fixture(name));
         const Document second = readDoc(writeDoc(first));
-        const auto a = drawingsIn(first.text());
-        const auto b = drawingsIn(second.text());
+        const auto a = allDrawings(first);
+        const auto b = allDrawings(second);
         ASSERT_EQ(a.size(), b.size());
         ASSERT_FALSE(a.empty());
         for (size_t k = 0; k < a.size(); ++k) {
@@ -158,7 +182,7 @@ TEST(Drawings, WrittenAndReadAgainTheObjectsAreTheSame)
             if (!a[k].drawing.blips.empty()) {
                 EXPECT_EQ(a[k].drawing.blips.begin()->second.blip, b[k].drawing.blips.begin()->second.blip);
             }
-            EXPECT_EQ(floatOf(first.text(), a[k].format), floatOf(second.text(), b[k].format));
+            EXPECT_EQ(a[k].drawing.header, b[k].drawing.header);
         }
         EXPECT_EQ(plainText(first), plainText(second));
         // Once written by us, a file is written again the same.
