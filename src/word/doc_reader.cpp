@@ -9,6 +9,7 @@
 #include "word/doc_reader_styles.h"
 #include "word/doc_reader_text.h"
 #include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/fib.h"
 #include "word/fields.h"
 #include "word/notes.h"
@@ -59,6 +60,7 @@ private:
     int fieldIds_ = 0;
     NoteReferences notes_;
     DrawingReader drawings_; // floating pictures, shapes and text boxes
+    ObjectReader objects_;   // embedded objects
     const StorySources sources_;
 };
 
@@ -73,7 +75,9 @@ DocReader::DocReader(const QByteArray& bytes)
     , props_(file_, text_, styles_, lists_)
     , pictures_(file_.dataStream())
     , drawings_(file_, drawingLayout())
-    , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_, &drawings_}
+    , objects_(file_.objectPool())
+    , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_, &drawings_,
+               &objects_}
 {
     recodeByFonts();
 }

@@ -4,6 +4,7 @@
 #include "word/doc_reader_props.h"
 #include "word/doc_reader_styles.h"
 #include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/notes.h"
 #include "word/symbol_fonts.h"
 #include "word/table_layout.h"
@@ -80,6 +81,7 @@ private:
         bool deleted = false;
         std::optional<uint32_t> picture; // where the picture of a picture character is
         QString symbol; // what each character of an inserted symbol reads as
+        std::optional<uint32_t> object; // the embedded object of an object character
     };
     // The paragraph being written, with what a page break inside it takes on.
     struct OpenParagraph {
@@ -394,6 +396,13 @@ void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCur
 
 void StoryBuilder::emitPicture(const RunFormat& run, QTextCursor& cursor)
 {
+    if (run.object && src_.objects) {
+        if (const auto image = src_.objects->imageFormat(*run.object, shownFormat(run.format), doc_)) {
+            flush(cursor, run.format);
+            cursor.insertImage(*image);
+        }
+        return;
+    }
     if (!run.picture)
         return;
     if (const auto image = src_.pictures.imageFormat(*run.picture, shownFormat(run.format), doc_)) {
@@ -432,8 +441,9 @@ const StoryBuilder::RunFormat& StoryBuilder::formatOf(const ParaProps& pap, cons
     auto it = formats_.find(key);
     if (it == formats_.end()) {
         const CharProps c = src_.props.charProps(pap, seg);
-        const auto picture = c.special && !c.data ? c.picLocation : std::nullopt;
-        RunFormat run{toCharFormat(c, src_.styles.fonts()), c.special, c.deleted, picture, {}};
+        const auto picture = c.special && !c.data && !c.ole2 ? c.picLocation : std::nullopt;
+        const auto object = c.special && c.ole2 ? c.picLocation : std::nullopt;
+        RunFormat run{toCharFormat(c, src_.styles.fonts()), c.special, c.deleted, picture, {}, object};
         if (run.format.hasProperty(SymbolFontProperty))
             run.symbol = symbolText(run.format.stringProperty(SymbolFontProperty), c.symbol->code).text;
         it = formats_.insert(key, run);

@@ -17,6 +17,7 @@
 namespace talvora::word {
 
 class DrawingReader;
+class ObjectReader;
 class ListTable;
 class StyleSheet;
 class TextProperties;
@@ -55,6 +56,7 @@ struct StorySources {
     int& fieldIds;
     NoteReferences& notes;
     DrawingReader* drawings = nullptr; // the objects anchored in the text, if the file has any
+    ObjectReader* objects = nullptr;   // the embedded objects
 };
 
 // Builds the stored text [from, to) into `doc`, which is empty.

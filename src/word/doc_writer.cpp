@@ -102,6 +102,10 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
         g.i16(sprm::CHpsPos, c.hpsPos);
     if (c.picLocation) {
         g.u8(sprm::CFSpec, 1);
+        if (c.ole2) {
+            g.u8(sprm::CFObj, 1);
+            g.u8(sprm::CFOle2, 1);
+        }
         g.u32(sprm::CPicLocation, *c.picLocation);
     } else if (c.special != s.special) {
         g.u8(sprm::CFSpec, c.special);
@@ -943,6 +947,8 @@ QByteArray DocWriter::compoundFile() const
     cfb.addStream(QStringLiteral("1Table"), table_);
     if (!data_.isEmpty())
         cfb.addStream(QStringLiteral("Data"), data_);
+    if (!stories_.objects().empty())
+        cfb.addStorage(stories_.objects().pool()); // the embedded objects
     cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
     cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
     return cfb.finish();

@@ -342,6 +342,14 @@ void StoryWriter::writeImages(const QTextFragment& fragment)
             }
             continue;
         }
+        if (const auto id = objects_.add(image)) {
+            // An embedded object: its character names its storage.
+            CharProps object = chp;
+            object.picLocation = *id;
+            object.ole2 = true;
+            append(QString(QChar(0x01)), object);
+            continue;
+        }
         if (const auto at = pictures_.add(image, *story_)) {
             chp.picLocation = *at;
             append(QString(QChar(0x01)), chp);

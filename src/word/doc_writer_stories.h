@@ -7,6 +7,7 @@
 #include "word/doc_pictures.h"
 #include "word/document.h"
 #include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/fields.h"
 #include "word/notes.h"
 #include "word/sprm.h"
@@ -116,6 +117,8 @@ public:
     QByteArray fieldTable(int32_t from, int32_t to) const { return fields_.table(from, to); }
     // The objects anchored in the main text and the headers.
     const DrawingWriter& drawings() const { return drawings_; }
+    // The embedded objects.
+    const ObjectWriter& objects() const { return objects_; }
 
 private:
     void writeMainText(const Document& document);
@@ -158,6 +161,7 @@ private:
     PictureWriter pictures_;
     FieldWriter fields_;
     DrawingWriter drawings_;
+    ObjectWriter objects_;
 
     // Notes are written after the main text; its references are special
     // characters (numbered notes) or the note's own mark.

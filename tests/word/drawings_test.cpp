@@ -8,6 +8,7 @@
 #include "word/doc_reader.h"
 #include "word/doc_writer.h"
 #include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/fib.h"
 #include "word/notes.h"
 
@@ -430,6 +431,174 @@ TEST(Drawings, DamagedDrawingDataLeavesTheText)
     ASSERT_EQ(found.size(), 1u); // one character anchors one object
     EXPECT_TRUE(found[0].drawing.blips.empty());
     EXPECT_TRUE(survives(many));
+}
+
+} // namespace talvora::word::test
+
+namespace talvora::word::test {
+
+namespace {
+
+// A formula object as Word stores one: its class, its picture header
+// (1134 × 454 twips) with a small metafile, and its own data.
+CompoundStorage formulaObject(uint32_t id)
+{
+    CompoundStorage s;
+    s.name = QStringLiteral("_%1").arg(id);
+    s.clsid = QByteArray::fromHex("02ce020000000000c000000000000046"); // Equation.3
+    QByteArray pic(0x44, '\0');
+    put32(pic, 0, 0x44);
+    put16(pic, 4, 0x44);
+    put16(pic, 6, 8); // MM_ANISOTROPIC
+    put16(pic, 8, 2000);
+    put16(pic, 10, 800);
+    put16(pic, 0x1C, 1134);
+    put16(pic, 0x1E, 454);
+    put16(pic, 0x20, 1000);
+    put16(pic, 0x22, 1000);
+    // A metafile: its header, one rectangle, its end.
+    QByteArray wmf;
+    ByteWriter w(wmf);
+    w.u16(1);
+    w.u16(9);
+    w.u16(0x0300);
+    w.u32(9 + 7 + 3);
+    w.u16(0);
+    w.u32(7);
+    w.u16(0);
+    w.u32(7);
+    w.u16(0x041B); // Rectangle
+    w.u16(10);
+    w.u16(10);
+    w.u16(0);
+    w.u16(0);
+    w.u32(3);
+    w.u16(0);
+    QByteArray objInfo(6, '\0');
+    objInfo[0] = 0x00;
+    s.streams = {{QStringLiteral("\x01") + QStringLiteral("CompObj"), QByteArray(64, '\x01')},
+                 {QStringLiteral("\x03") + QStringLiteral("ObjInfo"), objInfo},
+                 {QStringLiteral("\x03") + QStringLiteral("PIC"), pic},
+                 {QStringLiteral("\x03") + QStringLiteral("META"), wmf},
+                 {QStringLiteral("Equation Native"), QByteArray(5000, '\x2A')}};
+    CompoundStorage inner;
+    inner.name = QStringLiteral("Nested");
+    inner.streams = {{QStringLiteral("Inside"), QByteArray("вложенные данные")}};
+    s.storages.push_back(inner);
+    return s;
+}
+
+Document documentWithObjects(int count)
+{
+    Document doc;
+    QTextCursor c(&doc.text());
+    c.insertText(QStringLiteral("Формула: "));
+    for (int k = 0; k < count; ++k) {
+        QTextImageFormat f;
+        f.setWidth(1134 / 20.0);
+        f.setHeight(454 / 20.0);
+        f.setProperty(EmbeddedObjectProperty, saveStorage(formulaObject(4711)));
+        c.insertImage(f);
+    }
+    c.insertText(QStringLiteral(" конец."));
+    return doc;
+}
+
+std::vector<CompoundStorage> objectsIn(const QTextDocument& doc)
+{
+    std::vector<CompoundStorage> out;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (const auto o = embeddedObjectOf(it.fragment().charFormat()))
+                for (int k = 0; k < it.fragment().length(); ++k)
+                    out.push_back(*o);
+    return out;
+}
+
+} // namespace
+
+TEST(EmbeddedObjects, StoragesWithStoragesInsideAreWrittenAndReadWhole)
+{
+    CompoundFileWriter w;
+    w.addStream(QStringLiteral("WordDocument"), QByteArray(5000, 'w'));
+    CompoundStorage pool;
+    pool.name = QStringLiteral("ObjectPool");
+    pool.storages = {formulaObject(1), formulaObject(22)};
+    w.addStorage(pool);
+    const CompoundFileReader r(w.finish());
+    EXPECT_EQ(r.stream(QStringLiteral("WordDocument")), QByteArray(5000, 'w'));
+    const auto back = r.storage(QStringLiteral("ObjectPool"));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->storages.size(), 2u);
+    // The reader meets the entries in tree order: compare them sorted.
+    auto sorted = [](CompoundStorage s) {
+        std::sort(s.streams.begin(), s.streams.end());
+        std::sort(s.storages.begin(), s.storages.end(),
+                  [](const CompoundStorage& a, const CompoundStorage& b) { return a.name < b.name; });
+        return s;
+    };
+    std::vector<CompoundStorage> objects = back->storages;
+    std::sort(objects.begin(), objects.end(), [](const CompoundStorage& a, const CompoundStorage& b) { return a.name < b.name; });
+    EXPECT_EQ(sorted(objects[0]), sorted(formulaObject(1)));
+    EXPECT_EQ(sorted(objects[1]), sorted(formulaObject(22)));
+    EXPECT_FALSE(r.storage(QStringLiteral("Missing")));
+}
+
+TEST(EmbeddedObjects, ObjectsAreKeptWithTheirStoragesAndDeletedWithTheirCharacters)
+{
+    const Document doc = documentWithObjects(2);
+    const QByteArray file = writeDoc(doc);
+    // Two copies of one object: two storages of their own.
+    const auto pool = CompoundFileReader(file).storage(QStringLiteral("ObjectPool"));
+    ASSERT_TRUE(pool);
+    ASSERT_EQ(pool->storages.size(), 2u);
+    EXPECT_NE(pool->storages[0].name, pool->storages[1].name);
+
+    Document read = readDoc(file);
+    const auto objects = objectsIn(read.text());
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0].streams.size(), formulaObject(1).streams.size());
+    EXPECT_EQ(objects[0].storages.size(), 1u);
+    EXPECT_EQ(plainText(read).trimmed(), QStringLiteral("Формула:  конец."));
+    QTextImageFormat shown;
+    for (auto it = read.text().begin().begin(); !it.atEnd(); ++it)
+        if (it.fragment().charFormat().isImageFormat())
+            shown = it.fragment().charFormat().toImageFormat();
+    EXPECT_DOUBLE_EQ(shown.width(), 1134 / 20.0);
+    EXPECT_DOUBLE_EQ(shown.height(), 454 / 20.0);
+
+    // Written again, the same objects under the same names.
+    const auto again = CompoundFileReader(writeDoc(read)).storage(QStringLiteral("ObjectPool"));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->storages.size(), 2u);
+
+    // Both characters deleted: no object pool.
+    QTextCursor c(&read.text());
+    c.setPosition(9);
+    c.setPosition(11, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    EXPECT_FALSE(CompoundFileReader(writeDoc(read)).storage(QStringLiteral("ObjectPool")));
+}
+
+TEST(EmbeddedObjects, DamagedObjectPoolLeavesTheText)
+{
+    const QByteArray file = writeDoc(documentWithObjects(1));
+    std::mt19937 random(4711);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray bad = file;
+        for (int k = 0; k < 8; ++k)
+            bad[qsizetype(random() % bad.size())] = char(random());
+        try {
+            const Document doc = readDoc(bad);
+            readDoc(writeDoc(doc));
+        } catch (const Error&) {
+        }
+    }
+    // A stored object that names no storage is left out; the text stays.
+    QByteArray noPool = changed(file, [](QByteArray&, QByteArray&) {});
+    const Document doc = readDoc(noPool);
+    EXPECT_TRUE(objectsIn(doc.text()).empty());
+    EXPECT_EQ(plainText(doc).trimmed(), QStringLiteral("Формула:  конец."));
 }
 
 } // namespace talvora::word::test
