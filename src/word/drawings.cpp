@@ -682,7 +682,7 @@ std::optional<DrawingReader::Anchored> DrawingReader::anchorAt(int32_t cp, const
     if (!drawing)
         return std::nullopt;
     const ShapePlacement& p = drawing->placement;
-    const QSizeF points(std::clamp(p.width(), 20, 31680) / 20.0, std::clamp(p.height(), 20, 31680) / 20.0);
+    const QSizeF points(std::clamp<qint64>(p.width(), 20, 31680) / 20.0, std::clamp<qint64>(p.height(), 20, 31680) / 20.0);
     QImage image = d_->imageOf(*drawing, *s, a->spid, points);
     const QString name = QStringLiteral("drawing-%1").arg(++d_->names);
     if (image.isNull()) {
@@ -701,8 +701,8 @@ std::optional<DrawingReader::Anchored> DrawingReader::anchorAt(int32_t cp, const
     if (p.wrap() == 1)
         out.position = QTextFrameFormat::InFlow;
     else
-        out.position = (p.left + p.right) / 2 <= d_->layout.textWidth / 2 ? QTextFrameFormat::FloatLeft
-                                                                          : QTextFrameFormat::FloatRight;
+        out.position = (qint64(p.left) + p.right) / 2 <= d_->layout.textWidth / 2 ? QTextFrameFormat::FloatLeft
+                                                                                  : QTextFrameFormat::FloatRight;
     return out;
 }
 
@@ -717,10 +717,14 @@ bool DrawingWriter::add(int32_t cp, bool header, const QTextFormat& format)
     // A size changed in the editor is the object's new size.
     const QTextImageFormat image = format.toImageFormat();
     ShapePlacement& p = d->placement;
-    if (image.hasProperty(QTextFormat::ImageWidth) && std::abs(image.width() * 20 - p.width()) >= 10)
-        p.right = p.left + std::clamp(int(std::lround(image.width() * 20)), 1, 31680);
-    if (image.hasProperty(QTextFormat::ImageHeight) && std::abs(image.height() * 20 - p.height()) >= 10)
-        p.bottom = p.top + std::clamp(int(std::lround(image.height() * 20)), 1, 31680);
+    auto resized = [](int32_t from, double points) {
+        const qint64 to = qint64(from) + std::clamp<qint64>(std::llround(points * 20), 1, 31680);
+        return int32_t(std::clamp<qint64>(to, INT32_MIN, INT32_MAX));
+    };
+    if (image.hasProperty(QTextFormat::ImageWidth) && std::abs(image.width() * 20 - double(p.width())) >= 10)
+        p.right = resized(p.left, image.width());
+    if (image.hasProperty(QTextFormat::ImageHeight) && std::abs(image.height() * 20 - double(p.height())) >= 10)
+        p.bottom = resized(p.top, image.height());
     anchors_.push_back({cp, std::move(*d)});
     return true;
 }

@@ -48,8 +48,9 @@ struct ShapePlacement {
     int horizontalBase() const { return (flags >> 1) & 3; } // 0 margin, 1 page, 2 column
     int verticalBase() const { return (flags >> 3) & 3; }   // 0 margin, 1 page, 2 paragraph
     int wrap() const { return (flags >> 5) & 15; }          // 1: above and below only, 3: none
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
+    // The stored corners may lie anywhere: the size is taken wide.
+    qint64 width() const { return qint64(right) - left; }
+    qint64 height() const { return qint64(bottom) - top; }
     bool operator==(const ShapePlacement&) const = default;
 };
 

@@ -431,6 +431,23 @@ TEST(Drawings, DamagedDrawingDataLeavesTheText)
     ASSERT_EQ(found.size(), 1u); // one character anchors one object
     EXPECT_TRUE(found[0].drawing.blips.empty());
     EXPECT_TRUE(survives(many));
+
+    // Corners far out on either side: the size does not wrap around.
+    const QByteArray far = changed(fixture(QStringLiteral("logo")), [](QByteArray& word, QByteArray& table) {
+        const auto [fc, lcb] = fcLcb(word, fib::PlcSpaMom);
+        put32(table, fc + 8 + 4, uint32_t(-1895828810));
+        put32(table, fc + 8 + 12, 1895828830);
+    });
+    Document farDoc = readDoc(far);
+    const Found wide = drawingsIn(farDoc.text()).front();
+    EXPECT_DOUBLE_EQ(wide.format.width(), 31680 / 20.0);
+    QTextCursor c(&farDoc.text());
+    c.setPosition(wide.position);
+    c.setPosition(wide.position + 1, QTextCursor::KeepAnchor);
+    QTextImageFormat smaller = wide.format;
+    smaller.setWidth(100);
+    c.setCharFormat(smaller);
+    EXPECT_EQ(drawingsIn(readDoc(writeDoc(farDoc)).text()).front().drawing.placement.width(), 2000);
 }
 
 } // namespace talvora::word::test
