@@ -595,8 +595,18 @@ QImage DrawingReader::Impl::textboxImage(const QTextDocument& text, QSizeF point
         copy->documentLayout()->setPaintDevice(&image);
         copy->setDocumentMargin(0.1 / 2.54 * dpi);
         copy->setTextWidth(pixels.width());
+        // Text longer than the box is drawn smaller, so that all of it
+        // shows: laid out wider, it takes no more lines than before.
+        painter.save();
         painter.setClipRect(image.rect());
-        copy->drawContents(&painter, QRectF(image.rect()));
+        const double height = copy->size().height();
+        if (height > pixels.height()) {
+            const double scale = pixels.height() / height;
+            copy->setTextWidth(pixels.width() / scale);
+            painter.scale(scale, scale);
+        }
+        copy->drawContents(&painter);
+        painter.restore();
     }
     painter.setPen(QPen(Qt::black, 2));
     painter.drawRect(QRectF(image.rect()).adjusted(1, 1, -1, -1));
