@@ -207,6 +207,65 @@ void CompoundFileReader::readDirectory(const HeaderFields& header)
         pending.push_back(d.u32(at + 0x48));
         if (d.u8(at + 0x42) == 2)
             streams_.push_back(Entry{directoryEntryName(d, at), d.u32(at + 0x74), entrySize(at)});
+        else if (d.u8(at + 0x42) == 1)
+            storages_.push_back(Entry{directoryEntryName(d, at), id, 0});
+    }
+    if (!storages_.empty())
+        directory_ = dir;
+}
+
+std::optional<CompoundStorage> CompoundFileReader::storage(const QString& name) const
+{
+    for (const Entry& e : storages_) {
+        if (e.name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        CompoundStorage s;
+        s.name = e.name;
+        std::vector<char> seen(size_t(directory_.size() / kDirEntrySize), 0);
+        // Streams may share sectors in a damaged file: what is read stays
+        // within what the file could hold.
+        qint64 budget = 2 * qint64(bytes_.size()) + 65536;
+        readStorage(e.start, s, 0, seen, budget);
+        return s;
+    }
+    return std::nullopt;
+}
+
+void CompoundFileReader::readStorage(uint32_t id, CompoundStorage& into, int depth, std::vector<char>& seen,
+                                     qint64& budget) const
+{
+    constexpr int kMaxStorageDepth = 8;
+    const ByteView d(directory_);
+    into.clsid = d.bytes(qint64(id) * kDirEntrySize + 0x50, 16);
+    if (into.clsid == QByteArray(16, '\0'))
+        into.clsid.clear();
+    std::vector<uint32_t> pending{d.u32(qint64(id) * kDirEntrySize + 0x4C)};
+    while (!pending.empty()) {
+        const uint32_t node = pending.back();
+        pending.pop_back();
+        if (node == kNoStream || node == 0 || node >= seen.size() || seen[node])
+            continue;
+        seen[node] = 1;
+        const qint64 at = qint64(node) * kDirEntrySize;
+        pending.push_back(d.u32(at + 0x44));
+        pending.push_back(d.u32(at + 0x48));
+        const QString name = directoryEntryName(d, at);
+        if (d.u8(at + 0x42) == 2) {
+            const uint64_t size = majorVersion_ == 3 ? uint64_t(d.u32(at + 0x78))
+                                                     : uint64_t(d.u32(at + 0x78)) | (uint64_t(d.u32(at + 0x7C)) << 32);
+            if (size > uint64_t(budget))
+                corrupt(QStringLiteral("потоки вложенного хранилища длиннее файла"));
+            budget -= qint64(size);
+            const QByteArray data = size == 0 ? QByteArray()
+                : size < miniCutoff_          ? readMiniChain(d.u32(at + 0x74), size)
+                                              : readChain(d.u32(at + 0x74), size);
+            into.streams.emplace_back(name, data);
+        } else if (d.u8(at + 0x42) == 1 && depth + 1 < kMaxStorageDepth) {
+            CompoundStorage child;
+            child.name = name;
+            readStorage(node, child, depth + 1, seen, budget);
+            into.storages.push_back(std::move(child));
+        }
     }
 }
 
@@ -368,7 +427,7 @@ std::pair<uint32_t, uint32_t> fatSectorCounts(uint32_t sectors)
     }
 }
 
-SectorLayout layoutSectors(const std::vector<QByteArray>& contents, const MiniStream& mini)
+SectorLayout layoutSectors(const std::vector<QByteArray>& contents, const MiniStream& mini, size_t entries)
 {
     SectorLayout l;
     l.startOf = mini.startOf;
@@ -388,7 +447,7 @@ SectorLayout layoutSectors(const std::vector<QByteArray>& contents, const MiniSt
     l.miniFatSectors = sectorsFor(qsizetype(mini.fat.size()) * 4);
     const uint32_t miniFatStart = addChain(l.miniFatSectors);
     l.miniFatStart = mini.fat.empty() ? kEndOfChain : miniFatStart;
-    l.dirStart = addChain(sectorsFor(qsizetype(contents.size() + 1) * kDirEntrySize));
+    l.dirStart = addChain(sectorsFor(qsizetype(entries) * kDirEntrySize));
     std::tie(l.fatSectors, l.difatSectors) = fatSectorCounts(next);
     l.fatStart = next;
     l.difatStart = l.fatStart + l.fatSectors;
@@ -431,41 +490,9 @@ void writeHeader(ByteWriter& w, const SectorLayout& l)
         w.u32(uint32_t(i) < l.fatSectors ? l.fatStart + uint32_t(i) : kFreeSect);
 }
 
-// The streams of the root storage as a balanced binary tree in directory
-// order (all nodes black, which the red-black rules allow).
-struct DirectoryTree {
-    std::vector<uint32_t> left, right; // per stream: directory ids of its children
-    uint32_t root = kNoStream;
-};
-
-// Links order[lo..hi] below their middle one; returns its directory id.
-uint32_t linkSubtree(const std::vector<uint32_t>& order, int lo, int hi, DirectoryTree& tree)
-{
-    if (lo > hi)
-        return kNoStream;
-    const int mid = (lo + hi) / 2;
-    const uint32_t node = order[size_t(mid)];
-    tree.left[node] = linkSubtree(order, lo, mid - 1, tree);
-    tree.right[node] = linkSubtree(order, mid + 1, hi, tree);
-    return node + 1; // directory ids: the root is 0
-}
-
-DirectoryTree directoryTree(const std::vector<QString>& names)
-{
-    std::vector<uint32_t> order(names.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = uint32_t(i);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return cfbNameLess(names[a], names[b]); });
-    DirectoryTree tree;
-    tree.left.assign(names.size(), kNoStream);
-    tree.right.assign(names.size(), kNoStream);
-    tree.root = linkSubtree(order, 0, int(order.size()) - 1, tree);
-    return tree;
-}
-
 struct DirEntry {
     QString name;
-    uint8_t type = 0; // 0 unused, 2 stream, 5 root storage
+    uint8_t type = 0; // 0 unused, 1 storage, 2 stream, 5 root storage
     uint32_t left = kNoStream, right = kNoStream, child = kNoStream;
     QByteArray clsid; // 16 bytes, or none
     uint32_t start = 0;
@@ -511,16 +538,72 @@ void CompoundFileWriter::addStream(const QString& name, const QByteArray& data)
     streams_.push_back(Stream{name, data});
 }
 
+void CompoundFileWriter::addStorage(const CompoundStorage& storage)
+{
+    storages_.push_back(storage);
+}
+
+namespace {
+
+// The directory: the root, then every stream and storage below it; each
+// storage's children make a balanced binary tree in directory order (all
+// nodes black, which the red-black rules allow).
+struct DirNode {
+    QString name;
+    uint8_t type = 2; // 1 storage, 2 stream, 5 root
+    QByteArray clsid;
+    int content = -1; // of a stream: its index among the contents
+    std::vector<uint32_t> children;
+    uint32_t left = kNoStream, right = kNoStream, child = kNoStream;
+};
+
+uint32_t linkChildren(std::vector<DirNode>& nodes, const std::vector<uint32_t>& order, int lo, int hi)
+{
+    if (lo > hi)
+        return kNoStream;
+    const int mid = (lo + hi) / 2;
+    const uint32_t node = order[size_t(mid)];
+    nodes[node].left = linkChildren(nodes, order, lo, mid - 1);
+    nodes[node].right = linkChildren(nodes, order, mid + 1, hi);
+    return node;
+}
+
+void addStorageNodes(std::vector<DirNode>& nodes, std::vector<QByteArray>& contents, uint32_t parent,
+                     const CompoundStorage& s)
+{
+    const auto id = uint32_t(nodes.size());
+    nodes[parent].children.push_back(id);
+    nodes.push_back({s.name, 1, s.clsid, -1, {}});
+    for (const auto& [name, data] : s.streams) {
+        nodes[id].children.push_back(uint32_t(nodes.size()));
+        nodes.push_back({name, 2, {}, int(contents.size()), {}});
+        contents.push_back(data);
+    }
+    for (const CompoundStorage& child : s.storages)
+        addStorageNodes(nodes, contents, id, child);
+}
+
+} // namespace
+
 QByteArray CompoundFileWriter::finish() const
 {
-    std::vector<QString> names;
+    std::vector<DirNode> nodes{{QStringLiteral("Root Entry"), 5, rootClsid_, -1, {}}};
     std::vector<QByteArray> contents;
     for (const Stream& s : streams_) {
-        names.push_back(s.name);
+        nodes[0].children.push_back(uint32_t(nodes.size()));
+        nodes.push_back({s.name, 2, {}, int(contents.size()), {}});
         contents.push_back(s.data);
     }
+    for (const CompoundStorage& s : storages_)
+        addStorageNodes(nodes, contents, 0, s);
+    for (DirNode& n : nodes) {
+        std::vector<uint32_t> order = n.children;
+        std::sort(order.begin(), order.end(),
+                  [&](uint32_t a, uint32_t b) { return cfbNameLess(nodes[a].name, nodes[b].name); });
+        n.child = linkChildren(nodes, order, 0, int(order.size()) - 1);
+    }
     const MiniStream mini = buildMiniStream(contents);
-    const SectorLayout layout = layoutSectors(contents, mini);
+    const SectorLayout layout = layoutSectors(contents, mini, nodes.size());
 
     QByteArray out;
     out.reserve(qsizetype(layout.difatStart + layout.difatSectors + 1) * kSectorSize);
@@ -539,12 +622,12 @@ QByteArray CompoundFileWriter::finish() const
     while ((out.size() % kSectorSize) != 0)
         w.u32(kFreeSect);
 
-    const DirectoryTree tree = directoryTree(names);
-    writeDirEntry(w, {QStringLiteral("Root Entry"), 5, kNoStream, kNoStream, tree.root, rootClsid_, layout.miniStart,
-                      uint64_t(mini.bytes.size())});
-    for (size_t i = 0; i < contents.size(); ++i)
-        writeDirEntry(w, {names[i], 2, tree.left[i], tree.right[i], kNoStream, {}, layout.startOf[i],
-                          uint64_t(contents[i].size())});
+    for (const DirNode& n : nodes) {
+        const bool stream = n.content >= 0;
+        const uint32_t start = n.type == 5 ? layout.miniStart : stream ? layout.startOf[size_t(n.content)] : 0;
+        const uint64_t size = n.type == 5 ? uint64_t(mini.bytes.size()) : stream ? uint64_t(contents[size_t(n.content)].size()) : 0;
+        writeDirEntry(w, {n.name, n.type, n.left, n.right, n.child, n.clsid, start, size});
+    }
     while ((out.size() % kSectorSize) != 0)
         writeDirEntry(w, DirEntry{});
 

@@ -1,16 +1,28 @@
 #pragma once
 // OLE compound files (the "structured storage" container of .doc files).
 // The reader takes versions 3 (512-byte sectors) and 4 (4096-byte sectors);
-// the writer produces version 3. Only the streams directly under the root
-// storage are exposed: that is all a Word document needs.
+// the writer produces version 3. The streams directly under the root storage
+// are exposed one by one; a storage under the root (the embedded objects of a
+// Word document) is read and written whole.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace talvora::word {
+
+// A storage with all its streams and storages.
+struct CompoundStorage {
+    QString name;
+    QByteArray clsid; // 16 bytes as stored, or empty for none
+    std::vector<std::pair<QString, QByteArray>> streams;
+    std::vector<CompoundStorage> storages;
+    bool operator==(const CompoundStorage&) const = default;
+};
 
 class CompoundFileReader {
 public:
@@ -24,6 +36,10 @@ public:
     bool hasStream(const QString& name) const;
     // The whole stream; throws when it is missing or its sector chain is broken.
     QByteArray stream(const QString& name) const;
+    // The storage `name` directly under the root with all it holds; nothing
+    // when there is none. Throws when its streams cannot be read; parts of
+    // it nested too deep or past what the file can hold are left out.
+    std::optional<CompoundStorage> storage(const QString& name) const;
 
     static bool looksLikeCompoundFile(const QByteArray& bytes);
 
@@ -49,6 +65,7 @@ private:
     QByteArray readChain(uint32_t start, uint64_t size) const;
     QByteArray readMiniChain(uint32_t start, uint64_t size) const;
     const Entry* find(const QString& name) const;
+    void readStorage(uint32_t id, CompoundStorage& into, int depth, std::vector<char>& seen, qint64& budget) const;
 
     QByteArray bytes_;
     int majorVersion_ = 3;
@@ -60,6 +77,8 @@ private:
     QByteArray miniStream_;
     QByteArray rootClsid_;
     std::vector<Entry> streams_;
+    std::vector<Entry> storages_; // under the root; `start` is the directory id
+    QByteArray directory_;
 };
 
 class CompoundFileWriter {
@@ -67,6 +86,7 @@ public:
     // The class id of the root storage, 16 bytes as stored.
     void setRootClsid(const QByteArray& clsid) { rootClsid_ = clsid; }
     void addStream(const QString& name, const QByteArray& data);
+    void addStorage(const CompoundStorage& storage);
     QByteArray finish() const;
 
 private:
@@ -76,6 +96,7 @@ private:
     };
     QByteArray rootClsid_ = QByteArray(16, '\0');
     std::vector<Stream> streams_;
+    std::vector<CompoundStorage> storages_;
 };
 
 // The class id {00020906-0000-0000-C000-000000000046} of a Word 97–2003 document,

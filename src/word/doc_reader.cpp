@@ -8,6 +8,8 @@
 #include "word/doc_reader_story.h"
 #include "word/doc_reader_styles.h"
 #include "word/doc_reader_text.h"
+#include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/fib.h"
 #include "word/fields.h"
 #include "word/marks_reader.h"
@@ -43,6 +45,7 @@ private:
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
     void recodeByFonts();
     int headerStoryIndex(size_t section, int kind) const;
+    DrawingReader::Layout drawingLayout() const;
 
     const WordFile file_;
     TextPieces text_; // Word 6.0/95 text is read again in the code page of its fonts
@@ -57,6 +60,8 @@ private:
     int fieldIds_ = 0;
     NoteReferences notes_;
     StoredMarks marks_; // bookmarks and comments
+    DrawingReader drawings_; // floating pictures, shapes and text boxes
+    ObjectReader objects_;   // embedded objects
     const StorySources sources_;
 };
 
@@ -70,7 +75,10 @@ DocReader::DocReader(const QByteArray& bytes)
     , lists_(file_)
     , props_(file_, text_, styles_, lists_)
     , pictures_(file_.dataStream())
-    , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_, &marks_}
+    , drawings_(file_, drawingLayout())
+    , objects_(file_.objectPool())
+    , sources_{text_.chars(), props_, styles_, lists_, sections_, pictures_, fieldTypes_, fieldIds_, notes_, &marks_,
+               &drawings_, &objects_}
 {
     recodeByFonts();
 }
@@ -111,6 +119,11 @@ Document DocReader::read()
                 int32_t(std::min<qint64>(storyStart(fib::CcpAtn), text_.length())),
                 [this](QTextDocument& doc, int32_t from, int32_t to) { buildDocument(doc, from, to); });
     readNotes();
+    drawings_.readTextboxes([this](int32_t from, int32_t to) {
+        auto text = Document().takeText();
+        buildDocument(*text, from, to);
+        return text;
+    });
 
     Document doc;
     doc.page = toPageSetup(section_);
@@ -184,7 +197,9 @@ qint64 DocReader::storyStart(int lwIndex) const
 {
     // The stories follow one another: main text, footnotes, headers, macros,
     // comments, endnotes.
-    static constexpr int order[] = {fib::CcpText, fib::CcpFtn, fib::CcpHdd, fib::CcpMcr, fib::CcpAtn, fib::CcpEdn};
+    // comments, endnotes, text boxes, text boxes of the headers.
+    static constexpr int order[] = {fib::CcpText, fib::CcpFtn, fib::CcpHdd,  fib::CcpMcr,
+                                    fib::CcpAtn,  fib::CcpEdn, fib::CcpTxbx, fib::CcpHdrTxbx};
     qint64 start = 0;
     for (int index : order) {
         if (index == lwIndex)
@@ -201,8 +216,13 @@ void DocReader::readFieldTypes()
         {fib::PlcfFldFtn, fib::CcpFtn},
         {fib::PlcfFldHdr, fib::CcpHdd},
         {fib::PlcfFldEdn, fib::CcpEdn},
+        {fib::PlcfFldTxbx, fib::CcpTxbx},
+        {fib::PlcffldHdrTxbx, fib::CcpHdrTxbx},
     };
     for (auto [index, story] : tables) {
+        // Word 6.0/95 files keep their text box fields elsewhere.
+        if (file_.word6() && (story == fib::CcpTxbx || story == fib::CcpHdrTxbx))
+            continue;
         const qint64 start = storyStart(story);
         if (start <= text_.length())
             readFieldTable(file_.tableRange(index), int32_t(start), fieldTypes_);
@@ -260,6 +280,19 @@ void DocReader::readNoteNumbering()
     for (int* f : {&notes_.footnoteFormat, &notes_.endnoteFormat})
         if (*f < 0 || *f > 15)
             *f = NumberDecimal;
+}
+
+DrawingReader::Layout DocReader::drawingLayout() const
+{
+    DrawingReader::Layout l;
+    l.headerBase = int32_t(storyStart(fib::CcpHdd));
+    l.textboxBase = int32_t(std::min<qint64>(storyStart(fib::CcpTxbx), text_.length()));
+    l.headerTextboxBase = int32_t(std::min<qint64>(storyStart(fib::CcpHdrTxbx), text_.length()));
+    l.ccpTxbx = file_.storyLength(fib::CcpTxbx);
+    l.ccpHdrTxbx = file_.storyLength(fib::CcpHdrTxbx);
+    l.textLength = text_.length();
+    l.textWidth = std::max(1440, section_.pageWidth - section_.left - section_.right);
+    return l;
 }
 
 void DocReader::buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo)

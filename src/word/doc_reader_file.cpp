@@ -64,6 +64,11 @@ WordFile::WordFile(const QByteArray& fileBytes)
         data_ = cfb.stream(QStringLiteral("Data"));
         dv_ = ByteView(data_);
     }
+    try {
+        objectPool_ = cfb.storage(QStringLiteral("ObjectPool"));
+    } catch (const Error&) {
+        // The objects are lost; the text is still read.
+    }
 }
 
 std::pair<uint32_t, uint32_t> WordFile::fcLcb(int index) const

@@ -3,6 +3,7 @@
 // where the tables of the table stream lie and how long each story is.
 
 #include "word/binary.h"
+#include "word/compound_file.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,6 +30,8 @@ public:
     ByteView wordStream() const { return wv_; }
     ByteView tableStream() const { return tv_; }
     ByteView dataStream() const { return dv_; } // empty when the file has none
+    // The storage of the embedded objects; nothing when the file has none or it is damaged.
+    const std::optional<CompoundStorage>& objectPool() const { return objectPool_; }
 
     // The (fc, lcb) pair `index` of the FIB, or (0, 0) past those it has.
     std::pair<uint32_t, uint32_t> fcLcb(int index) const;
@@ -63,6 +66,7 @@ private:
     QByteArray table_;
     QByteArray data_;
     ByteView wv_, tv_, dv_;
+    std::optional<CompoundStorage> objectPool_;
     uint16_t nFib_ = 0;
     uint16_t flags_ = 0;
     std::array<int32_t, 11> lw_{};

@@ -4,6 +4,8 @@
 #include "word/doc_reader_props.h"
 #include "word/doc_reader_styles.h"
 #include "word/marks_reader.h"
+#include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/notes.h"
 #include "word/symbol_fonts.h"
 #include "word/table_layout.h"
@@ -80,6 +82,7 @@ private:
         bool deleted = false;
         std::optional<uint32_t> picture; // where the picture of a picture character is
         QString symbol; // what each character of an inserted symbol reads as
+        std::optional<uint32_t> object; // the embedded object of an object character
     };
     // The paragraph being written, with what a page break inside it takes on.
     struct OpenParagraph {
@@ -103,6 +106,7 @@ private:
     void emitShownChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor);
     void emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor);
     void emitPicture(const RunFormat& run, QTextCursor& cursor);
+    void emitDrawing(int32_t cp, const RunFormat& run, QTextCursor& cursor);
     void flush(QTextCursor& cursor, const QTextCharFormat& plain);
     // The format of shown text: a field's result keeps its field, text in
     // bookmarks and commented text keep them.
@@ -415,6 +419,7 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
             chunk_.append(QString::number(++footnote_));
         break;
     case 0x01: emitPicture(run, cursor); break;
+    case 0x08: emitDrawing(cp, run, cursor); break;
     default:
         if (ch >= 0x20) {
             if (run.symbol.isEmpty())
@@ -422,8 +427,8 @@ void StoryBuilder::emitShownChar(const OpenParagraph& open, int32_t cp, const Ru
             else
                 chunk_.append(run.symbol);
         }
-        // Other control characters mark objects (floating drawings,
-        // annotations) that the model does not hold yet.
+        // Other control characters mark objects (annotations, say) that
+        // the model does not hold yet.
         break;
     }
 }
@@ -450,11 +455,29 @@ void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCur
 
 void StoryBuilder::emitPicture(const RunFormat& run, QTextCursor& cursor)
 {
+    if (run.object && src_.objects) {
+        if (const auto image = src_.objects->imageFormat(*run.object, shownFormat(run.format), doc_)) {
+            flush(cursor, run.format);
+            cursor.insertImage(*image);
+        }
+        return;
+    }
     if (!run.picture)
         return;
     if (const auto image = src_.pictures.imageFormat(*run.picture, shownFormat(run.format), doc_)) {
         flush(cursor, run.format);
         cursor.insertImage(*image);
+    }
+}
+
+// A floating picture, a drawing shape or a text box anchored here.
+void StoryBuilder::emitDrawing(int32_t cp, const RunFormat& run, QTextCursor& cursor)
+{
+    if (!src_.drawings)
+        return;
+    if (const auto anchored = src_.drawings->anchorAt(cp, shownFormat(run.format), doc_)) {
+        flush(cursor, run.format);
+        cursor.insertImage(anchored->format, QTextFrameFormat::Position(anchored->position));
     }
 }
 
@@ -482,8 +505,9 @@ const StoryBuilder::RunFormat& StoryBuilder::formatOf(const ParaProps& pap, cons
     auto it = formats_.find(key);
     if (it == formats_.end()) {
         const CharProps c = src_.props.charProps(pap, seg);
-        const auto picture = c.special && !c.data ? c.picLocation : std::nullopt;
-        RunFormat run{toCharFormat(c, src_.styles.fonts()), c.special, c.deleted, picture, {}};
+        const auto picture = c.special && !c.data && !c.ole2 ? c.picLocation : std::nullopt;
+        const auto object = c.special && c.ole2 ? c.picLocation : std::nullopt;
+        RunFormat run{toCharFormat(c, src_.styles.fonts()), c.special, c.deleted, picture, {}, object};
         if (run.format.hasProperty(SymbolFontProperty))
             run.symbol = symbolText(run.format.stringProperty(SymbolFontProperty), c.symbol->code).text;
         it = formats_.insert(key, run);

@@ -16,6 +16,8 @@
 
 namespace talvora::word {
 
+class DrawingReader;
+class ObjectReader;
 class ListTable;
 class StoredMarks;
 class StyleSheet;
@@ -55,6 +57,8 @@ struct StorySources {
     int& fieldIds;
     NoteReferences& notes;
     StoredMarks* marks = nullptr; // bookmarks and comments (marks_reader.h)
+    DrawingReader* drawings = nullptr; // the objects anchored in the text, if the file has any
+    ObjectReader* objects = nullptr;   // the embedded objects
 };
 
 // Builds the stored text [from, to) into `doc`, which is empty.

@@ -103,6 +103,10 @@ QByteArray chpx(const CharProps& c, const CharProps& s)
         g.i16(sprm::CHpsPos, c.hpsPos);
     if (c.picLocation) {
         g.u8(sprm::CFSpec, 1);
+        if (c.ole2) {
+            g.u8(sprm::CFObj, 1);
+            g.u8(sprm::CFOle2, 1);
+        }
         g.u32(sprm::CPicLocation, *c.picLocation);
     } else if (c.special != s.special) {
         g.u8(sprm::CFSpec, c.special);
@@ -619,6 +623,7 @@ private:
     void placeFieldTables();
     void placeLists();
     void placeMarks();
+    void placeDrawings();
     QByteArray pieceTable() const;
 
     QByteArray compoundFile() const;
@@ -778,6 +783,7 @@ void DocWriter::writeTableStream()
     placeNotes(stories_.endnotes(), b.endnoteStarts, b.ccpEdn, fib::PlcfendRef, fib::PlcfendTxt);
     placeLists();
     placeMarks(); // bookmarks and comments
+    placeDrawings();
     place(fib::Clx, pieceTable());
 }
 
@@ -872,6 +878,22 @@ void DocWriter::placeMarks()
             place(index, *bytes);
 }
 
+// Floating pictures, shapes and text boxes: their pictures go to the end of
+// the WordDocument stream, their tables to the table stream.
+void DocWriter::placeDrawings()
+{
+    const StoryBounds& b = stories_.bounds();
+    for (const auto& [index, bytes] : stories_.drawings().tables(word_, b.textboxStarts))
+        place(index, bytes);
+    if (b.ccpTxbx)
+        place(fib::PlcfFldTxbx, stories_.fieldTable(b.txbxStart, b.txbxStart + b.ccpTxbx));
+    if (b.ccpHdrTxbx)
+        place(fib::PlcffldHdrTxbx, stories_.fieldTable(b.hdrTxbxStart, b.hdrTxbxStart + b.ccpHdrTxbx));
+    for (int index : {fib::PlcfFldTxbx, fib::PlcffldHdrTxbx})
+        if (fcLcb_[size_t(index)].second == 0)
+            fcLcb_[size_t(index)] = {0, 0};
+}
+
 // One piece: all the text, as Unicode.
 QByteArray DocWriter::pieceTable() const
 {
@@ -934,6 +956,8 @@ std::array<uint32_t, 22> DocWriter::fibCounts() const
     lw[fib::CcpHdd] = uint32_t(b.ccpHdd);
     lw[fib::CcpAtn] = uint32_t(b.ccpAtn);
     lw[fib::CcpEdn] = uint32_t(b.ccpEdn);
+    lw[fib::CcpTxbx] = uint32_t(b.ccpTxbx);
+    lw[fib::CcpHdrTxbx] = uint32_t(b.ccpHdrTxbx);
     lw[11] = 0xFFFFF;
     lw[12] = firstChpPage_;
     lw[13] = uint32_t(chpFkp_.pages().size());
@@ -952,6 +976,8 @@ QByteArray DocWriter::compoundFile() const
     cfb.addStream(QStringLiteral("1Table"), table_);
     if (!data_.isEmpty())
         cfb.addStream(QStringLiteral("Data"), data_);
+    if (!stories_.objects().empty())
+        cfb.addStorage(stories_.objects().pool()); // the embedded objects
     cfb.addStream(QStringLiteral("\x01") + QStringLiteral("CompObj"), compObj());
     cfb.addStream(QStringLiteral("\x05") + QStringLiteral("SummaryInformation"), summaryInformation());
     return cfb.finish();

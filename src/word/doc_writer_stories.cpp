@@ -72,6 +72,7 @@ void StoryWriter::write(const Document& document)
     bounds_.ednStart = position();
     bounds_.endnoteStarts = writeNotes(endnotes_, bounds_.ednStart);
     bounds_.ccpEdn = position() - bounds_.ednStart;
+    writeTextboxes();
     // When any story follows the main text, the text ends with one more paragraph mark.
     if (position() > bounds_.ccpText)
         appendEmptyParagraph();
@@ -169,7 +170,9 @@ void StoryWriter::writeHeaders(const Document& document)
         for (const QTextDocument* s : stories) {
             starts.push_back(position() - hddStart);
             if (s) {
+                headerStory_ = true;
                 writeStory(*s);
+                headerStory_ = false;
                 appendEmptyParagraph(); // keeps the story apart from the next
             }
         }
@@ -178,6 +181,33 @@ void StoryWriter::writeHeaders(const Document& document)
     appendEmptyParagraph();
     bounds_.ccpHdd = position() - hddStart;
     starts.push_back(bounds_.ccpHdd);
+}
+
+// The text boxes of the main text, then those of the headers, each in a
+// story of its own after the endnotes: each box's paragraphs with one more
+// mark that keeps it apart from the next, then one empty paragraph that
+// closes the story.
+void StoryWriter::writeTextboxes()
+{
+    for (const bool header : {false, true}) {
+        const std::vector<QByteArray> boxes = drawings_.textboxes(header);
+        const int32_t start = position();
+        (header ? bounds_.hdrTxbxStart : bounds_.txbxStart) = start;
+        if (boxes.empty())
+            continue;
+        std::vector<int32_t>& starts = header ? bounds_.textboxStarts.header : bounds_.textboxStarts.main;
+        for (const QByteArray& box : boxes) {
+            starts.push_back(position() - start);
+            QTextDocument content;
+            loadNoteContent(box, content);
+            writeStory(content);
+            appendEmptyParagraph();
+        }
+        starts.push_back(position() - start);
+        appendEmptyParagraph();
+        starts.push_back(position() - start);
+        (header ? bounds_.ccpHdrTxbx : bounds_.ccpTxbx) = position() - start;
+    }
 }
 
 void StoryWriter::writeFrame(const QTextFrame* frame)
@@ -361,6 +391,26 @@ void StoryWriter::writeImages(const QTextFragment& fragment)
     for (QChar ch : fragment.text()) {
         if (ch != QChar::ObjectReplacementCharacter)
             continue;
+        if (isDrawing(image)) {
+            // An anchored object: its anchor character; objects of other
+            // stories (notes, text boxes) have no place to go.
+            const int32_t cp = headerStory_ ? position() - bounds_.hddStart : position();
+            if ((mainStory_ || headerStory_) && drawings_.add(cp, headerStory_, image)) {
+                CharProps anchor = chp;
+                anchor.special = true;
+                anchor.picLocation.reset();
+                append(QString(QChar(0x08)), anchor);
+            }
+            continue;
+        }
+        if (const auto id = objects_.add(image)) {
+            // An embedded object: its character names its storage.
+            CharProps object = chp;
+            object.picLocation = *id;
+            object.ole2 = true;
+            append(QString(QChar(0x01)), object);
+            continue;
+        }
         if (const auto at = pictures_.add(image, *story_)) {
             chp.picLocation = *at;
             append(QString(QChar(0x01)), chp);

@@ -6,6 +6,8 @@
 
 #include "word/doc_pictures.h"
 #include "word/document.h"
+#include "word/drawings.h"
+#include "word/embedded_objects.h"
 #include "word/fields.h"
 #include "word/marks_writer.h"
 #include "word/notes.h"
@@ -79,6 +81,9 @@ struct StoryBounds {
     // Where each header story starts inside theirs, then the end of the last
     // and the end of all; empty when the document has no headers or footers.
     std::vector<int32_t> hddStarts;
+    // The text boxes of the main text and of the headers follow the endnotes.
+    int32_t txbxStart = 0, ccpTxbx = 0, hdrTxbxStart = 0, ccpHdrTxbx = 0;
+    DrawingWriter::TextboxBounds textboxStarts;
 };
 
 // The main text ends a section just before `cpEnd`, with its section mark;
@@ -117,10 +122,15 @@ public:
     QByteArray fieldTable(int32_t from, int32_t to) const { return fields_.table(from, to); }
     // The bookmarks and comments of all stories.
     const MarkWriter& marks() const { return marks_; }
+    // The objects anchored in the main text and the headers.
+    const DrawingWriter& drawings() const { return drawings_; }
+    // The embedded objects.
+    const ObjectWriter& objects() const { return objects_; }
 
 private:
     void writeMainText(const Document& document);
     void writeHeaders(const Document& document);
+    void writeTextboxes();
     std::vector<int32_t> writeNotes(const std::vector<PendingNote>& notes, int32_t storyStart);
     std::vector<int32_t> writeComments();
     void writeStory(const QTextDocument& story);
@@ -150,6 +160,7 @@ private:
     // The story being written: the main text, a note, a header or footer.
     const QTextDocument* story_ = nullptr;
     bool mainStory_ = false;
+    bool headerStory_ = false; // a header or footer: its objects go to the headers' drawing
     QHash<int, CharProps> propsOfFormat_; // by format index inside the story's document
 
     QString text_;
@@ -160,6 +171,8 @@ private:
     PictureWriter pictures_;
     FieldWriter fields_;
     MarkWriter marks_;
+    DrawingWriter drawings_;
+    ObjectWriter objects_;
 
     // Notes are written after the main text; its references are special
     // characters (numbered notes) or the note's own mark.

@@ -40,6 +40,16 @@ enum FcLcbIndex {
     PlcfFldEdn = 48,
     PlfLst = 73,
     PlfLfo = 74,
+    // Drawing objects and text boxes (drawings.h).
+    PlcSpaMom = 40,
+    PlcSpaHdr = 41,
+    DggInfo = 50,
+    PlcftxbxTxt = 56,
+    PlcfFldTxbx = 57,
+    PlcfHdrtxbxTxt = 58,
+    PlcffldHdrTxbx = 59,
+    PlcfTxbxBkd = 75,
+    PlcfTxbxHdrBkd = 76,
 };
 
 } // namespace talvora::word::fib

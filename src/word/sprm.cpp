@@ -118,6 +118,7 @@ void applyCharSprm(CharProps& c, const CharProps& base, uint16_t code, ByteView 
     case sprm::CPicLocation: c.picLocation = o.u32(0); break;
     case sprm::CSymbol: c.symbol = CharProps::Symbol{o.u16(0), o.u16(2)}; break;
     case sprm::CFData: c.data = o.u8(0) != 0; break;
+    case sprm::CFOle2: c.ole2 = o.u8(0) != 0; break;
     case sprm::CKul: c.underline = o.u8(0); break;
     case sprm::CIco:
         c.ico = o.u8(0) <= 16 ? o.u8(0) : 0;

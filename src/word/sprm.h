@@ -20,6 +20,7 @@ inline constexpr uint16_t CFFldVanish = 0x0802;
 inline constexpr uint16_t CPicLocation = 0x6A03;
 inline constexpr uint16_t CFData = 0x0806;
 inline constexpr uint16_t CFOle2 = 0x080A;
+inline constexpr uint16_t CFObj = 0x0856; // the character is an object (an embedded one with CFOle2)
 inline constexpr uint16_t CSymbol = 0x6A09; // a symbol: font index and character code
 inline constexpr uint16_t CHighlight = 0x2A0C;
 inline constexpr uint16_t CIstd = 0x4A30;
@@ -152,6 +153,7 @@ struct CharProps {
     bool deleted = false;    // a tracked deletion
     std::optional<uint32_t> picLocation; // of a picture (or other data) in the Data stream
     bool data = false;       // picLocation names other data than a picture
+    bool ole2 = false;       // an embedded object: picLocation names its storage (embedded_objects.h)
     uint16_t charStyle = 10; // "Default Paragraph Font"
     // An inserted symbol: the character is drawn from the font at this index
     // with this code (see symbol_fonts.h), whatever the text holds.
