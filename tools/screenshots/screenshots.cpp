@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
