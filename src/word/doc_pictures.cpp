@@ -152,41 +152,6 @@ void scanDrawing(ByteView v, qint64 from, qint64 to, int depth, DrawingScan& sca
     }
 }
 
-// A device-independent bitmap as a BMP file: the file header is all it lacks.
-QByteArray bmpFromDib(const QByteArray& dib)
-{
-    const ByteView v(dib);
-    if (!v.ok(0, 12))
-        return {};
-    const uint32_t headerSize = v.u32(0);
-    qint64 colors = 0, entrySize = 4, masks = 0;
-    if (headerSize == 12) {
-        const int bits = v.u16(10);
-        colors = bits <= 8 ? (1 << bits) : 0;
-        entrySize = 3;
-    } else if (headerSize >= 40 && v.ok(0, 40)) {
-        const int bits = v.u16(14);
-        const uint32_t compression = v.u32(16);
-        const uint32_t used = v.u32(32);
-        colors = used ? qint64(used) : bits <= 8 ? (1 << bits) : 0;
-        if (headerSize == 40 && (compression == 3 || compression == 6))
-            masks = compression == 3 ? 12 : 16;
-    } else {
-        return {};
-    }
-    const qint64 bitsAt = headerSize + masks + colors * entrySize;
-    if (colors > 65536 || bitsAt > dib.size())
-        return {};
-    QByteArray bmp;
-    ByteWriter w(bmp);
-    w.u8('B');
-    w.u8('M');
-    w.u32(uint32_t(14 + dib.size()));
-    w.u32(0);
-    w.u32(uint32_t(14 + bitsAt));
-    w.bytes(dib);
-    return bmp;
-}
 
 // The file data of a stored picture in a form an image reader takes, if any.
 QByteArray decodableData(const StoredPicture& p)
@@ -408,6 +373,42 @@ qint64 recordSizeAt(ByteView data, qint64 offset)
 }
 
 } // namespace
+
+// A device-independent bitmap as a BMP file: the file header is all it lacks.
+QByteArray bmpFromDib(const QByteArray& dib)
+{
+    const ByteView v(dib);
+    if (!v.ok(0, 12))
+        return {};
+    const uint32_t headerSize = v.u32(0);
+    qint64 colors = 0, entrySize = 4, masks = 0;
+    if (headerSize == 12) {
+        const int bits = v.u16(10);
+        colors = bits <= 8 ? (1 << bits) : 0;
+        entrySize = 3;
+    } else if (headerSize >= 40 && v.ok(0, 40)) {
+        const int bits = v.u16(14);
+        const uint32_t compression = v.u32(16);
+        const uint32_t used = v.u32(32);
+        colors = used ? qint64(used) : bits <= 8 ? (1 << bits) : 0;
+        if (headerSize == 40 && (compression == 3 || compression == 6))
+            masks = compression == 3 ? 12 : 16;
+    } else {
+        return {};
+    }
+    const qint64 bitsAt = headerSize + masks + colors * entrySize;
+    if (colors > 65536 || bitsAt > dib.size())
+        return {};
+    QByteArray bmp;
+    ByteWriter w(bmp);
+    w.u8('B');
+    w.u8('M');
+    w.u32(uint32_t(14 + dib.size()));
+    w.u32(0);
+    w.u32(uint32_t(14 + bitsAt));
+    w.bytes(dib);
+    return bmp;
+}
 
 QString pictureKindName(PictureKind kind)
 {

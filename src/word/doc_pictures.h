@@ -109,4 +109,8 @@ struct PictureFacts {
 };
 PictureFacts pictureFacts(const QTextImageFormat& format, const QTextDocument& doc);
 
+// A device-independent bitmap as a BMP file (the file header put before it);
+// empty when its header does not hold together.
+QByteArray bmpFromDib(const QByteArray& dib);
+
 } // namespace talvora::word

@@ -1,5 +1,7 @@
 #include "word/drawings.h"
 
+#include "word/doc_pictures.h"
+
 #include "word/doc_reader_file.h"
 #include "word/fib.h"
 #include "word/notes.h"
@@ -196,34 +198,6 @@ QColor colorOf(uint32_t value, QColor fallback)
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
-// A DIB as a BMP file: the file header it lacks put before it.
-QByteArray bmpOfDib(const QByteArray& dib)
-{
-    if (dib.size() < 40)
-        return {};
-    const ByteView v(dib);
-    const uint32_t headerSize = v.u32(0);
-    if (headerSize < 12 || headerSize > uint32_t(dib.size()))
-        return {};
-    uint32_t palette = 0;
-    if (headerSize >= 40) {
-        const int bits = v.u16(14);
-        const uint32_t used = v.u32(32);
-        palette = (used ? std::min<uint32_t>(used, 256) : (bits <= 8 ? 1u << bits : 0)) * 4;
-        if (headerSize == 40 && v.u32(16) == 3)
-            palette += 12; // the colour masks of bit fields
-    }
-    QByteArray bmp;
-    ByteWriter w(bmp);
-    w.u8('B');
-    w.u8('M');
-    w.u32(uint32_t(14 + dib.size()));
-    w.u32(0);
-    w.u32(14 + headerSize + palette);
-    w.bytes(dib);
-    return bmp;
-}
-
 QSize pixelsOf(const QSizeF& points, double dpi)
 {
     const double scale = dpi / 72.0;
@@ -321,7 +295,7 @@ QImage decodeBlip(const QByteArray& blipRecord)
         return {};
     QByteArray data = blipRecord.mid(at, r->end() - at);
     if (kind == QLatin1String("dib"))
-        data = bmpOfDib(data);
+        data = bmpFromDib(data);
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
