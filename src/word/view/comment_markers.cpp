@@ -14,7 +14,8 @@
 
 namespace talvora::word {
 
-CommentMarkers::CommentMarkers(QTextEdit& editor, QObject* parent) : QObject(parent), editor_(editor)
+CommentMarkers::CommentMarkers(QTextEdit& editor, QObject* parent)
+    : QObject(parent), editor_(editor), viewport_(editor.viewport())
 {
     editor_.viewport()->installEventFilter(this);
 }
@@ -44,7 +45,7 @@ QString CommentMarkers::toolTipAt(const QPoint& at) const
 
 bool CommentMarkers::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == editor_.viewport() && event->type() == QEvent::ToolTip) {
+    if (event->type() == QEvent::ToolTip && watched == viewport_) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QString tip = toolTipAt(help->pos());
         if (!tip.isEmpty()) {

@@ -40,6 +40,9 @@ protected:
 
 private:
     QTextEdit& editor_;
+    // The editor's viewport, compared by address only: its events still come
+    // while the editor is being destroyed, when the editor must not be called.
+    const QObject* const viewport_;
 };
 
 } // namespace talvora::word
