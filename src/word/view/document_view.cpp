@@ -1,5 +1,7 @@
 #include "word/view/document_view.h"
 
+#include "word/view/text_edits.h"
+
 #include "common/errors.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
@@ -96,6 +98,17 @@ DocumentView::DocumentView(QWidget* parent)
         std::unique_ptr<QMenu> menu(createContextMenu(at, this));
         if (menu)
             menu->exec(editor_->mapToGlobal(at));
+    });
+    // Text typed at a bookmark's end goes after it, and nothing typed
+    // becomes a reference or an empty bookmark's marker (text_edits.h).
+    connect(editor_, &QTextEdit::cursorPositionChanged, this, [this] {
+        const QTextCursor c = editor_->textCursor();
+        if (c.hasSelection() || editor_->isReadOnly())
+            return;
+        const QTextCharFormat now = c.charFormat();
+        const QTextCharFormat typed = formatForTyping(*editor_->document(), c.position(), now);
+        if (typed != now)
+            editor_->setCurrentCharFormat(typed);
     });
     focusConnection_ = connect(qApp, &QApplication::focusChanged, this, &DocumentView::onFocusChanged);
     updateBars();

@@ -4,9 +4,9 @@
 // text as Word gives it. Kept apart from the widgets so they are easy to test.
 
 #include <QString>
+#include <QTextCursor>
 #include <QTextCharFormat>
 
-class QTextCursor;
 class QTextDocument;
 
 namespace talvora::word {
@@ -21,9 +21,23 @@ int lastPosition(const QTextDocument& doc);
 QString insertableText(const QString& text);
 
 // The character format of the selection's first character (for an empty
-// selection, of the character before it, or after it at a paragraph start),
-// never a picture's.
+// selection, of the character before it, or after it at a paragraph start,
+// as formatForTyping() gives it), never a picture's.
 QTextCharFormat formatAtSelectionStart(const QTextCursor& cursor);
+
+// What `format`, the format of the character before `position`, becomes for
+// text typed there: without what belongs to that character alone (a
+// comment's or note's reference, an empty bookmark's marker) and without
+// the bookmarks and commented text that end at `position` — text typed at a
+// bookmark's end goes after it, as in Word; inside it, it joins it.
+QTextCharFormat formatForTyping(const QTextDocument& doc, int position, QTextCharFormat format);
+
+// Looks for `text` within one paragraph, ignoring case, from after the
+// cursor's selection going forward or from before it going back, like
+// QTextDocument::find, except that the markers of empty bookmarks and empty
+// fields (U+200B) between its letters do not stop a match. A null cursor
+// when it is not there.
+QTextCursor findText(const QTextDocument& doc, const QString& text, const QTextCursor& from, bool forward);
 
 // Inserts the text at the cursor (replacing its selection) with the format,
 // splitting paragraphs where it has breaks; the cursor ends after it.

@@ -25,11 +25,9 @@ public:
         QTextDocument& doc = view_.textDocument();
         if (text_.isEmpty())
             return false;
-        // QTextDocument::find looks after a selection going forward and
-        // before it going back; it matches within a paragraph across runs.
-        const QTextCursor from = view_.selectionCursor();
-        const QTextCursor found =
-            doc.find(text_, from, forward_ ? QTextDocument::FindFlags() : QTextDocument::FindBackward);
+        // After a selection going forward, before it going back; within a
+        // paragraph across runs and across empty bookmarks' markers.
+        const QTextCursor found = findText(doc, text_, view_.selectionCursor(), forward_);
         if (found.isNull())
             return false;
         view_.beginAutomation();
