@@ -148,7 +148,9 @@ TEST(Robustness, EndlessStyleChainsAndFieldNesting)
     QElapsedTimer t;
     t.start();
     const Document doc = readDoc(test::buildDoc({{text, false, {}, {}}}, o));
-    EXPECT_LT(t.elapsed(), 1000);
+    // A guard against work growing with the square of the nesting (minutes
+    // here), not a speed goal: it holds under the sanitizers on a busy machine.
+    EXPECT_LT(t.elapsed(), 15000);
     EXPECT_EQ(doc.text().toPlainText(), QString(60000, QChar(u'x')));
 }
 

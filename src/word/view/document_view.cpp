@@ -1,7 +1,5 @@
 #include "word/view/document_view.h"
 
-#include "word/view/text_edits.h"
-
 #include "common/errors.h"
 #include "ui/dialog_service.h"
 #include "ui/error_display.h"
@@ -15,6 +13,7 @@
 #include "word/view/page_view.h"
 #include "word/view/spell_checker.h"
 #include "word/view/spell_highlighter.h"
+#include "word/view/text_edits.h"
 #include "word/view/view_automation.h"
 
 #include <QAbstractTextDocumentLayout>
