@@ -9,6 +9,7 @@
 #include "word/view/document_printing.h"
 #include "word/view/editor_actions.h"
 #include "word/view/file_insertion.h"
+#include "word/view/list_labels.h"
 #include "word/view/office_converter.h"
 #include "word/view/page_view.h"
 #include "word/view/spell_checker.h"
@@ -66,7 +67,7 @@ DocumentView::DocumentView(QWidget* parent)
       converter_(std::make_unique<OfficeConverter>())
 {
     placeholder_ = new QTextDocument(this);
-    editor_ = new QTextEdit;
+    editor_ = new DocumentTextEdit;
     editor_->setObjectName(QStringLiteral("documentEditor"));
     editor_->setDocument(placeholder_);
     editor_->setReadOnly(true);
