@@ -523,7 +523,16 @@ void printDocument(const Document& document, QPagedPaintDevice& device, int from
             if (!device.newPage())
                 throw Error(QStringLiteral("Не удалось начать новую страницу при печати"));
         }
+        // A page larger than the paper it got (a landscape page in the
+        // preview) is shown whole, scaled down.
+        const QRectF paper = device.pageLayout().fullRectPoints();
+        const double fit = std::min({1.0, paper.width() * device.logicalDpiX() / 72.0 / pages.paperRect(p).width(),
+                                     paper.height() * device.logicalDpiY() / 72.0 / pages.paperRect(p).height()});
+        painter.save();
+        if (fit < 0.999)
+            painter.scale(fit, fit);
         pages.paint(painter, p);
+        painter.restore();
     }
     painter.end();
 }

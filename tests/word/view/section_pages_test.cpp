@@ -10,6 +10,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -377,6 +379,26 @@ TEST(SectionPagesBuilt, DamagedPageSetupsPrintWithoutBlowingUp)
     QTemporaryDir dir;
     writePdf(doc, dir.filePath(QStringLiteral("damaged.pdf")));
     EXPECT_EQ(int(mediaBoxes(dir.filePath(QStringLiteral("damaged.pdf"))).size()), pages.pageCount());
+}
+
+TEST(SectionPagesView, ThePrintPreviewShowsEveryPage)
+{
+    // The preview cannot change its paper between pages: it still shows them all.
+    const Document doc = readDocument(readData(QStringLiteral("pages/section_pages.doc")));
+    QPrinter printer(QPrinter::HighResolution);
+    applyPageSetup(printer, doc.page);
+    QPrintPreviewWidget preview(&printer);
+    bool failed = false;
+    QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, [&](QPrinter* p) {
+        try {
+            printDocument(doc, *p);
+        } catch (...) {
+            failed = true;
+        }
+    });
+    preview.updatePreview();
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(preview.pageCount(), 4);
 }
 
 TEST(SectionPagesView, ThePageViewShowsTheFirstSectionsPage)
