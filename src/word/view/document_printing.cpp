@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "word/fields.h"
 #include "word/sections.h"
+#include "word/view/list_labels.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
@@ -48,6 +49,14 @@ constexpr int kMinPaperTwips = 1440;
 constexpr int kMaxPaperTwips = 31680;
 
 int paperTwips(int twips) { return std::clamp(twips, kMinPaperTwips, kMaxPaperTwips); }
+
+// Draws a laid out story, with Word's list labels where Qt's differ.
+void drawStory(QPainter& painter, const QTextDocument& story, const QAbstractTextDocumentLayout::PaintContext& context)
+{
+    story.documentLayout()->draw(&painter, context);
+    const QRectF clip = context.clip.isValid() ? context.clip : QRectF(QPointF(0, 0), story.size());
+    paintListLabels(painter, differingListLabels(story, clip.bottom()), clip, Qt::white);
+}
 
 } // namespace
 
@@ -465,7 +474,7 @@ void PrintedPages::paint(QPainter& painter, int page) const
             painter.setClipRect(column);
             painter.translate(column.left(), column.top() - layoutPage * height);
             context.clip = QRectF(0, layoutPage * height, column.width(), height);
-            layout.body->documentLayout()->draw(&painter, context);
+            drawStory(painter, *layout.body, context);
             painter.restore();
             if (c > 0 && pageOf(document_, run.section).columnLine) {
                 const double x = column.left() - run.columnGap / 2;
@@ -481,13 +490,13 @@ void PrintedPages::paint(QPainter& painter, int page) const
     if (const auto header = headerOf(page)) {
         painter.save();
         painter.translate(run.body.left(), run.headerTop);
-        header->documentLayout()->draw(&painter, context);
+        drawStory(painter, *header, context);
         painter.restore();
     }
     if (const auto footer = footerOf(page)) {
         painter.save();
         painter.translate(run.body.left(), run.footerBottom - footer->size().height());
-        footer->documentLayout()->draw(&painter, context);
+        drawStory(painter, *footer, context);
         painter.restore();
     }
 }
