@@ -78,6 +78,13 @@ QJsonObject runJson(const QString& text, const QTextCharFormat& f)
         QJsonObject o;
         o[QStringLiteral("code")] = readableFieldCode(field->code);
         o[QStringLiteral("kind")] = fieldKeyword(field->code);
+        // Fields nested in its result around the run, outermost first.
+        QJsonArray nested;
+        for (const FieldInfo& inner : nestedFieldsOf(f))
+            nested.append(QJsonObject{{QStringLiteral("code"), readableFieldCode(inner.code)},
+                                      {QStringLiteral("kind"), fieldKeyword(inner.code)}});
+        if (!nested.isEmpty())
+            o[QStringLiteral("nested")] = nested;
         r[QStringLiteral("field")] = o;
     }
     if (isNoteReference(f)) {

@@ -186,7 +186,8 @@ void setPageFieldResults(QTextDocument& story, int page, int pageCount)
     for (QTextBlock b = story.begin(); b.isValid(); b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
-            const std::optional<FieldInfo> field = fieldOf(frag.charFormat());
+            // A page number may also stand inside another field's result.
+            const std::optional<FieldInfo> field = innermostFieldOf(frag.charFormat());
             if (!field)
                 continue;
             const QString keyword = fieldKeyword(field->code);
@@ -201,8 +202,14 @@ void setPageFieldResults(QTextDocument& story, int page, int pageCount)
                 continue;
             }
             QTextCharFormat format = frag.charFormat();
-            format.clearProperty(FieldPlaceholderProperty);
-            format.clearProperty(FieldWithoutSeparatorProperty);
+            if (std::vector<FieldInfo> nested = nestedFieldsOf(format); !nested.empty()) {
+                nested.back().placeholder = false;
+                nested.back().withoutSeparator = false;
+                setNestedFields(format, nested);
+            } else {
+                format.clearProperty(FieldPlaceholderProperty);
+                format.clearProperty(FieldWithoutSeparatorProperty);
+            }
             results.push_back({field->id, frag.position(), end, format, formattedFieldNumber(n, field->code)});
         }
     }
@@ -243,6 +250,78 @@ void setField(QTextCharFormat& f, const FieldInfo& field)
         f.setProperty(FieldWithoutSeparatorProperty, true);
     else
         f.clearProperty(FieldWithoutSeparatorProperty);
+}
+
+namespace {
+
+constexpr int kNestedPlaceholder = 1;
+constexpr int kNestedWithoutSeparator = 2;
+
+} // namespace
+
+std::vector<FieldInfo> nestedFieldsOf(const QTextFormat& f)
+{
+    std::vector<FieldInfo> out;
+    if (!f.hasProperty(FieldNestingProperty))
+        return out;
+    const QVariantList list = f.property(FieldNestingProperty).toList();
+    out.reserve(size_t(std::min<qsizetype>(list.size(), kMaxFieldNesting)));
+    for (const QVariant& v : list) {
+        if (v.typeId() != QMetaType::QVariantList || out.size() + 1 >= kMaxFieldNesting)
+            break;
+        const QVariantList entry = v.toList();
+        if (entry.size() < 4)
+            break;
+        FieldInfo info;
+        info.code = entry[0].toString();
+        info.id = entry[1].toInt();
+        info.type = entry[2].toInt();
+        const int flags = entry[3].toInt();
+        info.placeholder = flags & kNestedPlaceholder;
+        info.withoutSeparator = flags & kNestedWithoutSeparator;
+        out.push_back(info);
+    }
+    return out;
+}
+
+void setNestedFields(QTextCharFormat& f, const std::vector<FieldInfo>& nested)
+{
+    if (nested.empty()) {
+        f.clearProperty(FieldNestingProperty);
+        return;
+    }
+    QVariantList list;
+    list.reserve(qsizetype(nested.size()));
+    for (const FieldInfo& info : nested) {
+        const int flags = (info.placeholder ? kNestedPlaceholder : 0) | (info.withoutSeparator ? kNestedWithoutSeparator : 0);
+        list.push_back(QVariantList{info.code, info.id, info.type, flags});
+    }
+    f.setProperty(FieldNestingProperty, list);
+}
+
+std::vector<FieldInfo> fieldChainOf(const QTextFormat& f)
+{
+    std::vector<FieldInfo> chain;
+    const std::optional<FieldInfo> outer = fieldOf(f);
+    if (!outer)
+        return chain;
+    chain.push_back(*outer);
+    const std::vector<FieldInfo> nested = nestedFieldsOf(f);
+    chain.insert(chain.end(), nested.begin(), nested.end());
+    // Only the field nearest the text may stand for an empty result.
+    for (size_t k = 0; k + 1 < chain.size(); ++k) {
+        chain[k].placeholder = false;
+        chain[k].withoutSeparator = false;
+    }
+    return chain;
+}
+
+std::optional<FieldInfo> innermostFieldOf(const QTextFormat& f)
+{
+    std::vector<FieldInfo> chain = fieldChainOf(f);
+    if (chain.empty())
+        return std::nullopt;
+    return chain.back();
 }
 
 void readFieldTable(ByteView plc, int32_t base, FieldTypes& out)
@@ -305,75 +384,135 @@ bool FieldReader::ignored(int32_t cp)
     return ignoredAt_ < ignored_.size() && ignored_[ignoredAt_] == cp;
 }
 
+QString* FieldReader::code()
+{
+    if (levels_.empty() || !open_[levels_.back().open].inCode)
+        return nullptr;
+    return &levels_.back().info.code;
+}
+
+void FieldReader::updateNesting()
+{
+    if (levels_.size() < 2) {
+        nesting_ = QVariant();
+        return;
+    }
+    std::vector<FieldInfo> nested;
+    nested.reserve(levels_.size() - 1);
+    for (size_t k = 1; k < levels_.size(); ++k)
+        nested.push_back(levels_[k].info);
+    QTextCharFormat f;
+    setNestedFields(f, nested);
+    nesting_ = f.property(FieldNestingProperty);
+}
+
 bool FieldReader::mark(int32_t cp, char16_t ch, bool deleted, int position)
 {
     // Marks are paired beforehand; should the reader skip some text, an
     // end or separator with nothing open still counts for nothing.
     if (ignored(cp) || (ch != kFieldBegin && open_.empty()))
         return false;
-    // Marks of fields nested in the outermost field's code are part of that code.
-    const size_t depth = ch == kFieldBegin ? 0 : 1;
-    if (open_.size() > depth && open_.front() && !deleted)
-        outer_.code += QChar(ch);
     switch (ch) {
-    case kFieldBegin:
-        if (open_.empty()) {
-            outer_ = FieldInfo();
-            outer_.id = ++nextId_;
-            auto it = std::lower_bound(types_.begin(), types_.end(), std::make_pair(cp, uint8_t(0)));
-            if (it != types_.end() && it->first == cp)
-                outer_.type = it->second;
-            outer_.withoutSeparator = true;
-            resultPosition_ = -1;
-        }
-        open_.push_back(true);
-        ++openCodes_;
-        return false;
-    case kFieldSeparator:
-        if (open_.back()) {
-            open_.back() = false;
-            --openCodes_;
-            if (open_.size() == 1) {
-                outer_.withoutSeparator = false;
-                resultPosition_ = position;
-            }
-        }
-        return false;
-    default: {
-        if (open_.back())
-            --openCodes_;
-        open_.pop_back();
-        if (!open_.empty())
-            return false;
-        ended_ = outer_;
-        return !deleted && (resultPosition_ < 0 || resultPosition_ == position);
+    case kFieldBegin: begin(cp, deleted); return false;
+    case kFieldSeparator: separator(deleted, position); return false;
+    default: return end(deleted, position);
     }
+}
+
+void FieldReader::begin(int32_t cp, bool deleted)
+{
+    // A field begun in a result (or the first one) is kept as a field of its
+    // own; one begun in a code is part of that code.
+    if (openCodes_ == 0 && levels_.size() < kMaxFieldNesting) {
+        Level level;
+        level.info.id = ++nextId_;
+        auto it = std::lower_bound(types_.begin(), types_.end(), std::make_pair(cp, uint8_t(0)));
+        if (it != types_.end() && it->first == cp)
+            level.info.type = it->second;
+        level.info.withoutSeparator = true;
+        level.open = open_.size();
+        levels_.push_back(level);
+        open_.push_back({true, true});
+    } else {
+        if (QString* c = code(); c && !deleted)
+            *c += QChar(kFieldBegin);
+        open_.push_back({true, false});
     }
+    ++openCodes_;
+}
+
+void FieldReader::separator(bool deleted, int position)
+{
+    Open& o = open_.back();
+    if (!o.kept) {
+        // A mark of a field inside a code belongs to the code.
+        if (QString* c = code(); c && !deleted)
+            *c += QChar(kFieldSeparator);
+    }
+    if (!o.inCode)
+        return; // a second separator
+    o.inCode = false;
+    --openCodes_;
+    if (o.kept) {
+        levels_.back().info.withoutSeparator = false;
+        levels_.back().resultPosition = position;
+        updateNesting();
+    }
+}
+
+bool FieldReader::end(bool deleted, int position)
+{
+    const Open o = open_.back();
+    if (o.inCode)
+        --openCodes_;
+    open_.pop_back();
+    if (!o.kept) {
+        if (QString* c = code(); c && !deleted)
+            *c += QChar(kFieldEnd);
+        return false;
+    }
+    const Level level = levels_.back();
+    levels_.pop_back();
+    ended_.clear();
+    for (const Level& l : levels_)
+        ended_.push_back(l.info);
+    ended_.push_back(level.info);
+    updateNesting();
+    return !deleted && (level.resultPosition < 0 || level.resultPosition == position);
 }
 
 void FieldReader::codeChar(char16_t ch, bool deleted)
 {
-    if (deleted || !open_.front())
+    QString* c = code();
+    if (deleted || !c)
         return;
-    if (const char16_t c = storedCodeChar(ch))
-        outer_.code += QChar(c);
+    if (const char16_t stored = storedCodeChar(ch))
+        *c += QChar(stored);
 }
 
 QTextCharFormat FieldReader::resultFormat(const QTextCharFormat& plain) const
 {
     QTextCharFormat f = plain;
-    FieldInfo info = outer_;
+    FieldInfo info = levels_.front().info;
     info.withoutSeparator = false;
     setField(f, info);
+    if (nesting_.isValid())
+        f.setProperty(FieldNestingProperty, nesting_);
     return f;
 }
 
 QTextCharFormat FieldReader::placeholderFormat(const QTextCharFormat& plain) const
 {
+    // The placeholder stands for the field that ended; the fields around it
+    // are in their results.
     QTextCharFormat f = plain;
-    FieldInfo info = ended_;
-    info.placeholder = true;
-    setField(f, info);
+    std::vector<FieldInfo> chain = ended_;
+    chain.back().placeholder = true;
+    for (size_t k = 0; k + 1 < chain.size(); ++k)
+        chain[k].withoutSeparator = false;
+    setField(f, chain.front());
+    chain.erase(chain.begin());
+    setNestedFields(f, chain);
     return f;
 }
 
@@ -426,58 +565,94 @@ void FieldWriter::writeCode(const QString& code, const CharProps& chp)
     flush();
 }
 
+void FieldWriter::open(const FieldInfo& field, const CharProps& chp)
+{
+    // The type comes from the code, which may have been edited; the
+    // stored one stands for codes this table does not know.
+    int type = fieldTypeOfKeyword(fieldKeyword(field.code));
+    if (!type)
+        type = field.type > 0 && field.type < 0x100 ? field.type : kUnknownFieldType;
+    markAt(kFieldBegin, uint8_t(type), chp);
+    writeCode(field.code, chp);
+    FieldInfo opened = field;
+    opened.withoutSeparator = field.withoutSeparator && field.placeholder;
+    if (!opened.withoutSeparator)
+        markAt(kFieldSeparator, kSeparatorData, chp);
+    open_.push_back(opened);
+}
+
+void FieldWriter::enterResult(const CharProps& chp)
+{
+    if (open_.empty() || !open_.back().withoutSeparator)
+        return;
+    markAt(kFieldSeparator, kSeparatorData, chp);
+    open_.back().withoutSeparator = false;
+}
+
+void FieldWriter::closeTo(size_t keep)
+{
+    while (open_.size() > keep) {
+        markAt(kFieldEnd, open_.back().withoutSeparator ? 0 : kEndHasSeparator, openProps_);
+        open_.pop_back();
+    }
+}
+
+namespace {
+
+bool sameField(const FieldInfo& a, const FieldInfo& b)
+{
+    return a.id == b.id && a.code == b.code;
+}
+
+// How many of the open fields the run at `chain` goes on with.
+size_t commonFields(const std::vector<FieldInfo>& open, const std::vector<FieldInfo>& chain)
+{
+    size_t k = 0;
+    while (k < open.size() && k < chain.size() && sameField(open[k], chain[k]))
+        ++k;
+    return k;
+}
+
+} // namespace
+
 QString FieldWriter::beforeRun(const QTextCharFormat& format, const CharProps& chp, const QString& text)
 {
-    const std::optional<FieldInfo> field = fieldOf(format);
-    if (open_ && !(field && field->id == open_->id && field->code == open_->code))
-        close();
-    if (!field)
+    const std::vector<FieldInfo> chain = fieldChainOf(format);
+    closeTo(commonFields(open_, chain));
+    if (chain.empty())
         return text;
-    if (!open_) {
-        // The type comes from the code, which may have been edited; the
-        // stored one stands for codes this table does not know.
-        int type = fieldTypeOfKeyword(fieldKeyword(field->code));
-        if (!type)
-            type = field->type > 0 && field->type < 0x100 ? field->type : kUnknownFieldType;
-        markAt(kFieldBegin, uint8_t(type), chp);
-        writeCode(field->code, chp);
-        open_ = field;
-        open_->withoutSeparator = field->withoutSeparator && field->placeholder;
-        if (!open_->withoutSeparator)
-            markAt(kFieldSeparator, kSeparatorData, chp);
+    for (size_t k = open_.size(); k < chain.size(); ++k) {
+        // A field nested in another goes into its result.
+        enterResult(chp);
+        open(chain[k], chp);
     }
     openProps_ = chp;
     QString result = text;
-    if (field->placeholder)
+    if (chain.back().placeholder)
         result.remove(QChar(kFieldPlaceholder));
-    if (!result.isEmpty() && open_->withoutSeparator) {
-        // Text typed into a field that had no result: it becomes one.
-        markAt(kFieldSeparator, kSeparatorData, chp);
-        open_->withoutSeparator = false;
-    }
+    // Text typed into a field that had no result: it becomes one.
+    if (!result.isEmpty())
+        enterResult(chp);
     return result;
 }
 
 void FieldWriter::beforeBlockEnd(const QTextBlock& block, bool cellEnd)
 {
-    if (!open_)
+    if (open_.empty())
         return;
+    // Fields go on into the next paragraph of the same frame as far as its
+    // first run continues them; the others end here.
+    size_t keep = 0;
     const QTextBlock next = block.next();
-    if (!cellEnd && next.isValid() && next.begin() != next.end()) {
-        const std::optional<FieldInfo> field = fieldOf(next.begin().fragment().charFormat());
-        if (field && field->id == open_->id && field->code == open_->code
-            && QTextCursor(block).currentFrame() == QTextCursor(next).currentFrame())
-            return;
-    }
-    close();
+    if (!cellEnd && next.isValid() && next.begin() != next.end()
+        && QTextCursor(block).currentFrame() == QTextCursor(next).currentFrame())
+        keep = commonFields(open_, fieldChainOf(next.begin().fragment().charFormat()));
+    closeTo(keep);
 }
 
 void FieldWriter::close()
 {
-    if (!open_)
-        return;
-    markAt(kFieldEnd, open_->withoutSeparator ? 0 : kEndHasSeparator, openProps_);
-    open_.reset();
+    closeTo(0);
 }
 
 QByteArray FieldWriter::table(int32_t from, int32_t to) const

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTextCharFormat>
+#include <QVariant>
 
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,10 @@ inline constexpr char16_t kFieldEnd = 0x15;
 inline constexpr char16_t kFieldPlaceholder = 0x200B;
 
 inline bool isFieldMark(char16_t c) { return c >= kFieldBegin && c <= kFieldEnd; }
+
+// How deep fields nested in results are kept, the outermost field counted;
+// fields deeper down leave only their result, shown as that of the field around them.
+inline constexpr size_t kMaxFieldNesting = 20;
 
 // The first word of a code, upper-cased: "PAGE" for " PAGE \* MERGEFORMAT ".
 QString fieldKeyword(QStringView code);
@@ -54,6 +59,16 @@ struct FieldInfo {
 std::optional<FieldInfo> fieldOf(const QTextFormat& format);
 void setField(QTextCharFormat& format, const FieldInfo& field);
 
+// The fields nested in the outermost field's result that enclose a run,
+// outermost first (FieldNestingProperty); empty when there are none.
+std::vector<FieldInfo> nestedFieldsOf(const QTextFormat& format);
+// Sets them; an empty chain clears the property.
+void setNestedFields(QTextCharFormat& format, const std::vector<FieldInfo>& nested);
+// Every field enclosing a run, outermost first: fieldOf() then nestedFieldsOf().
+std::vector<FieldInfo> fieldChainOf(const QTextFormat& format);
+// The field nearest to the run's text: the last of fieldChainOf().
+std::optional<FieldInfo> innermostFieldOf(const QTextFormat& format);
+
 // Stored field types by the CP of their begin marks, sorted.
 using FieldTypes = std::vector<std::pair<int32_t, uint8_t>>;
 // Adds the begin marks of a stored field table (PLC of 2-byte entries) whose
@@ -61,7 +76,8 @@ using FieldTypes = std::vector<std::pair<int32_t, uint8_t>>;
 void readFieldTable(ByteView plc, int32_t base, FieldTypes& out);
 
 // Follows the field marks of one story while the reader goes through its
-// characters in order. Marks without a partner inside the story (a damaged
+// characters in order. Fields nested in a result are kept (FieldNestingProperty),
+// up to kMaxFieldNesting deep. Marks without a partner inside the story (a damaged
 // file) are found beforehand and read as nothing, so the text around them
 // stays visible.
 class FieldReader {
@@ -82,17 +98,38 @@ public:
     QTextCharFormat placeholderFormat(const QTextCharFormat& plain) const;
 
 private:
+    // An open field: whether it is still in its code, and whether it is kept
+    // as a field of its own (the outermost one and those nested in results)
+    // or is part of a kept field's code or, nested too deep, of its result.
+    struct Open {
+        bool inCode = true;
+        bool kept = false;
+    };
+    // A kept field, with where its result began in the model.
+    struct Level {
+        FieldInfo info;
+        size_t open = 0; // its index in open_
+        int resultPosition = -1;
+    };
+
     bool ignored(int32_t cp);
+    void begin(int32_t cp, bool deleted);
+    void separator(bool deleted, int position);
+    bool end(bool deleted, int position);
+    // The code that characters now go to: that of the innermost kept field
+    // while it is in its code; none inside a field nested too deep.
+    QString* code();
+    void updateNesting();
 
     std::vector<int32_t> ignored_; // CPs of marks without a partner, sorted
     size_t ignoredAt_ = 0;
     const FieldTypes& types_;
     int& nextId_;
-    std::vector<bool> open_; // per open field: still in its code
+    std::vector<Open> open_;
     size_t openCodes_ = 0;
-    FieldInfo outer_;        // the outermost open field
-    int resultPosition_ = -1;
-    FieldInfo ended_;
+    std::vector<Level> levels_; // the kept fields open now, outermost first
+    QVariant nesting_;          // FieldNestingProperty of their result text
+    std::vector<FieldInfo> ended_; // the last kept field ended, after the fields around it
 };
 
 // Writes the marks of fields into the text being put together by the
@@ -105,12 +142,13 @@ public:
     using Append = std::function<void(const QString& stored, const CharProps& chp)>;
     FieldWriter(Append append, std::function<int32_t()> position);
 
-    // Before the text of a run: ends the open field unless the run goes on
-    // with it, and begins the run's own field. Returns the run's text as it
-    // is to be written (a placeholder writes none).
+    // Before the text of a run: ends the open fields the run does not go on
+    // with (the innermost first), and begins those of the run's fields not
+    // open yet, each inside the result of the one around it. Returns the
+    // run's text as it is to be written (a placeholder writes none).
     QString beforeRun(const QTextCharFormat& format, const CharProps& chp, const QString& text);
-    // Before the mark that ends `block`: a field goes on into the next
-    // paragraph of the same frame when its first run continues it; otherwise it ends here.
+    // Before the mark that ends `block`: fields go on into the next
+    // paragraph of the same frame as far as its first run continues them; the others end here.
     void beforeBlockEnd(const QTextBlock& block, bool cellEnd);
     void close();
 
@@ -126,11 +164,16 @@ private:
     };
     void markAt(char16_t ch, uint8_t data, const CharProps& chp);
     void writeCode(const QString& code, const CharProps& chp);
+    void open(const FieldInfo& field, const CharProps& chp);
+    // Ends the open fields past the first `keep`, innermost first.
+    void closeTo(size_t keep);
+    // Content is about to go into the innermost open field: it gets a result part.
+    void enterResult(const CharProps& chp);
 
     Append append_;
     std::function<int32_t()> position_;
     std::vector<Entry> entries_;
-    std::optional<FieldInfo> open_;
+    std::vector<FieldInfo> open_; // outermost first; withoutSeparator: no separator written yet
     CharProps openProps_;
 };
 

@@ -37,13 +37,24 @@ enum FormatProperty {
 // part at all) is one zero-width space, U+200B, carrying the same
 // properties with FieldPlaceholderProperty set. Fields nested in a field's
 // code stay inside the code string as U+0013 code U+0014 result U+0015, as
-// the file stores them; fields nested in a result leave only their result.
+// the file stores them.
+// Fields nested in a field's result (the links of a table of contents, a
+// page reference inside a link): the runs still carry the outermost field
+// as above, and FieldNestingProperty lists the nested fields that enclose
+// them, outermost first (nestedFieldsOf() in fields.h). Each entry is a
+// QVariantList of the code (QString), the id (int, unique like
+// FieldIdProperty), the stored type (int) and flags (int: 1 placeholder,
+// 2 without separator). The placeholder flags belong to the field nearest the
+// run: a nested field with an empty result is a U+200B whose last entry is a
+// placeholder, the outermost field's own flags staying clear. Nesting goes
+// kMaxFieldNesting deep; deeper fields leave only their result.
 enum FieldProperty {
     FieldCodeProperty = QTextFormat::UserProperty + 0x400, // QString: " PAGE \* MERGEFORMAT "
     FieldIdProperty,               // int: the same for all runs of one field, different for the next
     FieldTypeProperty,             // int: the stored type number, kept for codes the writer does not know
     FieldPlaceholderProperty,      // bool: the run is U+200B standing for an empty result
     FieldWithoutSeparatorProperty, // bool: the field has no result part, only its code
+    FieldNestingProperty,          // QVariantList: the fields nested in the result around the run
 };
 
 // Footnotes and endnotes. The reference mark is a run of its own: the note's

@@ -221,32 +221,35 @@ TEST(FieldWrite, NeighbouringFieldsStayApart)
 TEST(FieldRead, NestedFields)
 {
     // A field in the code of another: the outer code keeps it whole; a field
-    // in the result of another leaves its result as the outer one's text.
+    // in the result of another stays a field inside that result.
     const QString text = QString::fromUtf16(
         u"a\x13 IF \x13 PAGE \x14" u"1\x15 = 1 \"да\" \"нет\" \x14" u"да\x15 "
         u"\x13 HYPERLINK \"http://x\" \x14см. стр. \x13 PAGEREF m \x14" u"3\x15\x15!\r");
     const Document d = readStored(text);
     EXPECT_EQ(plainText(d), QStringLiteral("aда см. стр. 3!\n"));
     const std::vector<StoryRun> fields = fieldRuns(d.text());
-    ASSERT_EQ(fields.size(), 2u);
+    ASSERT_EQ(fields.size(), 3u);
     EXPECT_EQ(fields[0].text, QStringLiteral("да"));
     EXPECT_EQ(fields[0].field->code, QString::fromUtf16(u" IF \x13 PAGE \x14" u"1\x15 = 1 \"да\" \"нет\" "));
     EXPECT_EQ(readableFieldCode(fields[0].field->code), QStringLiteral(" IF { PAGE } = 1 \"да\" \"нет\" "));
-    EXPECT_EQ(fields[1].text, QStringLiteral("см. стр. 3"));
+    EXPECT_EQ(fields[1].text, QStringLiteral("см. стр. "));
     EXPECT_EQ(fieldKeyword(fields[1].field->code), QStringLiteral("HYPERLINK"));
+    EXPECT_EQ(fields[2].text, QStringLiteral("3"));
+    EXPECT_EQ(fieldKeyword(fields[2].field->code), QStringLiteral("HYPERLINK"));
 
     // Written back, the nested field is a field again, flagged as nested.
     const QByteArray file = writeDoc(d);
     const auto table = fieldTable(file, kPlcfFldMom);
-    ASSERT_EQ(table.size(), 9u);
+    ASSERT_EQ(table.size(), 12u);
     EXPECT_EQ(std::get<2>(table[0]), 7);    // IF
     EXPECT_EQ(std::get<2>(table[1]), 33);   // the nested PAGE
     EXPECT_EQ(std::get<2>(table[3]), 0xC0); // its end: nested, with a separator
     EXPECT_EQ(std::get<2>(table[5]), 0x80); // the end of IF
     const std::vector<StoryRun> back = fieldRuns(readDoc(file).text());
-    ASSERT_EQ(back.size(), 2u);
+    ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0].field->code, fields[0].field->code);
-    EXPECT_EQ(back[1].text, QStringLiteral("см. стр. 3"));
+    EXPECT_EQ(back[1].text, QStringLiteral("см. стр. "));
+    EXPECT_EQ(back[2].text, QStringLiteral("3"));
 
     // A code from the model with marks out of order is written balanced.
     EXPECT_EQ(balancedFieldCode(QString::fromUtf16(u" A \x15\x13 B \x14\x14 c")),

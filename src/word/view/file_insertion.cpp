@@ -104,9 +104,9 @@ void separateLists(const QTextDocument& target, QTextDocument& source)
     }
 }
 
-// The same for the numbers that keep neighbouring fields (or note
-// references) apart: an inserted field next to a target's field with the
-// same number and code would be written as one field.
+// The same for the numbers that keep neighbouring note references apart:
+// an inserted reference next to a target's one with the same number would
+// be written as one.
 void separateRunIds(const QTextDocument& target, QTextDocument& source, int property)
 {
     QSet<int> targetIds;
@@ -201,7 +201,7 @@ void insertDocument(QTextCursor& cursor, Document source)
     const QTextDocument& target = *cursor.document();
     from.setUndoRedoEnabled(false);
     separateLists(target, from);
-    separateRunIds(target, from, FieldIdProperty);
+    // Field ids (nested ones too) are made the copy's own by the paste.
     separateRunIds(target, from, NoteIdProperty);
     dropSectionStarts(from);
 

@@ -1,6 +1,7 @@
 #include "word/view/transfer_buffer.h"
 
 #include "common/errors.h"
+#include "word/field_ids.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -107,6 +108,8 @@ void TransferBuffer::pasteInto(QTextCursor& cursor) const
             c.setCharFormat(formats[i]);
         }
     }
+    // Fields pasted are copies: ids of their own (field_ids.h).
+    separateFieldIds(*doc, start, end);
     cursor.endEditBlock();
     cursor.setPosition(end);
 }
