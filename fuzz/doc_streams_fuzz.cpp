@@ -45,8 +45,12 @@ void addSeed(const QByteArray& docBytes)
         const CompoundFileReader cfb(docBytes);
         Seed s;
         s.wordDocument = cfb.stream(QStringLiteral("WordDocument"));
-        s.table = cfb.hasStream(QStringLiteral("1Table")) ? cfb.stream(QStringLiteral("1Table"))
-                                                          : cfb.stream(QStringLiteral("0Table"));
+        // Word 6.0/95 files (seed-word6-*.doc) have no table stream: their
+        // tables lie in WordDocument, which gets damaged instead.
+        if (cfb.hasStream(QStringLiteral("1Table")))
+            s.table = cfb.stream(QStringLiteral("1Table"));
+        else if (cfb.hasStream(QStringLiteral("0Table")))
+            s.table = cfb.stream(QStringLiteral("0Table"));
         if (cfb.hasStream(QStringLiteral("Data")))
             s.data = cfb.stream(QStringLiteral("Data"));
         seeds().push_back(std::move(s));
@@ -118,7 +122,8 @@ QByteArray damaged(const uint8_t* data, size_t size)
     CompoundFileWriter out;
     out.setRootClsid(wordDocumentClsid());
     out.addStream(QStringLiteral("WordDocument"), s.wordDocument);
-    out.addStream(QStringLiteral("1Table"), s.table);
+    if (!s.table.isEmpty())
+        out.addStream(QStringLiteral("1Table"), s.table);
     if (!s.data.isEmpty())
         out.addStream(QStringLiteral("Data"), s.data);
     return out.finish();

@@ -16,6 +16,7 @@
 #include "word/notes.h"
 #include "word/sections.h"
 #include "word/word6_format.h"
+#include "word/word6_lists.h"
 
 #include <algorithm>
 #include <bit>
@@ -44,6 +45,7 @@ private:
     void readNoteNumbering();
     void buildDocument(QTextDocument& doc, int32_t cpFrom, int32_t cpTo);
     void recodeByFonts();
+    void numberWord6Paragraphs();
     int headerStoryIndex(size_t section, int kind) const;
     DrawingReader::Layout drawingLayout() const;
 
@@ -53,7 +55,7 @@ private:
     StyleSheet styles_;
     const std::vector<StoredSection> sections_;
     const SectionProps section_; // the first section's, which carries the page set-up of the document
-    const ListTable lists_;
+    ListTable lists_; // Word 6.0/95 files add the lists of their numbered paragraphs
     TextProperties props_;
     PictureReader pictures_;
     FieldTypes fieldTypes_;
@@ -81,6 +83,22 @@ DocReader::DocReader(const QByteArray& bytes)
                &drawings_, &objects_}
 {
     recodeByFonts();
+    if (file_.word6())
+        numberWord6Paragraphs();
+}
+
+// Word 6.0/95 paragraphs carry their own numbering; the lists it makes are
+// known once the properties of all paragraphs can be read.
+void DocReader::numberWord6Paragraphs()
+{
+    const CodePage page(file_.codePage());
+    const Word6TextSource source{page, [this](int font) { return styles_.fontCharset(uint16_t(font)); }};
+    std::vector<int32_t> starts;
+    for (int story : {fib::CcpText, fib::CcpFtn, fib::CcpHdd, fib::CcpMcr, fib::CcpAtn, fib::CcpEdn, fib::CcpTxbx,
+                      fib::CcpHdrTxbx})
+        starts.push_back(int32_t(std::min<qint64>(storyStart(story), text_.length())));
+    lists_.addWord6Lists(word::numberWord6Paragraphs(text_.chars(), text_.length(), starts,
+                                                     [this](int32_t cp) { return props_.paraProps(cp); }, source));
 }
 
 // 8-bit text of Word 6.0/95 files is in the code page of the font of each run,

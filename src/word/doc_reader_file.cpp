@@ -147,6 +147,12 @@ void WordFile::readWord6Fib()
     fcLcb_.assign(fib::kRgFcLcb97Count, {0, 0});
     for (int i = 0; i < word6::kFcLcbCount; ++i)
         fcLcb_[size_t(i)] = {wv_.u32(word6::kFcLcb + 8 * i), wv_.u32(word6::kFcLcb + 8 * i + 4)};
+    // The endnotes' tables and fields, where the FIB holds them.
+    for (const int index : {fib::PlcfendRef, fib::PlcfendTxt, fib::PlcfFldEdn}) {
+        const qint64 at = word6::kFcLcbMore + 8 * qint64(index - word6::kFcLcbMoreFirst);
+        if (at + 8 <= qint64(fcMin_) && wv_.ok(at, 8))
+            fcLcb_[size_t(index)] = {wv_.u32(at), wv_.u32(at + 4)};
+    }
     pnChpFirst_ = wv_.u16(word6::kPnChpFirst);
     pnPapFirst_ = wv_.u16(word6::kPnPapFirst);
     cpnBteChp_ = wv_.u16(word6::kCpnBteChp);

@@ -2,6 +2,7 @@
 
 #include "word/doc_reader_file.h"
 #include "word/fib.h"
+#include "word/word6_lists.h"
 
 #include <algorithm>
 
@@ -184,6 +185,39 @@ const StoredLevel* ListTable::level(const ParaProps& pap, int* start) const
     if (l && start)
         *start = use.start[level].value_or(l->level.start);
     return l;
+}
+
+void ListTable::addWord6Lists(const Word6Numbering& numbering)
+{
+    const int first = int(uses_.size());
+    for (const Word6Numbering::Levels& levels : numbering.lists()) {
+        Definition def;
+        for (int k = 0; k < 9; ++k) {
+            StoredLevel level;
+            if (levels[size_t(k)]) {
+                level.level = *levels[size_t(k)];
+            } else {
+                level.level.text = QString(QChar(char16_t(k))) + QLatin1Char('.');
+            }
+            def.levels.push_back(level);
+        }
+        definitions_.push_back(std::move(def));
+        Use use;
+        use.definition = int(definitions_.size()) - 1;
+        uses_.push_back(use);
+        sequences_.push_back(int(uses_.size()));
+    }
+    for (const auto& [mark, item] : numbering.items())
+        word6Items_[mark] = {first + item.list, item.level};
+}
+
+void ListTable::applyWord6List(int32_t markCp, ParaProps& pap) const
+{
+    const auto it = word6Items_.find(markCp);
+    if (it == word6Items_.end())
+        return;
+    pap.listIndex = it->second.first;
+    pap.listLevel = it->second.second;
 }
 
 } // namespace talvora::word

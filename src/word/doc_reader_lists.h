@@ -9,11 +9,13 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace talvora::word {
 
 class WordFile;
+class Word6Numbering;
 
 // A level of a list definition with the paragraph properties it brings.
 struct StoredLevel {
@@ -40,6 +42,12 @@ public:
     // used at that level (the list instance sets a start for it).
     bool restartsLevel(const ParaProps& pap) const;
 
+    // Word 6.0/95 files: the lists their numbered paragraphs make
+    // (word6_lists.h), each a list of its own after those the file defines.
+    void addWord6Lists(const Word6Numbering& numbering);
+    // Puts the paragraph whose mark is at `markCp` into its list, if it has one.
+    void applyWord6List(int32_t markCp, ParaProps& pap) const;
+
 private:
     struct Definition {
         int32_t id = 0;
@@ -59,6 +67,7 @@ private:
     std::vector<Definition> definitions_;
     std::vector<Use> uses_; // paragraphs name them from 1
     std::vector<int> sequences_; // of each use
+    std::unordered_map<int32_t, std::pair<int, int>> word6Items_; // list and level by paragraph mark
 };
 
 } // namespace talvora::word

@@ -226,6 +226,8 @@ ParaProps TextProperties::paraProps(int32_t markCp)
         p = q;
     }
     p.style = istd;
+    if (word6_)
+        lists_.applyWord6List(markCp, p); // Word 6.0/95 paragraphs number themselves
     return p;
 }
 

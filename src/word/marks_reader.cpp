@@ -4,6 +4,7 @@
 #include "word/document.h"
 #include "word/fib.h"
 #include "word/notes.h"
+#include "word/word6_format.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -15,10 +16,13 @@ namespace talvora::word {
 void StoredMarks::read(const WordFile& file, const char16_t* text, int32_t textLength, int32_t ccpText,
                        int32_t commentStart, const Build& build)
 {
-    if (file.word6())
-        return; // its tables are of another form
-    for (const StoredBookmark& b : readBookmarkTables(file.tableRange(fib::SttbfBkmk), file.tableRange(fib::PlcfBkf),
-                                                      file.tableRange(fib::PlcfBkl), textLength)) {
+    // Word 6.0/95 files keep the names as 8-bit strings in the document's code page.
+    const std::vector<StoredBookmark> bookmarks =
+        file.word6() ? readBookmarkTables(readWord6Strings(file.tableRange(fib::SttbfBkmk), CodePage(file.codePage())),
+                                          file.tableRange(fib::PlcfBkf), file.tableRange(fib::PlcfBkl), textLength)
+                     : readBookmarkTables(file.tableRange(fib::SttbfBkmk), file.tableRange(fib::PlcfBkf),
+                                          file.tableRange(fib::PlcfBkl), textLength);
+    for (const StoredBookmark& b : bookmarks) {
         // Word's "where you last edited" bookmark is made anew at every save;
         // kept, its marker could split a word a search looks for.
         if (b.name.compare(QLatin1String("_GoBack"), Qt::CaseInsensitive) == 0)
@@ -35,7 +39,8 @@ void StoredMarks::read(const WordFile& file, const char16_t* text, int32_t textL
 
     std::vector<StoredComment> comments;
     const int32_t commentLength = file.storyLength(fib::CcpAtn);
-    if (commentLength > 0 && qint64(commentStart) + commentLength <= textLength) {
+    // The comments of Word 6.0/95 files are stored in another form: not read.
+    if (commentLength > 0 && !file.word6() && qint64(commentStart) + commentLength <= textLength) {
         const CommentTables tables{file.tableRange(fib::PlcfandRef),      file.tableRange(fib::PlcfandTxt),
                                    file.tableRange(fib::GrpXstAtnOwners), file.tableRange(fib::SttbfAtnBkmk),
                                    file.tableRange(fib::PlcfAtnBkf),      file.tableRange(fib::PlcfAtnBkl)};

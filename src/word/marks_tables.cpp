@@ -135,12 +135,20 @@ std::vector<StoredString> readStringTable(ByteView t)
 
 std::vector<StoredBookmark> readBookmarkTables(ByteView names, ByteView starts, ByteView ends, int32_t textLength)
 {
+    QStringList strings;
+    for (const StoredString& s : readStringTable(names))
+        strings << s.text;
+    return readBookmarkTables(strings, starts, ends, textLength);
+}
+
+std::vector<StoredBookmark> readBookmarkTables(const QStringList& strings, ByteView starts, ByteView ends,
+                                               int32_t textLength)
+{
     std::vector<StoredBookmark> out;
-    const std::vector<StoredString> strings = readStringTable(names);
     const auto ranges = readRanges(starts, ends, textLength);
     QSet<QString> seen;
-    for (size_t i = 0; i < strings.size() && i < ranges.size(); ++i) {
-        const QString& name = strings[i].text;
+    for (size_t i = 0; i < size_t(strings.size()) && i < ranges.size(); ++i) {
+        const QString& name = strings[qsizetype(i)];
         if (ranges[i].first < 0 || name.isEmpty() || seen.contains(name))
             continue;
         seen.insert(name);

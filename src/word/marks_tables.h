@@ -48,6 +48,10 @@ struct StoredBookmark {
 // range for (an end index past the ends, a CP past `textLength`, an end
 // before the start) and repeated names are left out.
 std::vector<StoredBookmark> readBookmarkTables(ByteView names, ByteView starts, ByteView ends, int32_t textLength);
+// The same with the names already read (Word 6.0/95 files store them as
+// 8-bit strings in a table of another form).
+std::vector<StoredBookmark> readBookmarkTables(const QStringList& names, ByteView starts, ByteView ends,
+                                               int32_t textLength);
 
 // The tables of the comments of a file.
 struct CommentTables {

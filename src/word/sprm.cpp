@@ -208,6 +208,8 @@ void applyParaSprm(ParaProps& p, uint16_t code, ByteView o)
     case sprm::POutLvl: p.outlineLevel = o.u8(0) <= 9 ? o.u8(0) : 9; break;
     case sprm::PIlvl: p.listLevel = o.u8(0); break;
     case sprm::PIlfo: p.listIndex = o.i16(0); break;
+    case sprm::PNLvlAnm80: p.anlLevel = o.u8(0); break;
+    case sprm::PAnld80: p.anld = o.size() > 1 ? QByteArray(o.data() + 1, qsizetype(o.size() - 1)) : QByteArray(); break;
     default: break;
     }
 }

@@ -69,6 +69,9 @@ inline constexpr uint16_t PChgTabs = 0xC615;
 inline constexpr uint16_t PFInTable = 0x2416;
 inline constexpr uint16_t PFTtp = 0x2417;
 inline constexpr uint16_t POutLvl = 0x2640;
+// Autonumbering of Word 6.0/95 paragraphs (word6_lists.h).
+inline constexpr uint16_t PNLvlAnm80 = 0x240D;
+inline constexpr uint16_t PAnld80 = 0xC63E;
 inline constexpr uint16_t PHugePapx = 0x6646;
 inline constexpr uint16_t PItap = 0x6649;
 inline constexpr uint16_t PDtap = 0x664A;
@@ -180,6 +183,10 @@ struct ParaProps {
     bool innerCell = false;  // the mark ends a cell of a nested table
     int tableDepth = 0;
     int listLevel = 0, listIndex = 0;
+    // Word 6.0/95 autonumbering: the level (0 none, 1–9 outline, 10 numbered,
+    // 11 bulleted, 12 skipped) and the description as stored (word6_lists.h).
+    uint8_t anlLevel = 0;
+    QByteArray anld;
     bool operator==(const ParaProps&) const = default;
 };
 

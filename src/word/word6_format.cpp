@@ -92,6 +92,8 @@ uint16_t sameOperandCode(uint8_t code)
 {
     switch (code) {
     case 2: return sprm::PIstd;
+    case 12: return sprm::PAnld80;    // kept in its Word 6 form (word6_lists.h)
+    case 13: return sprm::PNLvlAnm80;
     case 5: return sprm::PJc80;
     case 7: return sprm::PFKeep;
     case 8: return sprm::PFKeepFollow;
@@ -314,6 +316,23 @@ QString CodePage::decode(ByteView bytes) const
     for (qsizetype i = 0; i < bytes.size(); ++i)
         out[i] = chars_[uint8_t(bytes.data()[i])];
     return s;
+}
+
+QStringList readWord6Strings(ByteView t, const CodePage& codePage)
+{
+    QStringList out;
+    if (!t.ok(0, 2))
+        return out;
+    const qint64 size = std::min<qint64>(t.u16(0), t.size());
+    qint64 at = 2;
+    while (at < size) {
+        const qint64 cch = t.u8(at);
+        if (at + 1 + cch > size)
+            break;
+        out << codePage.decode(t.sub(at + 1, cch));
+        at += 1 + cch;
+    }
+    return out;
 }
 
 QByteArray word6ToCurrentSprms(ByteView g)

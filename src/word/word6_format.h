@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -32,6 +33,10 @@ inline constexpr int kPnPapFirst = 0x18C;
 inline constexpr int kCpnBteChp = 0x18E;
 inline constexpr int kCpnBtePap = 0x190;
 inline constexpr int kFibSize = 0x192;
+// Past the run pages, (fc, lcb) pairs again in the order of Word 97 from the
+// one below on; the FIB may end before them (they then lie in the text).
+inline constexpr int kFcLcbMore = 0x192;
+inline constexpr int kFcLcbMoreFirst = 38;
 
 // The Windows code pages the reader knows.
 inline constexpr int kCp1251 = 1251; // Cyrillic
@@ -58,6 +63,11 @@ private:
     int number_;
     std::array<char16_t, 256> chars_{};
 };
+
+// The strings of a Word 6/95 string table (STTBF): its size in bytes, then
+// strings of a length byte and that many bytes in `codePage`. What runs past
+// the table's size or its bytes is left out.
+QStringList readWord6Strings(ByteView table, const CodePage& codePage);
 
 // A group of Word 6/95 modifiers in the Word 97 form; what has no Word 97
 // counterpart the reader uses is left out. A modifier cut short ends it.

@@ -62,6 +62,40 @@ inline QByteArray rowDefinition(const std::vector<int16_t>& bounds, bool borders
     g.append(body);
     return g;
 }
+// A note reference character (an automatically numbered one).
+inline QByteArray special() { return op1(117, 1); }
+// The autonumber description (ANLD) of a paragraph: number format, the text
+// before and after the number (8-bit, at most 32 bytes together), the first
+// number, the font of the number, its alignment; `previous` shows the numbers
+// of the higher outline levels too.
+inline QByteArray anld(uint8_t nfc, const QByteArray& before, const QByteArray& after, uint16_t startAt = 1,
+                       uint16_t font = 0, uint8_t jc = 0, bool previous = false)
+{
+    QByteArray a(52, '\0');
+    a[0] = char(nfc);
+    a[1] = char(before.size());
+    a[2] = char(after.size());
+    a[3] = char(jc | (previous ? 0x04 : 0) | 0x08); // hanging
+    put16(a, 6, font);
+    put16(a, 8, 24);
+    put16(a, 10, startAt);
+    put16(a, 12, 360);
+    a.replace(20, before.size(), before);
+    a.replace(20 + before.size(), after.size(), after);
+    return a;
+}
+// A paragraph's autonumber level (1–9 outline, 10 numbered, 11 bulleted, 12
+// skipped) with its description.
+inline QByteArray numbering(uint8_t level, const QByteArray& description)
+{
+    QByteArray g = op1(13, level);
+    if (!description.isNull()) {
+        g.append(char(12));
+        g.append(char(description.size()));
+        g.append(description);
+    }
+    return g;
+}
 inline QByteArray sectionHeaders(uint8_t bits) { return op1(153, bits); }
 inline QByteArray landscape() { return op1(162, 2); }
 inline QByteArray pageWidth(uint16_t twips) { return op2(164, twips); }
@@ -86,6 +120,19 @@ struct Word6Font {
     uint8_t charset = 204;
 };
 
+// A bookmark over the CPs [start, end) of all stories.
+struct Word6Bookmark {
+    QString name;
+    int32_t start = 0, end = 0;
+};
+
+// An endnote: its reference is the character at `reference` in the main text
+// (a U+0002 there), its text one paragraph.
+struct Word6Note {
+    int32_t reference = 0;
+    QString text;
+};
+
 struct Word6Options {
     uint16_t nFib = 104;
     uint16_t lid = 0x0419;
@@ -99,6 +146,8 @@ struct Word6Options {
     QByteArray sepx;
     std::vector<QString> headerStories; // the section's, in the order its header bits give
     uint8_t noteSeparators = 0;        // bits of the note separator stories, stored before them
+    std::vector<Word6Bookmark> bookmarks;
+    std::vector<Word6Note> endnotes;
 };
 
 // `text` in code page 1251 or 1252, for the characters the tests use.
@@ -166,6 +215,20 @@ inline QByteArray buildWord6Doc(const std::vector<Word6Paragraph>& paragraphs, c
         addText(QByteArray("\r"), {}, -1);
         ccpHdd = int32_t(bytes.size()) - ccpText;
         storyStarts.push_back(ccpHdd);
+    }
+    // The endnotes' story follows the headers': each note its mark, its text
+    // and a paragraph mark, then one more paragraph mark.
+    std::vector<int32_t> noteStarts;
+    int32_t ccpEdn = 0;
+    if (!o.endnotes.empty()) {
+        const int32_t ednStart = int32_t(bytes.size());
+        for (const Word6Note& note : o.endnotes) {
+            noteStarts.push_back(int32_t(bytes.size()) - ednStart);
+            addText(QByteArray(1, '\x02'), w6::special(), -1);
+            addText(encode8bit(note.text, 1251) + '\r', {}, -1);
+        }
+        addText(QByteArray("\r"), {}, -1);
+        ccpEdn = int32_t(bytes.size()) - ednStart;
     }
     const int32_t n = int32_t(bytes.size());
 
@@ -376,6 +439,58 @@ inline QByteArray buildWord6Doc(const std::vector<Word6Paragraph>& paragraphs, c
             w.u32(uint32_t(cp));
         table(11, plc);
     }
+    if (!o.bookmarks.empty()) {
+        // Names as 8-bit strings after the table's size; starts in order, each
+        // with the index of its end among the ends in order.
+        std::vector<Word6Bookmark> marks = o.bookmarks;
+        std::stable_sort(marks.begin(), marks.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+        std::vector<size_t> byEnd(marks.size());
+        for (size_t k = 0; k < byEnd.size(); ++k)
+            byEnd[k] = k;
+        std::stable_sort(byEnd.begin(), byEnd.end(), [&](size_t a, size_t b) { return marks[a].end < marks[b].end; });
+        std::vector<uint16_t> endIndex(marks.size());
+        for (size_t k = 0; k < byEnd.size(); ++k)
+            endIndex[byEnd[k]] = uint16_t(k);
+        QByteArray names, starts, ends;
+        ByteWriter nw(names), sw(starts), ew(ends);
+        nw.u16(0);
+        for (const Word6Bookmark& m : marks) {
+            const QByteArray name = encode8bit(m.name, 1251);
+            nw.u8(uint8_t(name.size()));
+            nw.bytes(name);
+            sw.i32(m.start);
+        }
+        put16(names, 0, uint16_t(names.size()));
+        sw.i32(n);
+        for (uint16_t index : endIndex) {
+            sw.u16(index);
+            sw.u16(0);
+        }
+        for (size_t k : byEnd)
+            ew.i32(marks[k].end);
+        ew.i32(n);
+        table(21, names);
+        table(22, starts);
+        table(23, ends);
+    }
+    std::map<int, std::pair<uint32_t, uint32_t>> laterTables; // by their place in the FIB
+    if (!o.endnotes.empty()) {
+        QByteArray refs, texts;
+        ByteWriter r(refs), t(texts);
+        for (const Word6Note& note : o.endnotes)
+            r.i32(note.reference);
+        r.i32(ccpText);
+        for (size_t k = 0; k < o.endnotes.size(); ++k)
+            r.i16(1);
+        for (int32_t start : noteStarts)
+            t.i32(start);
+        t.i32(ccpEdn - 1);
+        t.i32(ccpEdn);
+        laterTables[0x1D2] = {uint32_t(word.size()), uint32_t(refs.size())};
+        word.append(refs);
+        laterTables[0x1DA] = {uint32_t(word.size()), uint32_t(texts.size())};
+        word.append(texts);
+    }
     {
         QByteArray dop(84, '\0');
         dop[1] = char(o.noteSeparators);
@@ -418,6 +533,11 @@ inline QByteArray buildWord6Doc(const std::vector<Word6Paragraph>& paragraphs, c
     put32(word, 0x20, uint32_t(word.size()));
     put32(word, 0x34, uint32_t(ccpText));
     put32(word, 0x3C, uint32_t(ccpHdd));
+    put32(word, 0x48, uint32_t(ccpEdn));
+    for (const auto& [at, where] : laterTables) {
+        put32(word, at, where.first);
+        put32(word, at + 4, where.second);
+    }
     for (const auto& [index, where] : tables) {
         put32(word, 0x58 + 8 * index, where.first);
         put32(word, 0x58 + 8 * index + 4, where.second);
