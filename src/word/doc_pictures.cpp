@@ -349,8 +349,8 @@ QByteArray resizedRecord(const StoredPicture& p, QSize shown)
 
 QSize shownTwips(const QTextImageFormat& format, QSize natural)
 {
-    const int w = format.hasProperty(QTextFormat::ImageWidth) ? pointsToTwips(format.width()) : natural.width();
-    const int h = format.hasProperty(QTextFormat::ImageHeight) ? pointsToTwips(format.height()) : natural.height();
+    const int w = format.hasProperty(QTextFormat::ImageWidth) ? lengthToTwips(format.width()) : natural.width();
+    const int h = format.hasProperty(QTextFormat::ImageHeight) ? lengthToTwips(format.height()) : natural.height();
     return {std::clamp(w, 1, 31680), std::clamp(h, 1, 31680)};
 }
 
@@ -516,20 +516,20 @@ const PictureReader::Entry* PictureReader::entry(qint64 offset)
 
     const QSizeF display = stored->displaySize();
     QImage image = decode(*stored);
-    QSizeF points;
+    QSizeF shown; // in the model's lengths
     if (display.isValid())
-        points = display / 20.0;
+        shown = display / kTwipsPerLength;
     else if (!image.isNull())
-        points = QSizeF(naturalTwips(image)) / 20.0;
+        shown = QSizeF(naturalTwips(image)) / kTwipsPerLength;
     else
-        points = QSizeF(72, 72);
+        shown = QSizeF(96, 96);
     if (image.isNull())
-        image = placeholderOf(points);
+        image = placeholderOf(shown);
 
     Entry e;
     e.format.setName(pictureResourceName(stored->record));
-    e.format.setWidth(points.width());
-    e.format.setHeight(points.height());
+    e.format.setWidth(shown.width());
+    e.format.setHeight(shown.height());
     e.format.setProperty(PictureRecordProperty, stored->record);
     e.format.setProperty(PictureKindProperty, int(stored->kind));
     e.image = image;
@@ -537,9 +537,9 @@ const PictureReader::Entry* PictureReader::entry(qint64 offset)
     return &**it;
 }
 
-QImage PictureReader::placeholderOf(QSizeF points)
+QImage PictureReader::placeholderOf(QSizeF size)
 {
-    QSize pixels(std::clamp(int(points.width() * 96 / 72), 1, 400), std::clamp(int(points.height() * 96 / 72), 1, 400));
+    QSize pixels(std::clamp(int(size.width()), 1, 400), std::clamp(int(size.height()), 1, 400));
     const qint64 cost = qint64(pixels.width()) * pixels.height() * 4;
     if (!placeholders_.contains(pixels) && decodedBytes_ + cost > kMaxDecodedBytes)
         pixels = QSize(16, 16); // past the limit, boxes of one size drawn larger or smaller
@@ -643,8 +643,8 @@ PictureFacts pictureFacts(const QTextImageFormat& format, const QTextDocument& d
             natural = naturalTwips(image);
         }
     }
-    facts.width = format.hasProperty(QTextFormat::ImageWidth) ? format.width() : twipsToPoints(natural.width());
-    facts.height = format.hasProperty(QTextFormat::ImageHeight) ? format.height() : twipsToPoints(natural.height());
+    facts.width = format.hasProperty(QTextFormat::ImageWidth) ? format.width() : twipsToLength(natural.width());
+    facts.height = format.hasProperty(QTextFormat::ImageHeight) ? format.height() : twipsToLength(natural.height());
     return facts;
 }
 

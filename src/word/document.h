@@ -124,7 +124,15 @@ private:
 //   and initials, and the text it comments on carries its id
 //   (CommentRangesProperty). Edits carry them along; deleting all their
 //   characters deletes them.
-inline constexpr double twipsToPoints(int twips) { return twips / 20.0; }
-inline int pointsToTwips(double points) { return int(points * 20.0 + (points >= 0 ? 0.5 : -0.5)); }
+// Lengths in the model (margins, indents, spacing, line heights, table and
+// picture sizes) are in the units of Qt's text layout: 1/96 inch, which the
+// layout draws at the screen's and the printer's resolution alike. Fonts
+// stay in points.
+inline constexpr double kTwipsPerLength = 15.0;
+inline constexpr double twipsToLength(int twips) { return twips / kTwipsPerLength; }
+inline int lengthToTwips(double length)
+{
+    return int(length * kTwipsPerLength + (length >= 0 ? 0.5 : -0.5));
+}
 
 } // namespace talvora::word

@@ -21,6 +21,9 @@
 namespace talvora::word {
 
 namespace {
+// The dump gives sizes in points; the model keeps 1/96 inch (document.h).
+constexpr double kPointsPerLength = kTwipsPerLength / 20.0;
+
 
 QString visibleText(QString s)
 {
@@ -104,8 +107,8 @@ QJsonObject pictureJson(const QTextImageFormat& f, const QTextDocument& doc)
     const PictureFacts facts = pictureFacts(f, doc);
     QJsonObject p;
     p[QStringLiteral("type")] = pictureKindName(facts.kind);
-    p[QStringLiteral("width")] = std::round(facts.width * 100) / 100;
-    p[QStringLiteral("height")] = std::round(facts.height * 100) / 100;
+    p[QStringLiteral("width")] = std::round(facts.width * kPointsPerLength * 100) / 100;
+    p[QStringLiteral("height")] = std::round(facts.height * kPointsPerLength * 100) / 100;
     if (facts.pixels.isValid()) {
         p[QStringLiteral("pixelWidth")] = facts.pixels.width();
         p[QStringLiteral("pixelHeight")] = facts.pixels.height();
@@ -148,7 +151,7 @@ void addCellFormat(QJsonObject& o, const QTextTableCellFormat& f)
         if (!f.hasProperty(ids[0]) && !f.hasProperty(ids[1]))
             continue;
         QJsonObject side;
-        side[QStringLiteral("width")] = f.doubleProperty(ids[0]);
+        side[QStringLiteral("width")] = std::round(f.doubleProperty(ids[0]) * kPointsPerLength * 1000) / 1000; // in points
         side[QStringLiteral("style")] = borderStyleName(f.intProperty(ids[1]));
         side[QStringLiteral("color")] = colorName(f.brushProperty(ids[2]));
         borders[QLatin1String(name)] = side;

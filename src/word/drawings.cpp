@@ -3,8 +3,10 @@
 #include "word/doc_pictures.h"
 
 #include "word/doc_reader_file.h"
+#include "word/document.h"
 #include "word/fib.h"
 #include "word/notes.h"
+#include "word/text_formats.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -198,11 +200,12 @@ QColor colorOf(uint32_t value, QColor fallback)
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
-QSize pixelsOf(const QSizeF& points, double dpi)
+// A size in the model's lengths (1/96 inch) in pixels at `dpi`.
+QSize pixelsOf(const QSizeF& size, double dpi)
 {
-    const double scale = dpi / 72.0;
-    return QSize(std::clamp(int(std::ceil(points.width() * scale)), 1, kMaxImageSide),
-                 std::clamp(int(std::ceil(points.height() * scale)), 1, kMaxImageSide));
+    const double scale = dpi / 96.0;
+    return QSize(std::clamp(int(std::ceil(size.width() * scale)), 1, kMaxImageSide),
+                 std::clamp(int(std::ceil(size.height() * scale)), 1, kMaxImageSide));
 }
 
 } // namespace
@@ -336,9 +339,9 @@ struct DrawingReader::Impl {
     void readTextboxes(ByteView plc, int32_t base, int32_t length, int story, const BuildStory& build);
     std::optional<StoredDrawing> stored(const Anchor& anchor, const Shape& shape);
     const Textbox* textboxOf(const Shape& shape, uint32_t spid) const;
-    QImage imageOf(const StoredDrawing& drawing, const Shape& shape, uint32_t spid, QSizeF points);
-    QImage textboxImage(const QTextDocument& text, QSizeF points);
-    QImage shapeImage(const Shape& shape, QSizeF points);
+    QImage imageOf(const StoredDrawing& drawing, const Shape& shape, uint32_t spid, QSizeF size);
+    QImage textboxImage(const QTextDocument& text, QSizeF size);
+    QImage shapeImage(const Shape& shape, QSizeF size);
     bool spend(qint64 bytes, qint64& budget) const;
 
     ByteView table, word;
@@ -527,7 +530,7 @@ std::optional<StoredDrawing> DrawingReader::Impl::stored(const Anchor& anchor, c
     return d;
 }
 
-QImage DrawingReader::Impl::imageOf(const StoredDrawing& d, const Shape& shape, uint32_t spid, QSizeF points)
+QImage DrawingReader::Impl::imageOf(const StoredDrawing& d, const Shape& shape, uint32_t spid, QSizeF size)
 {
     if (const auto r = recordAt(table, shape.at, table.size())) {
         const std::optional<uint32_t> pib = propertyOf(table, *r, PictureBlip);
@@ -545,15 +548,15 @@ QImage DrawingReader::Impl::imageOf(const StoredDrawing& d, const Shape& shape, 
         }
     }
     if (const Textbox* t = textboxOf(shape, spid))
-        return textboxImage(*t->text, points);
-    return shapeImage(shape, points);
+        return textboxImage(*t->text, size);
+    return shapeImage(shape, size);
 }
 
 // The text of a text box drawn in its frame, at twice the screen's resolution.
-QImage DrawingReader::Impl::textboxImage(const QTextDocument& text, QSizeF points)
+QImage DrawingReader::Impl::textboxImage(const QTextDocument& text, QSizeF size)
 {
     constexpr double dpi = 192;
-    const QSize pixels = pixelsOf(points, dpi);
+    const QSize pixels = pixelsOf(size, dpi);
     const qint64 cost = qint64(pixels.width()) * pixels.height() * 4;
     if (cost > imageBudget)
         return {};
@@ -566,6 +569,7 @@ QImage DrawingReader::Impl::textboxImage(const QTextDocument& text, QSizeF point
     // Fonts need the windowing system; without it the frame stays empty.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         std::unique_ptr<QTextDocument> copy(text.clone());
+        setIndentsForDevice(*copy, image);
         copy->documentLayout()->setPaintDevice(&image);
         copy->setDocumentMargin(0.1 / 2.54 * dpi);
         copy->setTextWidth(pixels.width());
@@ -589,9 +593,9 @@ QImage DrawingReader::Impl::textboxImage(const QTextDocument& text, QSizeF point
 
 // Other shapes are drawn as what they are closest to: a box, an oval or an
 // arrow in their fill and line colours.
-QImage DrawingReader::Impl::shapeImage(const Shape& shape, QSizeF points)
+QImage DrawingReader::Impl::shapeImage(const Shape& shape, QSizeF size)
 {
-    const QSize pixels = pixelsOf(points, 96);
+    const QSize pixels = pixelsOf(size, 96);
     const qint64 cost = qint64(pixels.width()) * pixels.height() * 4;
     if (cost > imageBudget)
         return {};
@@ -666,8 +670,9 @@ std::optional<DrawingReader::Anchored> DrawingReader::anchorAt(int32_t cp, const
     if (!drawing)
         return std::nullopt;
     const ShapePlacement& p = drawing->placement;
-    const QSizeF points(std::clamp<qint64>(p.width(), 20, 31680) / 20.0, std::clamp<qint64>(p.height(), 20, 31680) / 20.0);
-    QImage image = d_->imageOf(*drawing, *s, a->spid, points);
+    const QSizeF size(std::clamp<qint64>(p.width(), 20, 31680) / kTwipsPerLength,
+                      std::clamp<qint64>(p.height(), 20, 31680) / kTwipsPerLength);
+    QImage image = d_->imageOf(*drawing, *s, a->spid, size);
     const QString name = QStringLiteral("drawing-%1").arg(++d_->names);
     if (image.isNull()) {
         image = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
@@ -677,8 +682,8 @@ std::optional<DrawingReader::Anchored> DrawingReader::anchorAt(int32_t cp, const
     Anchored out;
     out.format.merge(base);
     out.format.setName(name);
-    out.format.setWidth(points.width());
-    out.format.setHeight(points.height());
+    out.format.setWidth(size.width());
+    out.format.setHeight(size.height());
     out.format.setProperty(DrawingProperty, drawing->save());
     // Above and below the text only: on a line of its own; otherwise beside
     // the text on the side it stands nearer.
@@ -701,13 +706,13 @@ bool DrawingWriter::add(int32_t cp, bool header, const QTextFormat& format)
     // A size changed in the editor is the object's new size.
     const QTextImageFormat image = format.toImageFormat();
     ShapePlacement& p = d->placement;
-    auto resized = [](int32_t from, double points) {
-        const qint64 to = qint64(from) + std::clamp<qint64>(std::llround(points * 20), 1, 31680);
+    auto resized = [](int32_t from, double length) {
+        const qint64 to = qint64(from) + std::clamp<qint64>(std::llround(length * kTwipsPerLength), 1, 31680);
         return int32_t(std::clamp<qint64>(to, INT32_MIN, INT32_MAX));
     };
-    if (image.hasProperty(QTextFormat::ImageWidth) && std::abs(image.width() * 20 - double(p.width())) >= 10)
+    if (image.hasProperty(QTextFormat::ImageWidth) && std::abs(image.width() * kTwipsPerLength - double(p.width())) >= 10)
         p.right = resized(p.left, image.width());
-    if (image.hasProperty(QTextFormat::ImageHeight) && std::abs(image.height() * 20 - double(p.height())) >= 10)
+    if (image.hasProperty(QTextFormat::ImageHeight) && std::abs(image.height() * kTwipsPerLength - double(p.height())) >= 10)
         p.bottom = resized(p.top, image.height());
     anchors_.push_back({cp, std::move(*d)});
     return true;

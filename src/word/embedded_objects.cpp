@@ -1,6 +1,7 @@
 #include "word/embedded_objects.h"
 
 #include "word/binary.h"
+#include "word/document.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -130,8 +131,8 @@ std::optional<QTextImageFormat> ObjectReader::imageFormat(uint32_t id, const QTe
     QTextImageFormat f;
     f.merge(base);
     f.setName(resource);
-    f.setWidth(twips.width() / 20.0);
-    f.setHeight(twips.height() / 20.0);
+    f.setWidth(twipsToLength(twips.width()));
+    f.setHeight(twipsToLength(twips.height()));
     f.setProperty(EmbeddedObjectProperty, saveStorage(*object));
     return f;
 }

@@ -72,6 +72,9 @@ uint8_t kindOfStyle(QTextFrameFormat::BorderStyle style)
 }
 
 // Qt's per-side cell properties, in BorderSide order.
+// Border widths are stored in eighths of a point and shown in the model's
+// lengths (1/96 inch, document.h): six eighths to one.
+constexpr double kEighthsPerLength = 6.0;
 constexpr int kQtWidth[4] = {QTextFormat::TableCellTopBorder, QTextFormat::TableCellLeftBorder,
                              QTextFormat::TableCellBottomBorder, QTextFormat::TableCellRightBorder};
 constexpr int kQtStyle[4] = {QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellLeftBorderStyle,
@@ -465,7 +468,7 @@ QTextTableCellFormat toCellFormat(const TableCellDef& cell, const TableRowDef& r
         const BorderLine line = cell.borders[s].value_or(BorderLine{});
         const QTextFrameFormat::BorderStyle style = styleOfKind(line.kind);
         // A line without a width of its own (a hairline) is drawn as thin as can be.
-        f.setProperty(kQtWidth[s], line.kind == kLineNone ? 0.0 : std::max<int>(line.width, 1) / 8.0);
+        f.setProperty(kQtWidth[s], line.kind == kLineNone ? 0.0 : std::max<int>(line.width, 1) / kEighthsPerLength);
         f.setProperty(kQtStyle[s], int(style));
         if (line.color)
             f.setProperty(kQtBrush[s], QBrush(QColor(*line.color)));
@@ -498,7 +501,7 @@ TableCellDef cellDefOf(const QTextTableCellFormat& f, const QTextTableFormat& ta
             const auto style = QTextFrameFormat::BorderStyle(f.intProperty(kQtStyle[s]));
             const double width = f.doubleProperty(kQtWidth[s]);
             if (style != QTextFrameFormat::BorderStyle_None && width > 0) {
-                line.width = uint8_t(std::clamp<long>(std::lround(width * 8), 1, 255));
+                line.width = uint8_t(std::clamp<long>(std::lround(width * kEighthsPerLength), 1, 255));
                 line.kind = kindOfStyle(style);
                 // The stored kind, as long as the style shown is still the one it was read as.
                 if (f.hasProperty(kKindProperty[s])) {
@@ -512,7 +515,7 @@ TableCellDef cellDefOf(const QTextTableCellFormat& f, const QTextTableFormat& ta
             }
         } else if (table.border() > 0 && table.borderStyle() != QTextFrameFormat::BorderStyle_None) {
             // The table's own frame, drawn as a plain line.
-            line.width = uint8_t(std::clamp<long>(std::lround(table.border() * 8), 1, 255));
+            line.width = uint8_t(std::clamp<long>(std::lround(table.border() * kEighthsPerLength), 1, 255));
             line.kind = kLineSingle;
             if (table.hasProperty(QTextFormat::FrameBorderBrush) && table.borderBrush().style() != Qt::NoBrush)
                 line.color = table.borderBrush().color().rgb() & 0xFFFFFF;

@@ -235,14 +235,14 @@ QTextTableFormat tableFormat(const TableNode& node)
     format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
-    format.setCellPadding(twipsToPoints(54));
+    format.setCellPadding(twipsToLength(54));
     const TableRowDef& first = node.rows.front();
     format.setAlignment(first.alignment == 1 ? Qt::AlignHCenter : first.alignment == 2 ? Qt::AlignRight : Qt::AlignLeft);
     if (!node.columnEdges.empty()) {
         QList<QTextLength> widths;
         for (int c = 0; c < node.columns; ++c)
             widths << QTextLength(QTextLength::FixedLength,
-                                  twipsToPoints(node.columnEdges[size_t(c) + 1] - node.columnEdges[size_t(c)]));
+                                  twipsToLength(node.columnEdges[size_t(c) + 1] - node.columnEdges[size_t(c)]));
         format.setColumnWidthConstraints(widths);
         // The indent as stored (Word's tables often start left of the text);
         // the view shows what lies right of the margin.
@@ -250,7 +250,7 @@ QTextTableFormat tableFormat(const TableNode& node)
         if (left != 0)
             format.setProperty(TableIndentProperty, left);
         if (left > 0 && first.alignment == 0)
-            format.setLeftMargin(twipsToPoints(left));
+            format.setLeftMargin(twipsToLength(left));
     }
     int headerRows = 0;
     while (size_t(headerRows) < node.rows.size() && node.rows[size_t(headerRows)].header)

@@ -18,7 +18,7 @@ std::vector<int> columnEdges(const QTextTableFormat& format, int columns, int in
         if (c < constraints.size()) {
             const QTextLength& l = constraints[c];
             if (l.type() == QTextLength::FixedLength && l.rawValue() > 0)
-                width = pointsToTwips(l.rawValue());
+                width = lengthToTwips(l.rawValue());
             else if (l.type() == QTextLength::PercentageLength && l.rawValue() > 0)
                 width = int(availableWidth * l.rawValue() / 100.0);
         }
@@ -40,7 +40,7 @@ int alignmentOf(const QTextTableFormat& format)
 // The stored indent while the view still shows what was read; the view's otherwise.
 int indentOf(const QTextTableFormat& format)
 {
-    const int shown = pointsToTwips(format.leftMargin());
+    const int shown = lengthToTwips(format.leftMargin());
     if (format.hasProperty(TableIndentProperty)) {
         const int stored = format.intProperty(TableIndentProperty);
         if (std::max(0, stored) == shown || alignmentOf(format) != 0)

@@ -5,9 +5,14 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QPaintDevice>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace talvora::word {
 
@@ -77,22 +82,22 @@ QTextBlockFormat toBlockFormat(const ParaProps& p)
     default: f.setAlignment(Qt::AlignLeft); break;
     }
     if (p.left)
-        f.setLeftMargin(twipsToPoints(p.left));
+        f.setLeftMargin(twipsToLength(p.left));
     if (p.right)
-        f.setRightMargin(twipsToPoints(p.right));
+        f.setRightMargin(twipsToLength(p.right));
     if (p.firstLine)
-        f.setTextIndent(twipsToPoints(p.firstLine));
+        f.setTextIndent(twipsToLength(p.firstLine));
     if (p.before)
-        f.setTopMargin(twipsToPoints(p.before));
+        f.setTopMargin(twipsToLength(p.before));
     if (p.after)
-        f.setBottomMargin(twipsToPoints(p.after));
+        f.setBottomMargin(twipsToLength(p.after));
     if (p.lineMultiple) {
         if (p.lineSpacing != 240 && p.lineSpacing > 0)
             f.setLineHeight(p.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
     } else if (p.lineSpacing > 0) {
-        f.setLineHeight(twipsToPoints(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        f.setLineHeight(twipsToLength(p.lineSpacing), QTextBlockFormat::MinimumHeight);
     } else if (p.lineSpacing < 0) {
-        f.setLineHeight(twipsToPoints(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+        f.setLineHeight(twipsToLength(-p.lineSpacing), QTextBlockFormat::FixedHeight);
     }
     if (p.pageBreakBefore)
         f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -193,11 +198,11 @@ ParaProps fromBlockFormat(const QTextBlockFormat& f)
         p.jc = 2;
     else
         p.jc = 0;
-    p.left = pointsToTwips(f.leftMargin() + f.indent() * 36.0);
-    p.right = pointsToTwips(f.rightMargin());
-    p.firstLine = pointsToTwips(f.textIndent());
-    p.before = std::max(0, pointsToTwips(f.topMargin()));
-    p.after = std::max(0, pointsToTwips(f.bottomMargin()));
+    p.left = lengthToTwips(f.leftMargin() + f.indent() * 48.0);
+    p.right = lengthToTwips(f.rightMargin());
+    p.firstLine = lengthToTwips(f.textIndent());
+    p.before = std::max(0, lengthToTwips(f.topMargin()));
+    p.after = std::max(0, lengthToTwips(f.bottomMargin()));
     switch (f.lineHeightType()) {
     case QTextBlockFormat::ProportionalHeight:
         p.lineMultiple = true;
@@ -205,11 +210,11 @@ ParaProps fromBlockFormat(const QTextBlockFormat& f)
         break;
     case QTextBlockFormat::MinimumHeight:
         p.lineMultiple = false;
-        p.lineSpacing = pointsToTwips(f.lineHeight());
+        p.lineSpacing = lengthToTwips(f.lineHeight());
         break;
     case QTextBlockFormat::FixedHeight:
         p.lineMultiple = false;
-        p.lineSpacing = -pointsToTwips(f.lineHeight());
+        p.lineSpacing = -lengthToTwips(f.lineHeight());
         break;
     default:
         break;
@@ -298,6 +303,30 @@ QString formatListNumber(int n, int numberFormat)
     case NumberBullet: return {};
     default: return QString::number(n);
     }
+}
+
+void setIndentsForDevice(QTextDocument& copy, const QPaintDevice& device)
+{
+    const double scale = device.logicalDpiX() / 96.0;
+    if (std::abs(scale - 1) < 1e-9)
+        return;
+    const bool undo = copy.isUndoRedoEnabled();
+    copy.setUndoRedoEnabled(false);
+    QTextCursor at(&copy);
+    at.beginEditBlock();
+    for (QTextBlock b = copy.begin(); b.isValid(); b = b.next()) {
+        QTextBlockFormat f = b.blockFormat();
+        const double left = f.leftMargin(), right = f.rightMargin(), indent = f.textIndent();
+        if (left == 0 && right == 0 && indent == 0)
+            continue;
+        f.setLeftMargin(left * scale);
+        f.setRightMargin(right * scale);
+        f.setTextIndent(indent * scale);
+        at.setPosition(b.position());
+        at.setBlockFormat(f);
+    }
+    at.endEditBlock();
+    copy.setUndoRedoEnabled(undo);
 }
 
 QTextListFormat toListFormat(int listId, int level, const ListLevel& def)

@@ -15,6 +15,9 @@
 #include <array>
 #include <optional>
 
+class QPaintDevice;
+class QTextDocument;
+
 namespace talvora::word {
 
 // Format properties with no Qt counterpart, kept so that a document read and
@@ -78,6 +81,12 @@ QTextBlockFormat toBlockFormat(const ParaProps& pap);
 CharProps fromCharFormat(const QTextCharFormat& fmt, const std::function<uint16_t(const QString&)>& fontIndex,
                          const CharProps& defaults);
 ParaProps fromBlockFormat(const QTextBlockFormat& fmt);
+
+// Qt's text layout draws a paragraph's left and right margins and its first
+// line's indent in the paint device's own pixels, while it scales every other
+// length from 1/96 inch: a copy of a story laid out for a printer or an image
+// gets those three in the device's pixels first. Call it once per copy.
+void setIndentsForDevice(QTextDocument& copy, const QPaintDevice& device);
 
 // Lists. A QTextList holds the items of one level of one Word list; what a
 // QTextListFormat cannot say is kept in these properties of its format.

@@ -116,8 +116,8 @@ TEST(Drawings, LogoFloatsLeftOfTheHeadingAtItsSize)
     EXPECT_EQ(logo.offset, 0);
     EXPECT_EQ(doc.text().begin().text().mid(1), QStringLiteral("ГКБ №12 Неврологическое отделение"));
     // 2 × 1.5 cm, beside the text on the left, over a picture of its own.
-    EXPECT_NEAR(logo.format.width() * 20, 1134, 1.5);
-    EXPECT_NEAR(logo.format.height() * 20, 850, 1.5);
+    EXPECT_NEAR(logo.format.width() * kTwipsPerLength, 1134, 1.5);
+    EXPECT_NEAR(logo.format.height() * kTwipsPerLength, 850, 1.5);
     EXPECT_EQ(logo.drawing.placement.width(), 1133);
     EXPECT_EQ(logo.drawing.placement.wrap(), 2);
     EXPECT_EQ(floatOf(doc.text(), logo.format), int(QTextFrameFormat::FloatLeft));
@@ -240,8 +240,8 @@ TEST(Drawings, ResizedInTheEditorTheObjectIsWrittenAtItsNewSize)
     c.setPosition(logo.position);
     c.setPosition(logo.position + 1, QTextCursor::KeepAnchor);
     QTextImageFormat bigger = logo.format;
-    bigger.setWidth(113.4); // 4 cm
-    bigger.setHeight(85);
+    bigger.setWidth(151.2); // 4 cm
+    bigger.setHeight(113.3333);
     c.setCharFormat(bigger);
     const Found written = drawingsIn(readDoc(writeDoc(doc)).text()).front();
     EXPECT_EQ(written.drawing.placement.width(), 2268);
@@ -440,14 +440,14 @@ TEST(Drawings, DamagedDrawingDataLeavesTheText)
     });
     Document farDoc = readDoc(far);
     const Found wide = drawingsIn(farDoc.text()).front();
-    EXPECT_DOUBLE_EQ(wide.format.width(), 31680 / 20.0);
+    EXPECT_DOUBLE_EQ(wide.format.width(), twipsToLength(31680));
     QTextCursor c(&farDoc.text());
     c.setPosition(wide.position);
     c.setPosition(wide.position + 1, QTextCursor::KeepAnchor);
     QTextImageFormat smaller = wide.format;
     smaller.setWidth(100);
     c.setCharFormat(smaller);
-    EXPECT_EQ(drawingsIn(readDoc(writeDoc(farDoc)).text()).front().drawing.placement.width(), 2000);
+    EXPECT_EQ(drawingsIn(readDoc(writeDoc(farDoc)).text()).front().drawing.placement.width(), 1500);
 }
 
 } // namespace talvora::word::test
@@ -512,8 +512,8 @@ Document documentWithObjects(int count)
     c.insertText(QStringLiteral("Формула: "));
     for (int k = 0; k < count; ++k) {
         QTextImageFormat f;
-        f.setWidth(1134 / 20.0);
-        f.setHeight(454 / 20.0);
+        f.setWidth(twipsToLength(1134));
+        f.setHeight(twipsToLength(454));
         f.setProperty(EmbeddedObjectProperty, saveStorage(formulaObject(4711)));
         c.insertImage(f);
     }
@@ -581,8 +581,8 @@ TEST(EmbeddedObjects, ObjectsAreKeptWithTheirStoragesAndDeletedWithTheirCharacte
     for (auto it = read.text().begin().begin(); !it.atEnd(); ++it)
         if (it.fragment().charFormat().isImageFormat())
             shown = it.fragment().charFormat().toImageFormat();
-    EXPECT_DOUBLE_EQ(shown.width(), 1134 / 20.0);
-    EXPECT_DOUBLE_EQ(shown.height(), 454 / 20.0);
+    EXPECT_DOUBLE_EQ(shown.width(), twipsToLength(1134));
+    EXPECT_DOUBLE_EQ(shown.height(), twipsToLength(454));
 
     // Written again, the same objects under the same names.
     const auto again = CompoundFileReader(writeDoc(read)).storage(QStringLiteral("ObjectPool"));

@@ -152,8 +152,8 @@ TEST(Pictures, FixtureIsReadAtItsSizeAndWrittenBackUnchanged)
     const auto images = imagesOf(doc.text());
     ASSERT_EQ(images.size(), 1u);
     // 1.27 × 0.85 cm: 360 × 240 twips scaled by 200 % and 200.8 %.
-    EXPECT_DOUBLE_EQ(images[0].width(), 36.0);
-    EXPECT_NEAR(images[0].height(), 24.096, 0.001);
+    EXPECT_DOUBLE_EQ(images[0].width(), twipsToLength(720));
+    EXPECT_NEAR(images[0].height(), 32.128, 0.001);
     EXPECT_EQ(imageOf(doc.text(), images[0]).size(), QSize(24, 16));
     EXPECT_EQ(imageOf(doc.clone().text(), images[0]).size(), QSize(24, 16));
     EXPECT_EQ(plainText(doc).section(QChar(u'\n'), 0, 0), QStringLiteral("Логотип больницы:  после рисунка."));
@@ -192,7 +192,7 @@ TEST(Pictures, MetafilesAreKeptByteForByte)
         const auto images = imagesOf(read.text());
         ASSERT_EQ(images.size(), 1u);
         EXPECT_EQ(images[0].intProperty(PictureKindProperty), int(kind));
-        EXPECT_EQ(QSizeF(images[0].width(), images[0].height()), QSizeF(72, 36));
+        EXPECT_EQ(QSizeF(images[0].width(), images[0].height()), QSizeF(96, 48));
         EXPECT_FALSE(imageOf(read.text(), images[0]).isNull()); // a box
         EXPECT_EQ(parsePictureRecord(r)->data(), data);
         const QByteArray once = writeDoc(read);
@@ -212,7 +212,7 @@ TEST(Pictures, StoredBitmapsAreDecodedChosenAndCropped)
         const Document doc = readDoc(docWithPictures(record(body, 0x64, 360), {0}));
         const auto images = imagesOf(doc.text());
         ASSERT_EQ(images.size(), 1u) << type;
-        EXPECT_EQ(images[0].width(), 54.0);
+        EXPECT_EQ(images[0].width(), 72.0);
         const QImage shown = imageOf(doc.text(), images[0]);
         EXPECT_EQ(shown.size(), QSize(30, 20)) << type;
         if (type != 0xF01D) { // JPEG is lossy
@@ -253,7 +253,7 @@ TEST(Pictures, ImagesWithoutStoredRecordsAreWrittenAsPng)
     EXPECT_EQ(plainText(again), QStringLiteral("Вставлено: \n"));
     const auto images = imagesOf(again.text());
     ASSERT_EQ(images.size(), 3u); // the one naming no image is left out
-    const QSizeF sizes[] = {{45, 30}, {22.5, 15}, {7.5, 6}};
+    const QSizeF sizes[] = {{45, 30}, {30, 20}, {10, 8}};
     const QSize pixels[] = {{30, 20}, {30, 20}, {10, 8}};
     for (size_t i = 0; i < images.size(); ++i) {
         EXPECT_EQ(images[i].intProperty(PictureKindProperty), int(PictureKind::Png)) << i;
@@ -335,8 +335,8 @@ TEST(Pictures, LibreOfficeShowsOurPicturesAtTheirSize)
     Document pasted;
     QTextImageFormat f;
     f.setName(QStringLiteral("p"));
-    f.setWidth(72);
-    f.setHeight(36);
+    f.setWidth(96); // an inch
+    f.setHeight(48);
     pasted.text().addResource(QTextDocument::ImageResource, QUrl(f.name()), testImage(30, 20));
     QTextCursor(&pasted.text()).insertImage(f);
     const auto fodt = test::libreOfficeConversions(

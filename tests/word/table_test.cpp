@@ -514,8 +514,9 @@ Document formattedTable()
         for (int k = 0; k < 3; ++k)
             t->cellAt(r, k).firstCursorPosition().insertText(QStringLiteral("%1%2").arg(r).arg(k));
 
-    QTextTableCellFormat a = bordered(0.5, QTextFrameFormat::BorderStyle_Dotted, Qt::red);
-    a.setTopBorder(1.5);
+    // Half a point and a point and a half, in the model's 1/96 inch.
+    QTextTableCellFormat a = bordered(2.0 / 3, QTextFrameFormat::BorderStyle_Dotted, Qt::red);
+    a.setTopBorder(2);
     a.setTopBorderStyle(QTextFrameFormat::BorderStyle_Double);
     a.setTopBorderBrush(QColor(0x12, 0x34, 0x56)); // none of Word 97's sixteen colours
     a.setBottomBorderStyle(QTextFrameFormat::BorderStyle_None);
@@ -594,7 +595,7 @@ TEST(TableProperties, IndentAsStoredAndAsEdited)
     EXPECT_EQ(table->format().leftMargin(), 0); // left of the margin: shown at it
     EXPECT_EQ(tablesOf(readDoc(writeDoc(d)))[0].toObject()[QStringLiteral("indent")].toInt(), -108);
     QTextTableFormat f = table->format();
-    f.setLeftMargin(36); // moved in the editor
+    f.setLeftMargin(48); // moved in the editor: half an inch
     table->setFormat(f);
     EXPECT_EQ(tablesOf(readDoc(writeDoc(d)))[0].toObject()[QStringLiteral("indent")].toInt(), 720);
 }

@@ -70,11 +70,11 @@ TEST(Word6, RussianDocumentWithFormatting)
         EXPECT_EQ(formatAt(doc, QStringLiteral("ишемический")).fontFamilies().toStringList(),
                   QStringList{"Times New Roman"});
         const QTextBlockFormat second = doc.text().findBlockByNumber(1).blockFormat();
-        EXPECT_NEAR(second.leftMargin(), 36, 0.01);
-        EXPECT_NEAR(second.textIndent(), 18, 0.01);
+        EXPECT_NEAR(second.leftMargin(), twipsToLength(720), 0.01);
+        EXPECT_NEAR(second.textIndent(), twipsToLength(360), 0.01);
         const QTextBlockFormat third = doc.text().findBlockByNumber(2).blockFormat();
         EXPECT_EQ(third.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
-        EXPECT_NEAR(third.rightMargin(), 567 / 20.0, 0.01);
+        EXPECT_NEAR(third.rightMargin(), twipsToLength(567), 0.01);
         EXPECT_EQ(doc.text().findBlockByNumber(3).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
         EXPECT_TRUE(formatAt(doc, QStringLiteral("Ёлка")).font().bold());
         EXPECT_EQ(formatAt(doc, QStringLiteral("Ёлка")).verticalAlignment(), QTextCharFormat::AlignSuperScript);
@@ -120,7 +120,7 @@ TEST(Word6, WrittenBackAsWord97)
     EXPECT_DOUBLE_EQ(formatAt(again, QStringLiteral("Диагноз")).fontPointSize(), 14);
     EXPECT_EQ(formatAt(again, QStringLiteral("Диагноз")).fontFamilies().toStringList(), QStringList{"Arial"});
     EXPECT_EQ(again.text().findBlockByNumber(2).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
-    EXPECT_NEAR(again.text().findBlockByNumber(1).blockFormat().leftMargin(), 36, 0.01);
+    EXPECT_NEAR(again.text().findBlockByNumber(1).blockFormat().leftMargin(), twipsToLength(720), 0.01);
 }
 
 TEST(Word6, PieceModifiersAndRunsOnUnlistedPages)
@@ -150,7 +150,7 @@ TEST(Word6, PieceModifiersAndRunsOnUnlistedPages)
         for (int i : {0, 13, 29}) {
             EXPECT_TRUE(formatAt(d, QStringLiteral("жирный%1").arg(i)).font().bold()) << i;
             EXPECT_FALSE(formatAt(d, QStringLiteral("обычный %1 ").arg(i)).font().bold()) << i;
-            EXPECT_NEAR(d.text().findBlockByNumber(i).blockFormat().leftMargin(), 5.0 * i, 0.01) << i;
+            EXPECT_NEAR(d.text().findBlockByNumber(i).blockFormat().leftMargin(), twipsToLength(100 * i), 0.01) << i;
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "word/fields.h"
 #include "word/sections.h"
+#include "word/text_formats.h"
 #include "word/view/list_labels.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -32,6 +33,7 @@ namespace {
 std::unique_ptr<QTextDocument> layOut(const QTextDocument& story, QPaintDevice& device, double width)
 {
     std::unique_ptr<QTextDocument> copy(story.clone());
+    setIndentsForDevice(*copy, device);
     copy->documentLayout()->setPaintDevice(&device);
     copy->setDocumentMargin(0);
     copy->setTextWidth(width);
@@ -285,6 +287,7 @@ void PrintedPages::layOutRuns()
                 at.setBlockFormat(f);
             }
         }
+        setIndentsForDevice(*layout.body, device_);
         layout.body->documentLayout()->setPaintDevice(&device_);
         layout.body->setDocumentMargin(0);
         layout.body->setPageSize(column);

@@ -386,10 +386,11 @@ void EditorActions::insertPicture(const QString& path)
     doc->addResource(QTextDocument::ImageResource, QUrl(name), image);
     QTextImageFormat f;
     f.setName(name);
-    // Shown at its own resolution, no wider than the text.
-    double w = image.width() * 72.0 / std::max(1.0, image.dotsPerMeterX() * 0.0254);
-    double h = image.height() * 72.0 / std::max(1.0, image.dotsPerMeterY() * 0.0254);
-    const double maxWidth = editor_.viewport()->width() * 72.0 / std::max(1, editor_.logicalDpiX());
+    // Shown at its own resolution, no wider than the text (the model's
+    // lengths are the editor's layout units, 1/96 inch).
+    double w = image.width() * 96.0 / std::max(1.0, image.dotsPerMeterX() * 0.0254);
+    double h = image.height() * 96.0 / std::max(1.0, image.dotsPerMeterY() * 0.0254);
+    const double maxWidth = editor_.viewport()->width();
     if (maxWidth > 10 && w > maxWidth) {
         h *= maxWidth / w;
         w = maxWidth;
