@@ -4,7 +4,8 @@
 //
 // Model convention: an inline picture is one U+FFFC character whose format is
 // a QTextImageFormat. Its name names an image resource of the QTextDocument,
-// its width and height are the display size in points. A picture read from a
+// its width and height are the display size in the model's lengths (1/96
+// inch, document.h). A picture read from a
 // file keeps its stored record in PictureRecordProperty and is named after
 // it; as long as the name is still that one, the writer puts the record back
 // as it was (with only its scaling changed when the size was). Any other
@@ -77,7 +78,7 @@ private:
     };
     const Entry* entry(qint64 offset);
     QImage decode(const StoredPicture& picture);
-    QImage placeholderOf(QSizeF points);
+    QImage placeholderOf(QSizeF size);
 
     ByteView data_;
     QHash<qint64, std::optional<Entry>> entries_;
@@ -103,7 +104,7 @@ private:
 // What a picture of the model is, for inspection.
 struct PictureFacts {
     PictureKind kind = PictureKind::Unknown;
-    double width = 0, height = 0; // shown, points
+    double width = 0, height = 0; // shown, in the model's lengths (1/96 inch)
     QSize pixels;                 // of the image, when known
     qint64 bytes = -1;            // of the stored picture data; -1 when not stored
 };
