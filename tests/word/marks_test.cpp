@@ -302,13 +302,7 @@ TEST(Marks, LibreOfficeSeesTheSameAfterUs)
     if (!fodt)
         GTEST_SKIP() << "LibreOffice is not installed";
 
-    auto all = [](const QString& xml, const QString& pattern) {
-        QStringList found;
-        const QRegularExpression re(pattern);
-        for (auto it = re.globalMatch(xml); it.hasNext();)
-            found << it.next().captured(1);
-        return found;
-    };
+    const auto all = [](const QString& xml, const QString& pattern) { return test::capturesOf(xml, pattern); };
     const QString bookmarkName = QStringLiteral(R"x(<text:bookmark(?:-start)? text:name="([^"]*)")x");
     for (const char* name : {"bookmarks", "comments"}) {
         const QString theirs = fodt->value(QLatin1String(name));

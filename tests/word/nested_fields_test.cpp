@@ -301,13 +301,7 @@ TEST(NestedFields, LibreOfficeSeesTheSameTableOfContents)
                                                    QStringLiteral("fodt"));
     if (!fodt)
         GTEST_SKIP() << "LibreOffice is not installed";
-    auto all = [](const QString& xml, const QString& pattern) {
-        QStringList found;
-        const QRegularExpression re(pattern);
-        for (auto it = re.globalMatch(xml); it.hasNext();)
-            found << it.next().captured(1);
-        return found;
-    };
+    const auto all = [](const QString& xml, const QString& pattern) { return test::capturesOf(xml, pattern); };
     // The index's entries as text, each with its link.
     auto index = [&](const QString& xml) {
         const QString body = all(xml, QStringLiteral(R"x((?s)<text:index-body>(.*?)</text:index-body>)x")).value(0);

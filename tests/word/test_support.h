@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,17 @@ inline QByteArray readData(const QString& name)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+// The first captured group of every match of `pattern` in `xml`, in order:
+// the names of the objects of a kind in LibreOffice's own format.
+inline QStringList capturesOf(const QString& xml, const QString& pattern)
+{
+    QStringList found;
+    const QRegularExpression re(pattern);
+    for (auto it = re.globalMatch(xml); it.hasNext();)
+        found << it.next().captured(1);
+    return found;
 }
 
 // What LibreOffice makes of documents we wrote: each (name, .doc bytes) is

@@ -110,10 +110,7 @@ TEST(Word6More, LibreOfficeSeesTheBookmarksInBothForms)
     if (!fodt)
         GTEST_SKIP() << "LibreOffice is not installed";
     auto names = [](const QString& xml) {
-        QStringList found;
-        const QRegularExpression re(QStringLiteral(R"x(<text:bookmark(?:-start)? text:name="([^"]*)")x"));
-        for (auto it = re.globalMatch(xml); it.hasNext();)
-            found << it.next().captured(1);
+        QStringList found = capturesOf(xml, QStringLiteral(R"x(<text:bookmark(?:-start)? text:name="([^"]*)")x"));
         found.removeIf([](const QString& n) { return n.startsWith(QLatin1Char('_')); });
         return found;
     };
