@@ -10,8 +10,10 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
+#include <QUrl>
 
 #include <algorithm>
+#include <cmath>
 
 namespace talvora::word {
 
@@ -421,7 +423,18 @@ void StoryWriter::writeImages(const QTextFragment& fragment)
 void StoryWriter::writeObject(const QTextImageFormat& image, const CharProps& chp, uint32_t id)
 {
     CharProps shown = chp;
-    const auto picture = pictures_.add(image, *story_);
+    auto picture = pictures_.add(image, *story_);
+    if (!picture) {
+        // Nothing to show for it: a box of its size, which Word and LibreOffice
+        // need as the field's result to find the object.
+        const QSize pixels(std::clamp(int(std::lround(image.width())), 1, 800),
+                           std::clamp(int(std::lround(image.height())), 1, 800));
+        QTextDocument scratch;
+        QTextImageFormat box = image;
+        box.setName(QStringLiteral("object-box"));
+        scratch.addResource(QTextDocument::ImageResource, QUrl(box.name()), objectBox(pixels));
+        picture = pictures_.add(box, scratch);
+    }
     auto writeShown = [&] {
         if (picture) {
             shown.picLocation = *picture;

@@ -74,6 +74,8 @@ std::optional<QSize> shownSize(const CompoundStorage& object)
     return std::nullopt;
 }
 
+} // namespace
+
 QImage objectBox(QSize pixels)
 {
     QImage image(pixels, QImage::Format_RGB32);
@@ -83,8 +85,6 @@ QImage objectBox(QSize pixels)
     painter.drawRect(0, 0, pixels.width() - 1, pixels.height() - 1);
     return image;
 }
-
-} // namespace
 
 QByteArray saveStorage(const CompoundStorage& storage)
 {

@@ -17,6 +17,8 @@
 #include "word/compound_file.h"
 
 #include <QByteArray>
+#include <QImage>
+#include <QSize>
 #include <QTextFormat>
 
 #include <cstdint>
@@ -34,6 +36,10 @@ std::optional<CompoundStorage> loadStorage(const QByteArray& bytes);
 
 // The storage of the object a format carries, if any.
 std::optional<CompoundStorage> embeddedObjectOf(const QTextFormat& format);
+
+// What is shown for an object the file gives no picture for: a light box
+// of `pixels`.
+QImage objectBox(QSize pixels);
 
 // The name of the program an object belongs to ("Equation.3"), as its
 // "\x01CompObj" stream gives it; empty when the stream gives none.

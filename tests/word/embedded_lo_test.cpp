@@ -10,6 +10,7 @@
 #include "word/embedded_objects.h"
 #include "word/fields.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -217,6 +218,91 @@ TEST(EmbeddedFormulas, LibreOfficeFindsTheFormulaLeftAfterEditingAroundIt)
     EXPECT_TRUE(paragraphTextAround(written, 0).startsWith(kDosePrefix + QStringLiteral("ровно [объект]")))
         << paragraphTextAround(written, 0).toStdString();
     EXPECT_TRUE(written.contains(kClearancePrefix));
+}
+
+// An object whose EMBED field was lost (pasted without it, or kept on the
+// picture character alone as older files of ours have it) gets a field of
+// its own: Word and LibreOffice look for the object on a field's separator.
+TEST(EmbeddedFormulas, AnObjectWithoutItsFieldIsWrittenInAFieldOfItsOwn)
+{
+    const auto fixtureObjects = objectsOf(readDoc(formulasFixture()).text());
+    ASSERT_EQ(fixtureObjects.size(), 2u);
+    Document doc;
+    QTextCursor c(&doc.text());
+    c.insertText(QStringLiteral("Доза: "));
+    QTextImageFormat f;
+    f.setWidth(twipsToLength(1134));
+    f.setHeight(twipsToLength(454));
+    f.setProperty(EmbeddedObjectProperty, saveStorage(fixtureObjects[0].storage));
+    c.insertImage(f);
+    c.insertText(QStringLiteral(" в сутки."));
+
+    const QByteArray written = writeDoc(doc);
+    const Document read = readDoc(written);
+    const auto objects = objectsOf(read.text());
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0].offset, 6);
+    EXPECT_EQ(sorted(objects[0].storage), sorted(fixtureObjects[0].storage));
+    QTextCursor at(const_cast<QTextDocument*>(&read.text()));
+    at.setPosition(objects[0].position + 1);
+    const auto field = innermostFieldOf(at.charFormat());
+    ASSERT_TRUE(field);
+    EXPECT_EQ(fieldKeyword(field->code), QStringLiteral("EMBED"));
+    EXPECT_EQ(plainText(read).trimmed(), QStringLiteral("Доза:  в сутки."));
+    // Written again, the field it now has is used, not doubled.
+    EXPECT_EQ(objectsOf(readDoc(writeDoc(read)).text()).size(), 1u);
+
+    const Conversions conv = convertWithFixture({{QStringLiteral("own"), written}});
+    if (!conv.skip.isEmpty())
+        GTEST_SKIP() << conv.skip.toStdString();
+    const auto seen = objectsSeenBy(conv.fodt.value(QStringLiteral("own")));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], objectsSeenBy(conv.fodt.value(QStringLiteral("fixture")))[0]);
+}
+
+// The program an object belongs to, from its CompObj stream; streams that
+// end early or hold nonsense give none.
+TEST(EmbeddedFormulas, ProgramNameOfAnObject)
+{
+    auto compObj = [](const QByteArray& userType, uint32_t clipboard, const QByteArray& progId) {
+        QByteArray b(28, '\0');
+        ByteWriter w(b);
+        w.u32(uint32_t(userType.size() + 1));
+        w.bytes(userType + '\0');
+        w.u32(clipboard);
+        if (clipboard == 0xFFFFFFFF)
+            w.u32(3);
+        w.u32(uint32_t(progId.size() + 1));
+        w.bytes(progId + '\0');
+        return b;
+    };
+    auto object = [](const QByteArray& stream) {
+        CompoundStorage s;
+        s.streams = {{QStringLiteral("\x01") + QStringLiteral("CompObj"), stream}};
+        return s;
+    };
+    EXPECT_EQ(objectProgId(object(compObj("Microsoft Equation 3.0", 0, "Equation.3"))), QStringLiteral("Equation.3"));
+    EXPECT_EQ(objectProgId(object(compObj("Лист", 0xFFFFFFFF, "Excel.Sheet.8"))), QStringLiteral("Excel.Sheet.8"));
+    const QByteArray whole = compObj("Microsoft Equation 3.0", 0, "Equation.3");
+    for (qsizetype cut = 0; cut < whole.size() - 1; ++cut)
+        EXPECT_TRUE(objectProgId(object(whole.left(cut))).isEmpty()) << cut;
+    EXPECT_TRUE(objectProgId(object(compObj("x", 0, "EMBED \"bad\" name"))).isEmpty());
+    EXPECT_TRUE(objectProgId(object(QByteArray(64, '\xFF'))).isEmpty());
+    EXPECT_TRUE(objectProgId(CompoundStorage{}).isEmpty());
+}
+
+// talvora-doc info lists the object pool with a storage for each object.
+TEST(EmbeddedFormulas, ToolInfoListsTheObjectPool)
+{
+    QProcess p;
+    p.start(QStringLiteral(TALVORA_DOC_TOOL), {QStringLiteral("info"), dataPath(QStringLiteral("objects/objects_formulas.doc"))});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("\nWordDocument ")));
+    EXPECT_TRUE(out.contains(QStringLiteral("\nObjectPool/\n"))) << out.toStdString();
+    static const QRegularExpression object(QStringLiteral(R"(\n  _\d+/ clsid [0-9a-f]{32}\n(    \S+( \S+)* \d+\n)*    Equation Native \d+\n)"));
+    EXPECT_EQ(out.count(object), 2) << out.toStdString();
 }
 
 } // namespace talvora::word::test
