@@ -5,7 +5,9 @@
 #   install-deps.sh          what building and running need
 #   install-deps.sh --test   that and what only the tests need: LibreOffice
 #                            Writer without its GUI, which the tests hand our
-#                            documents to (the program itself needs no office suite)
+#                            documents to, and its Math module, without which
+#                            it drops the formulas embedded in them (the
+#                            program itself needs no office suite)
 set -euo pipefail
 
 PACKAGES=(
@@ -19,7 +21,7 @@ PACKAGES=(
 )
 
 TEST_PACKAGES=(
-  libreoffice-writer-nogui
+  libreoffice-writer-nogui libreoffice-math-nogui
 )
 
 for arg in "$@"; do

@@ -343,6 +343,14 @@ QStringList CompoundFileReader::streamNames() const
     return names;
 }
 
+QStringList CompoundFileReader::storageNames() const
+{
+    QStringList names;
+    for (const Entry& e : storages_)
+        names << e.name;
+    return names;
+}
+
 bool CompoundFileReader::hasStream(const QString& name) const
 {
     return find(name) != nullptr;

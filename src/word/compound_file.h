@@ -33,6 +33,8 @@ public:
     int majorVersion() const { return majorVersion_; }
     QByteArray rootClsid() const { return rootClsid_; }
     QStringList streamNames() const;
+    // The storages directly under the root.
+    QStringList storageNames() const;
     bool hasStream(const QString& name) const;
     // The whole stream; throws when it is missing or its sector chain is broken.
     QByteArray stream(const QString& name) const;

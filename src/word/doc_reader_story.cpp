@@ -106,6 +106,7 @@ private:
     void emitShownChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor);
     void emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCursor& cursor);
     void emitPicture(const RunFormat& run, QTextCursor& cursor);
+    void emitObjectBox(uint32_t object, const RunFormat& run, QTextCursor& cursor);
     void emitDrawing(int32_t cp, const RunFormat& run, QTextCursor& cursor);
     void flush(QTextCursor& cursor, const QTextCharFormat& plain);
     // The format of shown text: a field's result keeps its field, text in
@@ -128,6 +129,9 @@ private:
     size_t nextNote_ = 0; // the characters come in order: the notes are looked at in order
     bool breakBeforeNext_ = false;
     int sectionNext_ = 0; // the section the next paragraph starts
+    // The embedded object an EMBED field's separator named: the picture of
+    // the field's result shows it.
+    std::optional<uint32_t> pendingObject_;
     int cellDepth_ = 0;   // of the cell being filled, 0 outside tables
     size_t segIndex_ = 0;
     QString chunk_; // text not yet inserted, all of one format
@@ -383,6 +387,15 @@ void StoryBuilder::emitChar(const OpenParagraph& open, int32_t cp, const RunForm
 void StoryBuilder::emitFieldMark(int32_t cp, char16_t ch, const RunFormat& run, QTextCursor& cursor)
 {
     flush(cursor, run.format);
+    // Word and LibreOffice mark an embedded object on the separator of its
+    // EMBED field; the result holds the picture shown for it. A result
+    // without a picture still keeps the object, shown as a box.
+    if (ch == kFieldSeparator && run.object && !run.deleted) {
+        pendingObject_ = run.object;
+    } else if (ch == kFieldEnd && pendingObject_) {
+        emitObjectBox(*pendingObject_, run, cursor);
+        pendingObject_.reset();
+    }
     if (fields_.mark(cp, ch, run.deleted, cursor.position()))
         cursor.insertText(QString(QChar(kFieldPlaceholder)), marks_.apply(fields_.placeholderFormat(run.format)));
 }
@@ -455,16 +468,31 @@ void StoryBuilder::emitPageBreak(const OpenParagraph& open, int32_t cp, QTextCur
 
 void StoryBuilder::emitPicture(const RunFormat& run, QTextCursor& cursor)
 {
-    if (run.object && src_.objects) {
-        if (const auto image = src_.objects->imageFormat(*run.object, shownFormat(run.format), doc_)) {
-            flush(cursor, run.format);
-            cursor.insertImage(*image);
-        }
+    if (run.object) {
+        // The object on the picture character itself, as older files of ours have it.
+        emitObjectBox(*run.object, run, cursor);
         return;
     }
     if (!run.picture)
         return;
-    if (const auto image = src_.pictures.imageFormat(*run.picture, shownFormat(run.format), doc_)) {
+    auto image = src_.pictures.imageFormat(*run.picture, shownFormat(run.format), doc_);
+    if (pendingObject_) {
+        if (image && src_.objects && src_.objects->attach(*pendingObject_, *image))
+            pendingObject_.reset();
+        else if (!image)
+            return; // the field's end shows the object
+    }
+    if (image) {
+        flush(cursor, run.format);
+        cursor.insertImage(*image);
+    }
+}
+
+void StoryBuilder::emitObjectBox(uint32_t object, const RunFormat& run, QTextCursor& cursor)
+{
+    if (!src_.objects)
+        return;
+    if (const auto image = src_.objects->imageFormat(object, shownFormat(run.format), doc_)) {
         flush(cursor, run.format);
         cursor.insertImage(*image);
     }

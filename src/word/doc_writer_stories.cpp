@@ -10,8 +10,10 @@
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
+#include <QUrl>
 
 #include <algorithm>
+#include <cmath>
 
 namespace talvora::word {
 
@@ -404,11 +406,7 @@ void StoryWriter::writeImages(const QTextFragment& fragment)
             continue;
         }
         if (const auto id = objects_.add(image)) {
-            // An embedded object: its character names its storage.
-            CharProps object = chp;
-            object.picLocation = *id;
-            object.ole2 = true;
-            append(QString(QChar(0x01)), object);
+            writeObject(image, chp, *id);
             continue;
         }
         if (const auto at = pictures_.add(image, *story_)) {
@@ -416,6 +414,52 @@ void StoryWriter::writeImages(const QTextFragment& fragment)
             append(QString(QChar(0x01)), chp);
         }
     }
+}
+
+// An embedded object as Word writes one: the separator of its EMBED field
+// names its storage, the field's result is the picture shown for it. An
+// object that opens the result of the EMBED field around it in the model
+// takes that field's separator; any other gets a field of its own.
+void StoryWriter::writeObject(const QTextImageFormat& image, const CharProps& chp, uint32_t id)
+{
+    CharProps shown = chp;
+    auto picture = pictures_.add(image, *story_);
+    if (!picture) {
+        // Nothing to show for it: a box of its size, which Word and LibreOffice
+        // need as the field's result to find the object.
+        const QSize pixels(std::clamp(int(std::lround(image.width())), 1, 800),
+                           std::clamp(int(std::lround(image.height())), 1, 800));
+        QTextDocument scratch;
+        QTextImageFormat box = image;
+        box.setName(QStringLiteral("object-box"));
+        scratch.addResource(QTextDocument::ImageResource, QUrl(box.name()), objectBox(pixels));
+        picture = pictures_.add(box, scratch);
+    }
+    auto writeShown = [&] {
+        if (picture) {
+            shown.picLocation = *picture;
+            append(QString(QChar(0x01)), shown);
+        }
+    };
+    const auto field = innermostFieldOf(image);
+    const bool opensEmbed = field && fieldKeyword(field->code) == QLatin1String("EMBED") && !text_.isEmpty()
+        && text_.back() == QChar(kFieldSeparator) && !charRuns_.empty() && !charRuns_.back().chp.ole2;
+    if (opensEmbed) {
+        CharProps separator = charRuns_.back().chp;
+        separator.special = true;
+        separator.picLocation = id;
+        separator.ole2 = true;
+        restyleLastChar(separator);
+        writeShown();
+        return;
+    }
+    CharProps separator = chp;
+    separator.special = true;
+    separator.picLocation = id;
+    separator.ole2 = true;
+    const auto object = embeddedObjectOf(image);
+    const QString progId = object ? objectProgId(*object) : QString();
+    fields_.writeWhole(QStringLiteral(" EMBED %1 ").arg(progId), chp, separator, writeShown);
 }
 
 // `own`: the run's text, the mark of a note that has one of its own.
@@ -498,6 +542,18 @@ void StoryWriter::appendEmptyParagraph(char16_t mark, const ParaProps& pap, cons
 {
     append(QString(QChar(mark)), normal_);
     paraRuns_.push_back({position(), pap, tableRow});
+}
+
+// The last character appended takes `chp` instead of the properties it had.
+void StoryWriter::restyleLastChar(const CharProps& chp)
+{
+    const int32_t end = position();
+    const int32_t start = charRuns_.size() > 1 ? charRuns_[charRuns_.size() - 2].cpEnd : 0;
+    if (end - start > 1)
+        charRuns_.back().cpEnd = end - 1;
+    else
+        charRuns_.pop_back();
+    addChars(chp);
 }
 
 // The characters appended since the last run take `chp`.

@@ -152,6 +152,8 @@ private:
     void append(const QString& stored, const CharProps& chp);
     void appendEmptyParagraph(char16_t mark = 0x0D, const ParaProps& pap = {}, const QByteArray& tableRow = {});
     void addChars(const CharProps& chp);
+    void restyleLastChar(const CharProps& chp);
+    void writeObject(const QTextImageFormat& image, const CharProps& chp, uint32_t id);
     int32_t position() const { return int32_t(text_.size()); }
     CharProps propsOf(const QTextFormat& format, int index);
 

@@ -74,6 +74,8 @@ std::optional<QSize> shownSize(const CompoundStorage& object)
     return std::nullopt;
 }
 
+} // namespace
+
 QImage objectBox(QSize pixels)
 {
     QImage image(pixels, QImage::Format_RGB32);
@@ -83,8 +85,6 @@ QImage objectBox(QSize pixels)
     painter.drawRect(0, 0, pixels.width() - 1, pixels.height() - 1);
     return image;
 }
-
-} // namespace
 
 QByteArray saveStorage(const CompoundStorage& storage)
 {
@@ -115,14 +115,73 @@ std::optional<CompoundStorage> embeddedObjectOf(const QTextFormat& format)
     return loadStorage(format.property(EmbeddedObjectProperty).toByteArray());
 }
 
-std::optional<QTextImageFormat> ObjectReader::imageFormat(uint32_t id, const QTextCharFormat& base, QTextDocument& doc)
+const CompoundStorage* ObjectReader::find(uint32_t id) const
 {
     if (!pool_)
-        return std::nullopt;
+        return nullptr;
     const QString name = storageName(id);
     const auto object = std::find_if(pool_->storages.begin(), pool_->storages.end(),
                                      [&](const CompoundStorage& s) { return s.name == name; });
-    if (object == pool_->storages.end())
+    return object == pool_->storages.end() ? nullptr : &*object;
+}
+
+bool ObjectReader::attach(uint32_t id, QTextImageFormat& shown) const
+{
+    const CompoundStorage* object = find(id);
+    if (!object)
+        return false;
+    shown.setProperty(EmbeddedObjectProperty, saveStorage(*object));
+    return true;
+}
+
+QString objectProgId(const CompoundStorage& object)
+{
+    const auto compObj = std::find_if(object.streams.begin(), object.streams.end(), [](const auto& s) {
+        return s.first == QStringLiteral("\x01" "CompObj");
+    });
+    if (compObj == object.streams.end())
+        return {};
+    const ByteView v(compObj->second);
+    qint64 at = 28; // the header
+    auto next32 = [&](uint32_t& value) {
+        if (!v.ok(at, 4))
+            return false;
+        value = v.u32(at);
+        at += 4;
+        return true;
+    };
+    // The user's name of the type, then the clipboard format (a number or a
+    // name), each stored with its length.
+    uint32_t length = 0;
+    if (!next32(length) || !v.ok(at, length))
+        return {};
+    at += length;
+    if (!next32(length))
+        return {};
+    if (length == 0xFFFFFFFF || length == 0xFFFFFFFE)
+        length = 4;
+    if (!v.ok(at, length))
+        return {};
+    at += length;
+    // The program's name: at most 39 printable characters.
+    if (!next32(length) || length < 2 || length > 40 || !v.ok(at, length))
+        return {};
+    QString progId;
+    for (uint32_t k = 0; k + 1 < length; ++k) {
+        const uint8_t c = v.u8(at + k);
+        if (c == 0)
+            break;
+        if (c <= 0x20 || c >= 0x7F)
+            return {};
+        progId += QLatin1Char(char(c));
+    }
+    return progId;
+}
+
+std::optional<QTextImageFormat> ObjectReader::imageFormat(uint32_t id, const QTextCharFormat& base, QTextDocument& doc)
+{
+    const CompoundStorage* object = find(id);
+    if (!object)
         return std::nullopt;
     const QSize twips = shownSize(*object).value_or(QSize(1440, 720));
     const QSize pixels(std::clamp(twips.width() * 96 / 1440, 1, 800), std::clamp(twips.height() * 96 / 1440, 1, 800));

@@ -581,6 +581,18 @@ void FieldWriter::open(const FieldInfo& field, const CharProps& chp)
     open_.push_back(opened);
 }
 
+void FieldWriter::writeWhole(const QString& code, const CharProps& chp, const CharProps& separator,
+                             const std::function<void()>& result)
+{
+    enterResult(chp);
+    const int type = fieldTypeOfKeyword(fieldKeyword(code));
+    markAt(kFieldBegin, uint8_t(type ? type : kUnknownFieldType), chp);
+    writeCode(code, chp);
+    markAt(kFieldSeparator, kSeparatorData, separator);
+    result();
+    markAt(kFieldEnd, kEndHasSeparator, chp);
+}
+
 void FieldWriter::enterResult(const CharProps& chp)
 {
     if (open_.empty() || !open_.back().withoutSeparator)

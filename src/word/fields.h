@@ -151,6 +151,12 @@ public:
     // paragraph of the same frame as far as its first run continues them; the others end here.
     void beforeBlockEnd(const QTextBlock& block, bool cellEnd);
     void close();
+    // A field of its own written whole where the text now stands, inside
+    // the result of the fields open: begin mark, `code`, the separator with
+    // `separator`'s properties, what `result` writes, end mark. An embedded
+    // object that has lost its EMBED field gets one this way.
+    void writeWhole(const QString& code, const CharProps& chp, const CharProps& separator,
+                    const std::function<void()>& result);
 
     bool empty() const { return entries_.empty(); }
     // The field table of the story [from, to): CPs from `from`, ending with the story's length.

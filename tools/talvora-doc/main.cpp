@@ -38,7 +38,7 @@ const char* kUsage =
     "  wrap ВХОД.doc ВЫХОД     упаковать .doc в BLOB документа\n"
     "  unwrap ВХОД ВЫХОД.doc   извлечь .doc из BLOB документа\n"
     "  from-html ВХОД.html ВЫХОД.doc  записать HTML как .doc\n"
-    "  info ФАЙЛ               потоки составного файла\n"
+    "  info ФАЙЛ               потоки и хранилища (внедрённые объекты) составного файла\n"
     "  stream ФАЙЛ ИМЯ         содержимое потока (\\x01CompObj — с кодом символа)\n"
     "  edit ФАЙЛ               открыть документ в отдельном окне редактора\n"
     "ФАЙЛ — документ .doc или BLOB документа (начинается с «BDOC»).\n";
@@ -56,6 +56,27 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush())
         throw Error(QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, f.errorString()));
+}
+
+// A stream's or storage's name, a leading control character written as "\x01".
+QByteArray readableEntryName(QString name)
+{
+    if (!name.isEmpty() && name[0] < QChar(0x20))
+        name = QStringLiteral("\\x%1").arg(name[0].unicode(), 2, 16, QChar(u'0')) + name.mid(1);
+    return name.toUtf8();
+}
+
+void listStorage(const CompoundStorage& storage, int depth, QByteArray& out)
+{
+    const QByteArray indent(2 * depth, ' ');
+    out += indent + readableEntryName(storage.name) + "/";
+    if (!storage.clsid.isEmpty() && storage.clsid != QByteArray(16, '\0'))
+        out += " clsid " + storage.clsid.toHex();
+    out += "\n";
+    for (const auto& [name, data] : storage.streams)
+        out += indent + "  " + readableEntryName(name) + " " + QByteArray::number(data.size()) + "\n";
+    for (const CompoundStorage& child : storage.storages)
+        listStorage(child, depth + 1, out);
 }
 
 void writeStdout(const QByteArray& bytes)
@@ -101,12 +122,12 @@ int run(const QStringList& args)
         CompoundFileReader cfb(docBytesOf(readFile(args[1])));
         QByteArray out = "version " + QByteArray::number(cfb.majorVersion()) + "\nclsid "
             + cfb.rootClsid().toHex() + "\n";
-        for (const QString& name : cfb.streamNames()) {
-            QString shown = name;
-            if (!shown.isEmpty() && shown[0] < QChar(0x20))
-                shown = QStringLiteral("\\x%1").arg(shown[0].unicode(), 2, 16, QChar(u'0')) + shown.mid(1);
-            out += shown.toUtf8() + " " + QByteArray::number(cfb.stream(name).size()) + "\n";
-        }
+        for (const QString& name : cfb.streamNames())
+            out += readableEntryName(name) + " " + QByteArray::number(cfb.stream(name).size()) + "\n";
+        // Storages (the embedded objects' ObjectPool): their storages and streams, indented.
+        for (const QString& name : cfb.storageNames())
+            if (const auto storage = cfb.storage(name))
+                listStorage(*storage, 0, out);
         writeStdout(out);
     } else if (command == QLatin1String("stream")) {
         need(2);
