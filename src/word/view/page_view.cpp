@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QPalette>
+#include <QScrollBar>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -71,8 +72,15 @@ void PageView::placeSheet()
     const int right = px(page_.marginRight);
     const int top = std::min(px(page_.marginTop), sheet_->height() / 4);
     const int bottom = std::min(px(page_.marginBottom), sheet_->height() / 4);
-    editor_->setGeometry(left, top, std::max(1, sheetWidth - left - right),
-                         std::max(1, sheet_->height() - top - bottom));
+    // The text wraps at the page's text width; the editor reaches into the
+    // right margin by its scroll bar and a little more, so that the scroll
+    // bar takes nothing from the text and a table as wide as the text (which
+    // Qt draws a pixel or two wider) needs no sideways scrolling.
+    const int textWidth = std::max(1, sheetWidth - left - right);
+    const int extra = std::min(right, editor_->verticalScrollBar()->sizeHint().width() + 8);
+    editor_->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    editor_->setLineWrapColumnOrWidth(textWidth);
+    editor_->setGeometry(left, top, textWidth + extra, std::max(1, sheet_->height() - top - bottom));
 }
 
 } // namespace talvora::word
