@@ -114,7 +114,9 @@ private:
     QTextCharFormat shownFormat(const QTextCharFormat& plain);
     QTextCharFormat fieldFormat(const QTextCharFormat& plain) const;
     const RunFormat& formatOf(const ParaProps& pap, const Segment& seg);
+    int32_t plainTextEnd(int32_t cp, int32_t to, const RunFormat& run);
     const NoteRef* noteAt(int32_t cp);
+    const NoteRef* noteFrom(int32_t cp); // the first note referred to at `cp` or after
 
     const StorySources& src_;
     QTextDocument& doc_;
@@ -347,9 +349,31 @@ void StoryBuilder::emitSegment(const OpenParagraph& open, const Segment& seg, QT
         return;
     const RunFormat& run = formatOf(open.para.pap, seg);
     chunk_.clear();
-    for (int32_t cp = from; cp < to; ++cp)
-        emitChar(open, cp, run, cursor);
+    for (int32_t cp = from; cp < to;) {
+        // Plain text goes on in one piece; the rest a character at a time.
+        const int32_t plain = plainTextEnd(cp, to, run);
+        if (plain > cp) {
+            chunk_.append(QStringView(t_ + cp, plain - cp));
+            cp = plain;
+        } else {
+            emitChar(open, cp++, run, cursor);
+        }
+    }
     flush(cursor, run.format);
+}
+
+// Where the text from `cp` on stops being characters shown as they stand:
+// at a control character, a mark, a note's or a comment's reference.
+int32_t StoryBuilder::plainTextEnd(int32_t cp, int32_t to, const RunFormat& run)
+{
+    if (run.deleted || !run.symbol.isEmpty() || fields_.inCode())
+        return cp;
+    const NoteRef* note = noteFrom(cp);
+    const int32_t stop = std::min({to, marks_.nextStop(cp), note ? note->cp : INT32_MAX});
+    int32_t end = cp;
+    while (end < stop && t_[end] >= 0x20)
+        ++end;
+    return end;
 }
 
 void StoryBuilder::emitChar(const OpenParagraph& open, int32_t cp, const RunFormat& run, QTextCursor& cursor)
@@ -545,10 +569,16 @@ const StoryBuilder::RunFormat& StoryBuilder::formatOf(const ParaProps& pap, cons
 
 const NoteRef* StoryBuilder::noteAt(int32_t cp)
 {
+    const NoteRef* note = noteFrom(cp);
+    return note && note->cp == cp ? note : nullptr;
+}
+
+const NoteRef* StoryBuilder::noteFrom(int32_t cp)
+{
     const std::vector<NoteRef>& refs = src_.notes.refs;
     while (nextNote_ < refs.size() && refs[nextNote_].cp < cp)
         ++nextNote_;
-    return nextNote_ < refs.size() && refs[nextNote_].cp == cp ? &refs[nextNote_] : nullptr;
+    return nextNote_ < refs.size() ? &refs[nextNote_] : nullptr;
 }
 
 } // namespace

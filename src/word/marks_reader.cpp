@@ -171,6 +171,21 @@ const CommentInfo* MarkBuilder::commentAt(int32_t cp)
     return nullptr;
 }
 
+int32_t MarkBuilder::nextStop(int32_t cp)
+{
+    if (!marks_)
+        return INT32_MAX;
+    int32_t stop = next_ < limit_ ? marks_->marks_[next_].start : INT32_MAX;
+    if (!active_.empty())
+        stop = std::min(stop, firstEnd_);
+    const auto& comments = marks_->comments_;
+    while (nextComment_ < comments.size() && comments[nextComment_].reference < cp)
+        ++nextComment_;
+    if (nextComment_ < comments.size())
+        stop = std::min(stop, comments[nextComment_].reference);
+    return stop;
+}
+
 void MarkBuilder::finish(QTextDocument& story)
 {
     if (!marks_)

@@ -69,6 +69,9 @@ public:
     QTextCharFormat apply(QTextCharFormat format, bool shown = true);
     // The comment whose reference is at `cp`; the characters come in order.
     const CommentInfo* commentAt(int32_t cp);
+    // The first character at `cp` or after where a range starts or ends or a
+    // comment is referred to: the characters before it need none of the above.
+    int32_t nextStop(int32_t cp);
     // What is left goes to the end of the story.
     void finish(QTextDocument& story);
 
