@@ -14,6 +14,7 @@
 #include "word/text_formats.h"
 
 #include <QHash>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -682,8 +683,10 @@ QByteArray DocWriter::write()
 void DocWriter::writeText()
 {
     ww_.zeros(kTextOffset);
-    for (QChar ch : stories_.text())
-        ww_.u16(ch.unicode());
+    const QString& text = stories_.text();
+    const qsizetype at = word_.size();
+    word_.resize(at + text.size() * 2);
+    qToLittleEndian<quint16>(text.utf16(), text.size(), word_.data() + at);
     ww_.padTo(512);
 }
 

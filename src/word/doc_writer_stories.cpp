@@ -40,6 +40,8 @@ char16_t storedChar(char16_t c)
 // The text of a run as it may be stored: characters with no place there are left out.
 QString storedText(const QString& s)
 {
+    if (std::all_of(s.begin(), s.end(), [](QChar ch) { return storedChar(ch.unicode()) == ch.unicode(); }))
+        return s;
     QString out;
     for (QChar ch : s)
         if (const char16_t c = storedChar(ch.unicode()))
