@@ -114,12 +114,31 @@ void DocumentTextEdit::paintEvent(QPaintEvent* event)
         return;
     const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const QRectF clip = QRectF(event->rect()).translated(scroll);
-    const std::vector<ListLabel> labels = differingListLabels(*doc, clip.bottom());
+    const std::vector<ListLabel>& labels = labelsDownTo(clip.bottom());
     if (labels.empty())
         return;
     QPainter painter(viewport());
     painter.translate(-scroll);
     paintListLabels(painter, labels, clip, palette().color(QPalette::Base));
+}
+
+const std::vector<ListLabel>& DocumentTextEdit::labelsDownTo(qreal bottom)
+{
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    if (layout != watched_) {
+        if (watched_)
+            disconnect(watched_, nullptr, this, nullptr);
+        watched_ = layout;
+        const auto forget = [this] { labelsBottom_ = -1; };
+        connect(layout, &QAbstractTextDocumentLayout::update, this, forget);
+        connect(layout, &QAbstractTextDocumentLayout::documentSizeChanged, this, forget);
+        labelsBottom_ = -1;
+    }
+    if (bottom > labelsBottom_) {
+        labels_ = differingListLabels(*document(), bottom);
+        labelsBottom_ = bottom;
+    }
+    return labels_;
 }
 
 } // namespace talvora::word

@@ -8,12 +8,14 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QRectF>
 #include <QString>
 #include <QTextEdit>
 
 #include <vector>
 
+class QAbstractTextDocumentLayout;
 class QPainter;
 class QTextDocument;
 
@@ -46,6 +48,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    const std::vector<ListLabel>& labelsDownTo(qreal bottom);
+
+    // The labels found down to `labelsBottom_`, kept until the layout changes
+    // (a blinking cursor repaints often; the labels stay the same).
+    std::vector<ListLabel> labels_;
+    qreal labelsBottom_ = -1;
+    QPointer<QAbstractTextDocumentLayout> watched_;
 };
 
 } // namespace talvora::word
