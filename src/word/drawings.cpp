@@ -569,8 +569,7 @@ QImage DrawingReader::Impl::textboxImage(const QTextDocument& text, QSizeF size)
     // Fonts need the windowing system; without it the frame stays empty.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         std::unique_ptr<QTextDocument> copy(text.clone());
-        setIndentsForDevice(*copy, image);
-        copy->documentLayout()->setPaintDevice(&image);
+        layOutForDevice(*copy, image);
         copy->setDocumentMargin(0.1 / 2.54 * dpi);
         copy->setTextWidth(pixels.width());
         // Text longer than the box is drawn smaller, so that all of it

@@ -2,6 +2,7 @@
 
 #include "word/symbol_fonts.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -305,11 +306,13 @@ QString formatListNumber(int n, int numberFormat)
     }
 }
 
-void setIndentsForDevice(QTextDocument& copy, const QPaintDevice& device)
+void layOutForDevice(QTextDocument& copy, QPaintDevice& device)
 {
     const double scale = device.logicalDpiX() / 96.0;
-    if (std::abs(scale - 1) < 1e-9)
+    if (std::abs(scale - 1) < 1e-9) {
+        copy.documentLayout()->setPaintDevice(&device);
         return;
+    }
     const bool undo = copy.isUndoRedoEnabled();
     copy.setUndoRedoEnabled(false);
     QTextCursor at(&copy);
@@ -327,6 +330,7 @@ void setIndentsForDevice(QTextDocument& copy, const QPaintDevice& device)
     }
     at.endEditBlock();
     copy.setUndoRedoEnabled(undo);
+    copy.documentLayout()->setPaintDevice(&device);
 }
 
 QTextListFormat toListFormat(int listId, int level, const ListLevel& def)

@@ -85,8 +85,9 @@ ParaProps fromBlockFormat(const QTextBlockFormat& fmt);
 // Qt's text layout draws a paragraph's left and right margins and its first
 // line's indent in the paint device's own pixels, while it scales every other
 // length from 1/96 inch: a copy of a story laid out for a printer or an image
-// gets those three in the device's pixels first. Call it once per copy.
-void setIndentsForDevice(QTextDocument& copy, const QPaintDevice& device);
+// gets those three in the device's pixels, and its layout paints there.
+// Call it once per copy, before its text width or page size is set.
+void layOutForDevice(QTextDocument& copy, QPaintDevice& device);
 
 // Lists. A QTextList holds the items of one level of one Word list; what a
 // QTextListFormat cannot say is kept in these properties of its format.

@@ -144,13 +144,9 @@ struct StoredTables {
 // number of text sections.
 QStringList libreOfficeSections(const QString& fodt)
 {
-    QStringList used{QStringLiteral("Standard")};
-    static const QRegularExpression masterName(QStringLiteral("style:master-page-name=\"([^\"]+)\""));
-    for (auto it = masterName.globalMatch(fodt); it.hasNext();) {
-        const QString name = it.next().captured(1);
-        if (!used.contains(name))
-            used << name;
-    }
+    QStringList used = QStringList{QStringLiteral("Standard")}
+                       + test::capturesOf(fodt, QStringLiteral("style:master-page-name=\"([^\"]+)\""));
+    used.removeDuplicates();
     QStringList out;
     static const QRegularExpression part(
         QStringLiteral("<style:(header|header-left|header-first|footer|footer-left|footer-first)[ >].*?</style:\\1>"),

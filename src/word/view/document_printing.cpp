@@ -33,8 +33,7 @@ namespace {
 std::unique_ptr<QTextDocument> layOut(const QTextDocument& story, QPaintDevice& device, double width)
 {
     std::unique_ptr<QTextDocument> copy(story.clone());
-    setIndentsForDevice(*copy, device);
-    copy->documentLayout()->setPaintDevice(&device);
+    layOutForDevice(*copy, device);
     copy->setDocumentMargin(0);
     copy->setTextWidth(width);
     return copy;
@@ -287,8 +286,7 @@ void PrintedPages::layOutRuns()
                 at.setBlockFormat(f);
             }
         }
-        setIndentsForDevice(*layout.body, device_);
-        layout.body->documentLayout()->setPaintDevice(&device_);
+        layOutForDevice(*layout.body, device_);
         layout.body->setDocumentMargin(0);
         layout.body->setPageSize(column);
         layout.pages = std::max(1, layout.body->pageCount());

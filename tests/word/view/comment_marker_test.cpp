@@ -2,6 +2,7 @@
 // comment's author and text as the tool tip over it, and nothing of it in
 // what is saved or printed.
 
+#include "shown_view.h"
 #include "view_test_support.h"
 
 #include "word/doc_reader.h"
@@ -41,13 +42,9 @@ Document commentedDocument()
 
 TEST(CommentMarkers, MarkerShowsTheCommentOnHover)
 {
-    DocumentView view;
-    view.resize(800, 600);
-    view.loadDocument(commentedDocument());
-    view.show();
-    view.activate();
-    QApplication::processEvents();
-    QTextEdit* editor = view.textEdit();
+    ShownView shown(commentedDocument());
+    DocumentView& view = shown.view;
+    QTextEdit* editor = shown.editor();
     auto* markers = view.findChild<CommentMarkers*>();
     ASSERT_TRUE(markers);
 

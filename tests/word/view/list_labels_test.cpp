@@ -2,6 +2,7 @@
 // that go on across paragraphs of the upper level, start numbers), the view
 // paints Word's label over Qt's, and nothing else.
 
+#include "shown_view.h"
 #include "view_test_support.h"
 
 #include "word/text_formats.h"
@@ -128,12 +129,8 @@ TEST(ListLabels, PaintingTouchesTheLabelsOnly)
 
 TEST(ListLabels, TheEditorOfTheViewShowsThem)
 {
-    DocumentView view;
-    view.resize(800, 600);
-    view.loadDocument(outline());
-    view.show();
-    QApplication::processEvents();
-    EXPECT_TRUE(qobject_cast<DocumentTextEdit*>(view.textEdit()));
+    ShownView shown(outline());
+    EXPECT_TRUE(qobject_cast<DocumentTextEdit*>(shown.editor()));
     // An editor's own list (no Word list behind it) is left to Qt.
     QTextDocument own;
     QTextCursor c(&own);
@@ -148,29 +145,21 @@ TEST(ListLabels, TheEditorOfTheViewShowsThem)
 TEST(ListLabels, AnEditedDocumentShowsTheNewNumbers)
 {
     // Edited: the item taken out, the others are numbered anew.
-    DocumentView edited;
-    edited.resize(800, 600);
-    edited.loadDocument(outline());
-    edited.show();
-    QApplication::processEvents();
-    QTextCursor c(edited.textDocument().findBlockByNumber(0));
+    ShownView edited(outline());
+    QTextCursor c(edited.text().findBlockByNumber(0));
     c.movePosition(QTextCursor::EndOfBlock);
     c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     c.removeSelectedText();
     QApplication::processEvents();
 
-    DocumentView fresh;
-    fresh.resize(800, 600);
-    fresh.loadDocument(outline(false));
-    fresh.show();
-    QApplication::processEvents();
+    ShownView fresh(outline(false));
 
-    for (DocumentView* view : {&edited, &fresh}) {
-        view->textEdit()->setCursorWidth(0);
-        view->textEdit()->setTextCursor(QTextCursor(&view->textDocument()));
+    for (ShownView* shown : {&edited, &fresh}) {
+        shown->editor()->setCursorWidth(0);
+        shown->editor()->setTextCursor(QTextCursor(&shown->text()));
     }
-    const QImage before = edited.textEdit()->viewport()->grab().toImage();
-    const QImage after = fresh.textEdit()->viewport()->grab().toImage();
+    const QImage before = edited.editor()->viewport()->grab().toImage();
+    const QImage after = fresh.editor()->viewport()->grab().toImage();
     EXPECT_EQ(before, after);
 }

@@ -2,6 +2,7 @@
 // inch to the right on the printed page and on the screen, a table two
 // inches wide prints two inches wide, whatever the device's resolution.
 
+#include "shown_view.h"
 #include "view_test_support.h"
 
 #include "word/view/document_printing.h"
@@ -96,12 +97,8 @@ TEST(PrintedLengths, IndentsAndTableWidthsPrintAtTheirSizeAtAnyResolution)
 
 TEST(PrintedLengths, TheEditorShowsTheIndentAtTheScaleOfTheSheet)
 {
-    DocumentView view;
-    view.resize(1000, 700);
-    view.loadDocument(measured());
-    view.show();
-    QApplication::processEvents();
-    QTextEdit* editor = view.textEdit();
+    ShownView shown(measured(), QSize(1000, 700));
+    QTextEdit* editor = shown.editor();
     QTextDocument& text = *editor->document();
     const QTextBlock plain = text.findBlockByNumber(0), indented = text.findBlockByNumber(1);
     const qreal shift = indented.layout()->lineAt(0).x() - plain.layout()->lineAt(0).x();

@@ -1,6 +1,7 @@
 // Typing next to what rides on characters — bookmarks, empty bookmarks'
 // markers, comment references — and searching across the markers.
 
+#include "shown_view.h"
 #include "view_test_support.h"
 
 #include "word/doc_reader.h"
@@ -39,25 +40,15 @@ void insertPoint(QTextDocument& doc, int at, const QString& name)
     c.insertText(QString(QChar(kBookmarkMarker)), f);
 }
 
-struct TypingView {
-    explicit TypingView(Document doc)
-    {
-        view.resize(700, 500);
-        view.loadDocument(std::move(doc));
-        view.show();
-        view.activate();
-        QApplication::processEvents();
-    }
+struct TypingView : ShownView {
+    explicit TypingView(Document doc) : ShownView(std::move(doc), QSize(700, 500)) {}
     void typeAt(int position, const char* keys)
     {
-        QTextEdit* editor = view.textEdit();
-        QTextCursor c = editor->textCursor();
+        QTextCursor c = editor()->textCursor();
         c.setPosition(position);
-        editor->setTextCursor(c);
-        QTest::keyClicks(editor, keys);
+        editor()->setTextCursor(c);
+        QTest::keyClicks(editor(), keys);
     }
-    QTextDocument& text() { return *view.textEdit()->document(); }
-    DocumentView view;
 };
 
 } // namespace
