@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtEndian>
 
 #include <cstdint>
 #include <cstring>
@@ -93,6 +94,13 @@ public:
     void i32(int32_t v) { u32(uint32_t(v)); }
     void u64(uint64_t v) { u32(uint32_t(v)); u32(uint32_t(v >> 32)); }
     void bytes(const QByteArray& b) { out_.append(b); }
+    // UTF-16 text, little-endian, in one piece.
+    void utf16(const QString& text)
+    {
+        const qsizetype at = out_.size();
+        out_.resize(at + text.size() * 2);
+        qToLittleEndian<quint16>(text.utf16(), text.size(), out_.data() + at);
+    }
     void bytes(const char* p, qsizetype n) { out_.append(p, n); }
     void zeros(qsizetype n) { out_.append(n, '\0'); }
     void padTo(qsizetype multiple)

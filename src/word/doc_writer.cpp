@@ -14,7 +14,6 @@
 #include "word/text_formats.h"
 
 #include <QHash>
-#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -683,10 +682,7 @@ QByteArray DocWriter::write()
 void DocWriter::writeText()
 {
     ww_.zeros(kTextOffset);
-    const QString& text = stories_.text();
-    const qsizetype at = word_.size();
-    word_.resize(at + text.size() * 2);
-    qToLittleEndian<quint16>(text.utf16(), text.size(), word_.data() + at);
+    ww_.utf16(stories_.text());
     ww_.padTo(512);
 }
 

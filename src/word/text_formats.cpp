@@ -306,13 +306,10 @@ QString formatListNumber(int n, int numberFormat)
     }
 }
 
-void layOutForDevice(QTextDocument& copy, QPaintDevice& device)
+namespace {
+
+void scaleIndents(QTextDocument& copy, double scale)
 {
-    const double scale = device.logicalDpiX() / 96.0;
-    if (std::abs(scale - 1) < 1e-9) {
-        copy.documentLayout()->setPaintDevice(&device);
-        return;
-    }
     const bool undo = copy.isUndoRedoEnabled();
     copy.setUndoRedoEnabled(false);
     QTextCursor at(&copy);
@@ -330,6 +327,15 @@ void layOutForDevice(QTextDocument& copy, QPaintDevice& device)
     }
     at.endEditBlock();
     copy.setUndoRedoEnabled(undo);
+}
+
+} // namespace
+
+void layOutForDevice(QTextDocument& copy, QPaintDevice& device)
+{
+    const double scale = device.logicalDpiX() / 96.0;
+    if (std::abs(scale - 1) >= 1e-9)
+        scaleIndents(copy, scale);
     copy.documentLayout()->setPaintDevice(&device);
 }
 
